@@ -1,0 +1,43 @@
+// The engine's state record: the open target, progress, the awaited change and the watcher.
+#pragma once
+
+#include "hid_bus.h"
+#include "system_services.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tolvane {
+
+enum class PendingChange : std::uint32_t {
+    None = 0,
+    DfuArrival = 1,  // the boot loader is to appear
+    DfuRemoval = 2,  // the boot loader is to disappear
+};
+
+// The one HID interface the engine has open at the moment.
+struct TargetDevice {
+    std::uint16_t vendorId = 0;  // of the last search, found or not
+    std::uint16_t productId = 0;
+    std::unique_ptr<HidDevice> handle;  // open only inside one public operation
+    std::uint8_t featureReportLength = 0;  // low byte of FeatureReportByteLength
+    std::uint8_t inputReportLength = 0;
+    std::uint8_t outputReportLength = 0;
+    std::u16string devicePath;  // at most DEVICE_PATH_CAPACITY - 1 units
+};
+
+struct EngineState {
+    TargetDevice target;
+    // 255 at load and while a reset to boot loader or a download has sent no data yet.
+    std::atomic<std::uint32_t> percentage{255};
+    // Stored before a reset command goes out; read on the watcher's thread.
+    std::atomic<PendingChange> pendingChange{PendingChange::None};
+    std::unique_ptr<AutoResetEvent> changeEvent;
+    std::unique_ptr<NotifyWindow> notifyWindow;
+    std::unique_ptr<NotificationRegistration> notifyHandle;
+    std::uint32_t initialized = 0;
+};
+
+}  // namespace tolvane
