@@ -1,7 +1,8 @@
 // The HID bus seam: everything the engine asks of the operating system's HID class driver and
 // device-setup services. A backend maps each entry one to one onto its platform and holds no
 // protocol logic. Every fallible entry reports the system's error number of the call that failed
-// (0 when it succeeded), read right after that call.
+// (0 when it succeeded), read right after that call. An entry that returns SysError and failed
+// without an error number answers kErrorGenFailure, so that a failure never reads as success.
 #pragma once
 
 #include <cstdint>
