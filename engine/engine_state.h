@@ -21,7 +21,7 @@ enum class PendingChange : std::uint32_t {
 struct TargetDevice {
     std::uint16_t vendorId = 0;  // of the last search, found or not
     std::uint16_t productId = 0;
-    std::unique_ptr<HidDevice> handle;  // open only inside one public operation
+    std::unique_ptr<HidDevice> handle;     // open only inside one public operation
     std::uint8_t featureReportLength = 0;  // low byte of FeatureReportByteLength
     std::uint8_t inputReportLength = 0;
     std::uint8_t outputReportLength = 0;

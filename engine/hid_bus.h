@@ -65,9 +65,9 @@ public:
 };
 
 enum class InterfaceLookup {
-    Found,  // the interface exists and its path was read
-    End,    // no interface at this index: the list is exhausted
-    Failed, // the interface exists but its detail record could not be read
+    Found,   // the interface exists and its path was read
+    End,     // no interface at this index: the list is exhausted
+    Failed,  // the interface exists but its detail record could not be read
 };
 
 // A snapshot of the HID interfaces of present devices, in enumeration order. Destruction

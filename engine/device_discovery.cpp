@@ -1,0 +1,79 @@
+// Finding and opening a HID interface by its identifiers.
+#include "dfu_engine.h"
+
+#include <new>
+
+namespace tolvane {
+
+namespace {
+
+std::uint8_t LowByte(std::uint16_t value) {
+    return static_cast<std::uint8_t>(value & 0xFF);
+}
+
+}  // namespace
+
+bool DfuEngine::FindHidDevice(std::uint16_t vendorId, std::uint16_t productId) noexcept {
+    TargetDevice& target = state_.target;
+    target.vendorId = vendorId;
+    target.productId = productId;
+    target.handle.reset();
+    target.featureReportLength = 0;
+
+    try {
+        const std::unique_ptr<HidInterfaceList> list = bus_.listInterfaces();
+        if (!list) {
+            return false;
+        }
+        std::u16string path;
+        for (std::uint32_t index = 0;; ++index) {
+            const InterfaceLookup lookup = list->interfacePath(index, path);
+            if (lookup == InterfaceLookup::End) {
+                return false;
+            }
+            if (lookup == InterfaceLookup::Failed) {
+                continue;
+            }
+            SysError error = 0;
+            std::unique_ptr<HidDevice> device = bus_.open(path, DeviceAccess::ReadWrite, error);
+            if (!device) {
+                device = bus_.open(path, DeviceAccess::None, error);
+            }
+            if (!device) {
+                continue;
+            }
+            HidAttributes attributes;
+            if (device->getAttributes(attributes) != 0 || attributes.vendorId != vendorId ||
+                attributes.productId != productId) {
+                continue;
+            }
+            HidCapabilities caps;
+            if (device->getCapabilities(caps) != 0 || caps.featureReportByteLength == 0) {
+                continue;
+            }
+            // A path that does not fit keeps its first units, as the fixed record would.
+            target.devicePath = path.substr(0, DEVICE_PATH_CAPACITY - 1);
+            target.featureReportLength = LowByte(caps.featureReportByteLength);
+            target.inputReportLength = LowByte(caps.inputReportByteLength);
+            target.outputReportLength = LowByte(caps.outputReportByteLength);
+            target.handle = std::move(device);
+            return true;
+        }
+    } catch (...) {
+        // Out of memory for a path: the search fails and everything it held is released.
+        target.handle.reset();
+        target.featureReportLength = 0;
+        return false;
+    }
+}
+
+bool DfuEngine::findBootLoader() noexcept {
+    return FindHidDevice(DFU_VENDOR_ID, DFU_PRODUCT_ID_1) ||
+           FindHidDevice(DFU_VENDOR_ID, DFU_PRODUCT_ID_2);
+}
+
+void DfuEngine::closeTarget() noexcept {
+    state_.target.handle.reset();
+}
+
+}  // namespace tolvane

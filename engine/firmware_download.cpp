@@ -1,0 +1,145 @@
+// Writing a firmware image into the boot loader through feature reports.
+#include "dfu_engine.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace tolvane {
+
+namespace {
+
+constexpr std::uint8_t kReportId = 0x00;
+
+// Start and finish query: command byte 1, 0x02 in byte 7.
+void BuildQuery(std::vector<std::uint8_t>& report) {
+    std::ranges::fill(report, 0);
+    report[0] = kReportId;
+    report[1] = DFU_CMD_QUERY;
+    report[7] = 0x02;
+}
+
+// Setup: the low 24 bits of address and size, high byte first.
+void BuildSetup(std::vector<std::uint8_t>& report, std::uint32_t address, std::uint32_t size) {
+    std::ranges::fill(report, 0);
+    report[0] = kReportId;
+    report[1] = DFU_CMD_SETUP;
+    report[2] = static_cast<std::uint8_t>(address >> 16);
+    report[3] = static_cast<std::uint8_t>(address >> 8);
+    report[4] = static_cast<std::uint8_t>(address);
+    report[5] = static_cast<std::uint8_t>(size >> 16);
+    report[6] = static_cast<std::uint8_t>(size >> 8);
+    report[7] = static_cast<std::uint8_t>(size);
+}
+
+}  // namespace
+
+ResultCode DfuEngine::Download(const std::uint8_t* image, std::uint32_t address, std::uint32_t size,
+                               std::uint32_t checksum) noexcept {
+    if (size == 0) {
+        return DFU_SUCCESS;
+    }
+    // The setup report cannot announce a larger image, and there is nothing to read without one.
+    if (image == nullptr || size > DOWNLOAD_MAX_IMAGE_SIZE) {
+        return kErrorInvalidParameter;
+    }
+    state_.percentage.store(255);
+    ResultCode result = DFU_SUCCESS;
+    try {
+        result = downloadFound(image, address, size, checksum);
+    } catch (const std::bad_alloc&) {
+        result = kErrorOutOfMemory;
+    } catch (...) {
+        result = kErrorGenFailure;
+    }
+    bus_.waitNoPendingInstallEvents(DOWNLOAD_FINAL_INSTALL_WAIT_MS);
+    closeTarget();
+    return result;
+}
+
+// Everything between the argument checks and the clean-up. The report buffer lives here, so it
+// is released before the clean-up's installation wait.
+ResultCode DfuEngine::downloadFound(const std::uint8_t* image, std::uint32_t address,
+                                    std::uint32_t size, std::uint32_t checksum) {
+    bool found = false;
+    for (std::uint32_t pass = 0; pass < DOWNLOAD_SEARCH_PASSES && !found; ++pass) {
+        found = findBootLoader();
+        if (!found) {
+            services_.sleep(DOWNLOAD_SEARCH_PAUSE_MS);
+        }
+    }
+    if (!found) {
+        for (std::uint32_t wait = 0; wait < DOWNLOAD_INSTALL_WAITS; ++wait) {
+            if (wait != 0) {
+                services_.sleep(DOWNLOAD_INSTALL_PAUSE_MS);
+            }
+            bus_.waitNoPendingInstallEvents(kInfinite);
+        }
+        found = findBootLoader();
+    }
+    if (!found) {
+        return DFU_ERR_NOT_FOUND;
+    }
+    const std::uint8_t length = state_.target.featureReportLength;
+    if (length < DOWNLOAD_MIN_FEATURE_REPORT_LENGTH) {
+        return DFU_ERR_NOT_FOUND;
+    }
+    std::vector<std::uint8_t> report;
+    try {
+        report.resize(length);
+    } catch (const std::bad_alloc&) {
+        return kErrorOutOfMemory;
+    }
+    HidDevice& device = *state_.target.handle;
+
+    BuildQuery(report);
+    if (const SysError error = device.setFeature(report); error != 0) {
+        return error;
+    }
+    // The start answer's content is not examined: only that it was read.
+    if (const SysError error = device.getFeature(report); error != 0) {
+        return error;
+    }
+    BuildSetup(report, address, size);
+    if (const SysError error = device.setFeature(report); error != 0) {
+        return error;
+    }
+    services_.sleep(SetupPauseMs(size));
+
+    const std::uint32_t capacity = length - 1U;
+    std::uint32_t sent = 0;
+    while (sent < size) {
+        const std::uint32_t count = std::min(capacity, size - sent);
+        std::ranges::fill(report, 0);
+        std::memcpy(report.data() + 1, image + sent, count);
+        SysError error = device.setFeature(report);
+        for (std::uint32_t retry = 0; error != 0 && retry < DOWNLOAD_DATA_RETRIES; ++retry) {
+            services_.sleep(DOWNLOAD_RETRY_PAUSE_MS);
+            error = device.setFeature(report);
+        }
+        // Also on the last report: going on to the checksum would let a device that never got
+        // the final bytes pass whenever they sum to zero.
+        if (error != 0) {
+            return error;
+        }
+        sent += count;
+        state_.percentage.store(
+            static_cast<std::uint32_t>(std::uint64_t{sent} * 100U / std::uint64_t{size}));
+    }
+
+    state_.percentage.store(100);
+    BuildQuery(report);
+    if (const SysError error = device.setFeature(report); error != 0) {
+        return error;
+    }
+    std::ranges::fill(report, 0);
+    if (const SysError error = device.getFeature(report); error != 0) {
+        return error;
+    }
+    const bool matches = report[1] == static_cast<std::uint8_t>(checksum >> 8) &&
+                         report[2] == static_cast<std::uint8_t>(checksum);
+    return matches ? DFU_SUCCESS : DFU_ERR_VERIFY;
+}
+
+}  // namespace tolvane
