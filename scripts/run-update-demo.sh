@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# The main job: builds the Linux tools and updates the built-in simulated device with the sample
+# image, showing the progress and the verified result. Extra arguments go to the tool, e.g.
+#   scripts/run-update-demo.sh --sim-fast
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh native
+cmake --preset linux >/dev/null
+cmake --build --preset linux >/dev/null
+exec dist/linux-x64/tolvane update --simulate "$@" examples/sample.bin

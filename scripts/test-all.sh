@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Every test: installs what it needs, then runs the workflow of every preset (Linux, Linux with
+# sanitizers, Windows x64 under wine64, Windows x86 under 32-bit Wine where it can run) and a short
+# fuzzing run. Ends with one line: "tests: N passed, M failed".
+set -uo pipefail
+cd "$(dirname "$0")/.."
+logdir=build/test-logs
+mkdir -p "$logdir"
+
+bash scripts/install-deps.sh all || { echo "installing dependencies failed"; exit 1; }
+[ -x scripts/enable-wine32.sh ] && { bash scripts/enable-wine32.sh || true; }
+
+passed=0
+failed=0
+broken=()
+
+# Runs one stage, keeps its log, adds up what ctest counted.
+stage() {
+  local name=$1; shift
+  local log="$logdir/$name.log"
+  local start=$SECONDS
+  echo "== $name"
+  if "$@" >"$log" 2>&1; then status=ok; else status=FAILED; broken+=("$name"); fi
+  local counts
+  counts=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+  if [ -n "$counts" ]; then
+    local f t
+    f=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$counts")
+    t=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$counts")
+    passed=$((passed + t - f))
+    failed=$((failed + f))
+  elif [ "$status" != ok ]; then
+    failed=$((failed + 1))
+  fi
+  grep -E '^(SKIP|NOTE):' "$log" | sed 's/^/   /'
+  echo "   $status in $((SECONDS - start)) s${counts:+: $counts} (log: $log)"
+  [ "$status" = ok ] || tail -n 40 "$log" | sed 's/^/   | /'
+}
+
+stage linux cmake --workflow --preset linux
+stage linux-asan cmake --workflow --preset linux-asan
+stage windows-x64 cmake --workflow --preset windows-x64
+stage windows-x86 cmake --workflow --preset windows-x86
+[ -x scripts/run-fuzz.sh ] && stage fuzz bash scripts/run-fuzz.sh
+
+[ ${#broken[@]} -eq 0 ] || echo "failed stages: ${broken[*]}"
+echo "tests: $passed passed, $failed failed"
+[ ${#broken[@]} -eq 0 ] && [ "$failed" -eq 0 ]
