@@ -29,7 +29,9 @@ stage() {
     t=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$counts")
     passed=$((passed + t - f))
     failed=$((failed + f))
-  elif [ "$status" != ok ]; then
+  elif [ "$status" = ok ]; then
+    passed=$((passed + 1))
+  else
     failed=$((failed + 1))
   fi
   grep -E '^(SKIP|NOTE):' "$log" | sed 's/^/   /'
