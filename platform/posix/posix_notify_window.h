@@ -1,0 +1,40 @@
+// The notification "window" of the POSIX services: no window system is involved, only the owning
+// thread's message queue. Notifications delivered from any thread are handled on the thread that
+// created the window, when it dispatches its messages.
+#pragma once
+
+#include "notify_window_target.h"
+#include "system_services.h"
+#include "thread_message_queue.h"
+
+#include <memory>
+
+namespace tolvane::posix {
+
+// Answered by destroy() on a thread that does not own the window (ERROR_INVALID_WINDOW_HANDLE).
+inline constexpr SysError kErrorInvalidWindowHandle = 1400;
+
+class PosixNotifyWindow final : public NotifyWindow {
+public:
+    // Belongs to the calling thread.
+    explicit PosixNotifyWindow(DeviceChangeHandler& handler);
+    // Ends delivery whichever thread destroys the object.
+    ~PosixNotifyWindow() override;
+    PosixNotifyWindow(const PosixNotifyWindow&) = delete;
+    PosixNotifyWindow& operator=(const PosixNotifyWindow&) = delete;
+
+    SysError destroy() override;
+    // This object itself.
+    void* nativeHandle() const override;
+    void deliverDeviceChange(std::uint32_t eventType, std::u16string path) override;
+
+    // What a device registration holds on to, so that a notification arriving after the window
+    // object is gone is dropped instead of touching freed memory.
+    std::shared_ptr<NotifyWindowTarget> target() const { return target_; }
+
+private:
+    std::shared_ptr<ThreadMessageQueue> queue_;
+    std::shared_ptr<NotifyWindowTarget> target_;
+};
+
+}  // namespace tolvane::posix
