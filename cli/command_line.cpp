@@ -1,0 +1,186 @@
+#include "command_line.h"
+
+#include "exit_codes.h"
+#include "text_format.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <map>
+#include <sstream>
+
+namespace tolvane::cli {
+namespace {
+
+// The virtual target's application identity, the default of --vid and --pid with --simulate.
+constexpr std::uint32_t kSimulatedVid = 0x5C3B;
+constexpr std::uint32_t kSimulatedPid = 0x0326;
+
+struct UsageError {
+    std::string message;
+};
+
+// The raw texts of the hexadecimal options, checked after CLI11 has parsed the line.
+struct HexTexts {
+    std::string vid, pid, address, checksum, bootLoaderPid;
+};
+
+std::optional<std::uint32_t> CheckHex(const std::string& text, const char* option,
+                                      std::uint32_t max) {
+    if (text.empty()) return std::nullopt;
+    if (auto value = ParseHex(text, max)) return value;
+    throw UsageError{std::string(option) + ": '" + text +
+                     "' is not a hexadecimal number from 0 to " + Hex(max, 1)};
+}
+
+void AddIdentifiers(CLI::App& command, HexTexts& texts) {
+    command.add_option("--vid", texts.vid, "vendor identifier of the device's application (hex)");
+    command.add_option("--pid", texts.pid, "product identifier of the device's application (hex)");
+}
+
+void AddImage(CLI::App& command, Options& options, HexTexts& texts) {
+    command.add_option("IMAGE", options.imagePath, "firmware image: raw binary or Intel HEX")
+        ->required();
+    command.add_option("--address", texts.address,
+                       "load address (hex, 24 bits); default: a HEX file's lowest address, else 0");
+    command.add_option("--checksum", texts.checksum,
+                       "expected checksum (hex); default: the sum of the image's bytes");
+    const std::map<std::string, ImageFormat> formats{
+        {"auto", ImageFormat::Auto}, {"raw", ImageFormat::Raw}, {"hex", ImageFormat::IntelHex}};
+    command
+        .add_option("--format", options.imageFormat,
+                    "image format: auto (HEX for .hex/.ihex/.ihx), raw or hex")
+        ->transform(CLI::CheckedTransformer(formats, CLI::ignore_case));
+}
+
+void Check(const Options& options, const HexTexts& texts, CLI::App& app) {
+    const auto& sim = options.simulation;
+    if (!sim.enabled) {
+        for (const CLI::Option* option : app.get_options()) {
+            const std::string name = option->get_name();
+            if (name.rfind("--sim-", 0) == 0 && option->count() > 0) {
+                throw UsageError{name + " needs --simulate"};
+            }
+        }
+    }
+    if (sim.refuseReport && *sim.refuseReport == 0) {
+        throw UsageError{"--sim-refuse-report: reports are counted from 1"};
+    }
+    if (sim.unplugAt && *sim.unplugAt == 0) {
+        throw UsageError{"--sim-unplug-at: reports are counted from 1"};
+    }
+    const bool needsIdentifiers =
+        options.command == Command::Update || options.command == Command::ResetToIsp;
+    if (needsIdentifiers && !sim.enabled && (texts.vid.empty() || texts.pid.empty())) {
+        throw UsageError{"--vid and --pid are required (or give --simulate)"};
+    }
+}
+
+}  // namespace
+
+const char* CommandName(Command command) noexcept {
+    switch (command) {
+        case Command::Update:
+            return "update";
+        case Command::ResetToIsp:
+            return "reset-to-isp";
+        case Command::Download:
+            return "download";
+        case Command::ResetToAp:
+            return "reset-to-ap";
+        case Command::List:
+            return "list";
+    }
+    return "?";
+}
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    Options options;
+    HexTexts texts;
+    auto& sim = options.simulation;
+
+    CLI::App app{"Updates the firmware of USB HID devices through their boot loader.", "tolvane"};
+    app.require_subcommand(1);
+    app.fallthrough();
+    app.footer(ExitCodeHelp());
+
+    app.add_flag("--json", options.json, "print one JSON object with the outcome at the end");
+    auto* verbose =
+        app.add_flag("-v,--verbose", options.verbose, "print every report sent and received");
+    app.add_flag("-q,--quiet", options.quiet, "print nothing but errors")->excludes(verbose);
+
+    const std::string simGroup = "Virtual target";
+    app.add_flag("--simulate", sim.enabled, "run against the built-in virtual target")
+        ->group(simGroup);
+    app.add_flag("--sim-fast", sim.fast, "virtual clock: no real waiting")->group(simGroup);
+    app.add_option("--sim-report-length", sim.reportLength,
+                   "the boot loader's feature report length (default 65)")
+        ->check(CLI::Range(0, 65535))
+        ->group(simGroup);
+    app.add_option("--sim-bootloader-pid", texts.bootLoaderPid,
+                   "the boot loader's product identifier (hex, default 030B)")
+        ->group(simGroup);
+    app.add_flag("--sim-in-bootloader", sim.inBootLoader, "the target starts in its boot loader")
+        ->group(simGroup);
+    app.add_flag("--sim-never-enters", sim.neverEnters,
+                 "the target takes the reset command but its boot loader never appears")
+        ->group(simGroup);
+    app.add_option("--sim-refuse-report", sim.refuseReport,
+                   "the K-th data report is always refused")
+        ->group(simGroup);
+    app.add_option("--sim-unplug-at", sim.unplugAt, "the device is unplugged at its K-th report")
+        ->group(simGroup);
+    app.add_flag("--sim-wrong-checksum", sim.wrongChecksum,
+                 "the boot loader reports a wrong checksum")
+        ->group(simGroup);
+
+    auto* update = app.add_subcommand(
+        "update", "reset to the boot loader, download the image, reset to the application");
+    AddImage(*update, options, texts);
+    AddIdentifiers(*update, texts);
+    auto* resetToIsp = app.add_subcommand("reset-to-isp", "reset the device to its boot loader");
+    AddIdentifiers(*resetToIsp, texts);
+    auto* download = app.add_subcommand("download", "download an image into the boot loader");
+    AddImage(*download, options, texts);
+    auto* resetToAp = app.add_subcommand("reset-to-ap", "reset the boot loader to the application");
+    auto* list = app.add_subcommand("list", "list every HID interface present");
+    for (CLI::App* command : {update, resetToIsp, download, resetToAp, list}) {
+        command->footer(ExitCodeHelp());
+    }
+
+    ParsedCommandLine parsed;
+    try {
+        std::vector<std::string> reversed(args.rbegin(), args.rend());
+        app.parse(reversed);
+        if (update->parsed()) options.command = Command::Update;
+        if (resetToIsp->parsed()) options.command = Command::ResetToIsp;
+        if (download->parsed()) options.command = Command::Download;
+        if (resetToAp->parsed()) options.command = Command::ResetToAp;
+        if (list->parsed()) options.command = Command::List;
+        Check(options, texts, app);
+        options.vid = CheckHex(texts.vid, "--vid", 0xFFFF);
+        options.pid = CheckHex(texts.pid, "--pid", 0xFFFF);
+        options.address = CheckHex(texts.address, "--address", 0xFFFFFF);
+        options.checksum = CheckHex(texts.checksum, "--checksum", 0xFFFFFFFF);
+        if (auto pid = CheckHex(texts.bootLoaderPid, "--sim-bootloader-pid", 0xFFFF)) {
+            sim.bootLoaderPid = static_cast<std::uint16_t>(*pid);
+        }
+        if (sim.enabled) {
+            if (!options.vid) options.vid = kSimulatedVid;
+            if (!options.pid) options.pid = kSimulatedPid;
+        }
+        parsed.options = options;
+    } catch (const CLI::ParseError& e) {
+        std::ostringstream out, err;
+        const int code = app.exit(e, out, err);
+        parsed.out = out.str();
+        parsed.err = err.str();
+        parsed.exitCode = code == 0 ? kExitSuccess : kExitUsage;
+    } catch (const UsageError& e) {
+        parsed.err = "tolvane: " + e.message + "\nRun with --help for more information.\n";
+        parsed.exitCode = kExitUsage;
+    }
+    return parsed;
+}
+
+}  // namespace tolvane::cli

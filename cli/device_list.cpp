@@ -1,0 +1,78 @@
+#include "device_list.h"
+
+#include "dfu_constants.h"
+#include "dfu_engine.h"
+#include "result_message.h"
+#include "run_report.h"
+#include "text_format.h"
+
+#include <cstdio>
+
+namespace tolvane::cli {
+namespace {
+
+bool IsBootLoaderIdentity(const HidAttributes& attributes) {
+    return attributes.vendorId == DFU_VENDOR_ID &&
+           (attributes.productId == DFU_PRODUCT_ID_1 || attributes.productId == DFU_PRODUCT_ID_2);
+}
+
+}  // namespace
+
+InterfaceListing ListInterfaces(HidBus& bus) {
+    InterfaceListing listing;
+    auto list = bus.listInterfaces();
+    if (!list) {
+        listing.error = kErrorGenFailure;
+        return listing;
+    }
+    for (std::uint32_t index = 0;; ++index) {
+        ListedInterface entry;
+        const InterfaceLookup lookup = list->interfacePath(index, entry.path);
+        if (lookup == InterfaceLookup::End) break;
+        if (lookup == InterfaceLookup::Failed) continue;
+        SysError error = 0;
+        if (auto device = bus.open(entry.path, DeviceAccess::None, error)) {
+            entry.opened = device->getAttributes(entry.attributes) == 0 &&
+                           device->getCapabilities(entry.capabilities) == 0;
+        }
+        entry.bootLoader = IsBootLoaderPath(entry.path) ||
+                           (entry.opened && IsBootLoaderIdentity(entry.attributes));
+        listing.interfaces.push_back(std::move(entry));
+    }
+    return listing;
+}
+
+std::string FormatInterface(const ListedInterface& entry) {
+    std::string line;
+    if (entry.opened) {
+        char ids[96];
+        std::snprintf(
+            ids, sizeof ids, "%04x:%04x  in %3u  out %3u  feature %3u  ", entry.attributes.vendorId,
+            entry.attributes.productId, entry.capabilities.inputReportByteLength,
+            entry.capabilities.outputReportByteLength, entry.capabilities.featureReportByteLength);
+        line = ids;
+    } else {
+        line = "????:????  (cannot be opened)                 ";
+    }
+    line += ToUtf8(entry.path);
+    if (entry.bootLoader) line += "  [boot loader]";
+    return line;
+}
+
+std::string InterfaceToJson(const ListedInterface& entry) {
+    std::string json = "{\"path\":" + JsonString(ToUtf8(entry.path));
+    if (entry.opened) {
+        json += ",\"vid\":" + std::to_string(entry.attributes.vendorId);
+        json += ",\"pid\":" + std::to_string(entry.attributes.productId);
+        json +=
+            ",\"input_report_length\":" + std::to_string(entry.capabilities.inputReportByteLength);
+        json += ",\"output_report_length\":" +
+                std::to_string(entry.capabilities.outputReportByteLength);
+        json += ",\"feature_report_length\":" +
+                std::to_string(entry.capabilities.featureReportByteLength);
+    }
+    json += ",\"boot_loader\":" + std::string(entry.bootLoader ? "true" : "false");
+    return json + "}";
+}
+
+}  // namespace tolvane::cli

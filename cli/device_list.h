@@ -1,0 +1,33 @@
+// The list command: every HID interface present, with identifiers, report lengths and path.
+#pragma once
+
+#include "hid_bus.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tolvane::cli {
+
+struct ListedInterface {
+    std::u16string path;
+    bool opened = false;  // attributes and lengths are known only when it could be opened
+    HidAttributes attributes;
+    HidCapabilities capabilities;
+    bool bootLoader = false;
+};
+
+struct InterfaceListing {
+    SysError error = 0;  // kErrorGenFailure when the bus gave no list
+    std::vector<ListedInterface> interfaces;
+};
+
+// Opens each interface without access rights, which is enough to read its attributes and
+// capabilities, and closes it again.
+InterfaceListing ListInterfaces(HidBus& bus);
+
+// "5c3b:030b  in 0  out 0  feature 65  \\?\HID#...  [boot loader]"
+std::string FormatInterface(const ListedInterface& entry);
+std::string InterfaceToJson(const ListedInterface& entry);
+
+}  // namespace tolvane::cli

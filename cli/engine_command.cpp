@@ -1,0 +1,183 @@
+#include "engine_command.h"
+
+#include "watcher_thread.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace tolvane::cli {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How often the progress is redrawn while the engine runs.
+constexpr auto kPollInterval = std::chrono::milliseconds(50);
+constexpr std::uint32_t kNoProgress = 255;
+
+enum class Stage : int { Searching, Downloading, ResettingToAp, Done };
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The steps of one command, run on the worker thread.
+class Steps {
+public:
+    Steps(Command command, const Options& options, const DownloadJob& job, DfuEngine& engine)
+        : command_(command), options_(options), job_(job), engine_(engine) {}
+
+    void run() {
+        const ResultCode code = runSteps();
+        {
+            const std::lock_guard lock(mutex_);
+            code_ = code;
+            stage_ = Stage::Done;
+        }
+        done_.notify_all();
+    }
+
+    Stage stage() {
+        const std::lock_guard lock(mutex_);
+        return stage_;
+    }
+    // Waits until the steps are done or the time has passed; true when done.
+    bool waitDone(std::chrono::milliseconds time) {
+        std::unique_lock lock(mutex_);
+        return done_.wait_for(lock, time, [this] { return stage_ == Stage::Done; });
+    }
+    ResultCode code() {
+        const std::lock_guard lock(mutex_);
+        return code_;
+    }
+    bool downloadStarted() const { return downloadStarted_; }
+    bool downloadFinished() const { return downloadFinished_; }
+
+private:
+    ResultCode runSteps() {
+        switch (command_) {
+            case Command::Update: {
+                const ResultCode reset = engine_.ResetToIsp(*options_.vid, *options_.pid);
+                if (reset != DFU_SUCCESS && reset != DFU_ALREADY_IN_DFU) return reset;
+                const ResultCode download = download_();
+                if (download != DFU_SUCCESS) return download;
+                enter(Stage::ResettingToAp);
+                return engine_.ResetToAp();
+            }
+            case Command::ResetToIsp:
+                return engine_.ResetToIsp(*options_.vid, *options_.pid);
+            case Command::Download:
+                return download_();
+            case Command::ResetToAp:
+                return engine_.ResetToAp();
+            case Command::List:
+                break;
+        }
+        return DFU_SUCCESS;
+    }
+
+    ResultCode download_() {
+        enter(Stage::Downloading);
+        downloadStarted_ = true;
+        const auto& bytes = job_.image->bytes;
+        const ResultCode code = engine_.Download(
+            bytes.data(), job_.address, static_cast<std::uint32_t>(bytes.size()), job_.checksum);
+        downloadFinished_ = code == DFU_SUCCESS || code == DFU_ERR_VERIFY;
+        return code;
+    }
+
+    void enter(Stage stage) {
+        const std::lock_guard lock(mutex_);
+        stage_ = stage;
+    }
+
+    Command command_;
+    const Options& options_;
+    const DownloadJob& job_;
+    DfuEngine& engine_;
+    std::mutex mutex_;
+    std::condition_variable done_;
+    Stage stage_ = Stage::Searching;
+    ResultCode code_ = 0;
+    std::atomic<bool> downloadStarted_{false};
+    std::atomic<bool> downloadFinished_{false};
+};
+
+// Draws what the worker is doing, from the calling thread.
+class ProgressWatch {
+public:
+    ProgressWatch(ProgressDisplay& display, std::uint64_t total)
+        : display_(display), total_(total) {}
+
+    void look(Stage stage, std::uint32_t percent) {
+        if (stage == Stage::Downloading || stage == Stage::ResettingToAp || stage == Stage::Done) {
+            if (percent != kNoProgress && total_ != 0) draw(percent);
+        }
+        if (stage == Stage::ResettingToAp && !resetShown_) {
+            resetShown_ = true;
+            display_.phase("Resetting to the application...");
+        }
+    }
+
+    std::uint64_t bytesSent() const { return bytesSent_; }
+
+private:
+    void draw(std::uint32_t percent) {
+        if (!firstData_) firstData_ = Clock::now();
+        const std::uint32_t shown = percent > 100 ? 100 : percent;
+        bytesSent_ = total_ * shown / 100;
+        display_.update(ProgressSample{shown, bytesSent_, total_, SecondsSince(*firstData_)});
+    }
+
+    ProgressDisplay& display_;
+    std::uint64_t total_;
+    std::optional<Clock::time_point> firstData_;
+    std::uint64_t bytesSent_ = 0;
+    bool resetShown_ = false;
+};
+
+}  // namespace
+
+CommandOutcome RunEngineCommand(Command command, const Options& options, const DownloadJob& job,
+                                HidBus& bus, SystemServices& services, ProgressDisplay& display) {
+    const auto start = Clock::now();
+    CommandOutcome outcome;
+    DfuEngine engine(bus, services);
+    WatcherThread watcher(engine, services);
+    // The download waits for nothing the watcher tells, so it runs without one.
+    if (command != Command::Download) {
+        const ResultCode started = watcher.start();
+        if (started != DFU_SUCCESS) {
+            watcher.stop();
+            outcome.code = started;
+            outcome.seconds = SecondsSince(start);
+            return outcome;
+        }
+    }
+
+    display.phase("Searching device...");
+    const std::uint64_t total = job.image ? job.image->bytes.size() : 0;
+    Steps steps(command, options, job, engine);
+    ProgressWatch watch(display, total);
+    {
+        std::jthread worker([&steps] { steps.run(); });
+        while (!steps.waitDone(kPollInterval)) {
+            watch.look(steps.stage(), engine.GetPercentage());
+        }
+    }
+    watch.look(Stage::Done, engine.GetPercentage());
+    display.finish();
+    watcher.stop();
+
+    outcome.code = steps.code();
+    outcome.downloadStarted = steps.downloadStarted();
+    outcome.downloadFinished = steps.downloadFinished();
+    outcome.bytesSent = outcome.downloadFinished ? total : watch.bytesSent();
+    outcome.seconds = SecondsSince(start);
+    return outcome;
+}
+
+}  // namespace tolvane::cli

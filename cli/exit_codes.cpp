@@ -1,0 +1,42 @@
+#include "exit_codes.h"
+
+namespace tolvane::cli {
+
+int ExitCodeFor(ResultCode code) noexcept {
+    switch (code) {
+        case DFU_SUCCESS:
+        case DFU_ALREADY_IN_DFU:
+            return kExitSuccess;
+        case DFU_ERR_NOT_FOUND:
+            return kExitNotFound;
+        case DFU_ERR_ENTER_DFU:
+            return kExitEnterDfu;
+        case DFU_ERR_RESET_TO_AP:
+            return kExitResetToAp;
+        case DFU_ERR_AP_TIMEOUT:
+            return kExitApTimeout;
+        case DFU_ERR_DFU_TIMEOUT:
+            return kExitDfuTimeout;
+        case DFU_ERR_VERIFY:
+            return kExitVerify;
+        default:
+            return kExitSystemError;
+    }
+}
+
+const char* ExitCodeHelp() noexcept {
+    return "Exit codes:\n"
+           "   0  success\n"
+           "   1  device not found (DFU_ERR_NOT_FOUND)\n"
+           "   2  reset to boot loader command failed (DFU_ERR_ENTER_DFU)\n"
+           "   3  reset to application command failed (DFU_ERR_RESET_TO_AP)\n"
+           "   4  application did not return in time (DFU_ERR_AP_TIMEOUT)\n"
+           "   5  boot loader did not appear in time (DFU_ERR_DFU_TIMEOUT)\n"
+           "   6  checksum verification failed (DFU_ERR_VERIFY)\n"
+           "   7  system error (its number is printed)\n"
+           "  64  bad usage\n"
+           "  65  bad image\n"
+           "  66  image cannot be read\n";
+}
+
+}  // namespace tolvane::cli

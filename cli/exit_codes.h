@@ -1,0 +1,28 @@
+// The tool's exit codes, one per outcome a script may want to tell apart.
+#pragma once
+
+#include "dfu_constants.h"
+
+namespace tolvane::cli {
+
+enum ExitCode : int {
+    kExitSuccess = 0,
+    kExitNotFound = 1,     // DFU_ERR_NOT_FOUND
+    kExitEnterDfu = 2,     // DFU_ERR_ENTER_DFU
+    kExitResetToAp = 3,    // DFU_ERR_RESET_TO_AP
+    kExitApTimeout = 4,    // DFU_ERR_AP_TIMEOUT
+    kExitDfuTimeout = 5,   // DFU_ERR_DFU_TIMEOUT
+    kExitVerify = 6,       // DFU_ERR_VERIFY
+    kExitSystemError = 7,  // a system error number
+    kExitUsage = 64,       // bad command line
+    kExitBadImage = 65,    // the image file's content is refused
+    kExitUnreadable = 66,  // the image file cannot be read
+};
+
+// The exit code for an engine result; DFU_ALREADY_IN_DFU counts as success.
+int ExitCodeFor(ResultCode code) noexcept;
+
+// The table printed at the end of --help.
+const char* ExitCodeHelp() noexcept;
+
+}  // namespace tolvane::cli

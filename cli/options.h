@@ -1,0 +1,49 @@
+// What the command line asks for, once parsed and checked.
+#pragma once
+
+#include "image_file.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace tolvane::cli {
+
+enum class Command {
+    Update,
+    ResetToIsp,
+    Download,
+    ResetToAp,
+    List,
+};
+
+// How the built-in virtual target is shaped.
+struct SimulationOptions {
+    bool enabled = false;
+    bool fast = false;                // virtual clock: no real waiting
+    std::uint32_t reportLength = 65;  // the boot loader's feature report length
+    std::uint16_t bootLoaderPid = 0x030B;
+    bool inBootLoader = false;  // the target starts in its boot loader
+    bool neverEnters = false;   // takes the reset command but never shows its boot loader
+    std::optional<std::uint32_t> refuseReport;  // the K-th data report (1-based) is always refused
+    std::optional<std::uint32_t> unplugAt;      // the device leaves at its K-th report (1-based)
+    bool wrongChecksum = false;                 // the boot loader reports a wrong checksum
+};
+
+struct Options {
+    Command command = Command::Update;
+    std::string imagePath;
+    ImageFormat imageFormat = ImageFormat::Auto;
+    std::optional<std::uint32_t> vid;
+    std::optional<std::uint32_t> pid;
+    std::optional<std::uint32_t> address;
+    std::optional<std::uint32_t> checksum;
+    bool json = false;
+    bool verbose = false;
+    bool quiet = false;
+    SimulationOptions simulation;
+};
+
+const char* CommandName(Command command) noexcept;
+
+}  // namespace tolvane::cli

@@ -1,0 +1,40 @@
+// The built-in virtual target of --simulate: a simulated bus holding a device shaped by the
+// --sim-* options, on the real clock at a realistic pace, or on a virtual clock with --sim-fast.
+#pragma once
+
+#include "hid_bus.h"
+#include "options.h"
+#include "system_services.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace tolvane::cli {
+
+// What the virtual device holds after a run, compared with the image.
+struct MemoryCheck {
+    bool written = false;                           // the boot loader received a download
+    bool equal = false;                             // what it holds at `address` equals the image
+    std::optional<std::uint16_t> reportedChecksum;  // what its finish answer carries
+};
+
+class Simulation {
+public:
+    // `realServices` are used unless the options ask for the virtual clock.
+    Simulation(const SimulationOptions& options, SystemServices& realServices);
+    ~Simulation();
+    Simulation(const Simulation&) = delete;
+    Simulation& operator=(const Simulation&) = delete;
+
+    HidBus& bus();
+    SystemServices& services();
+    MemoryCheck check(const std::vector<std::uint8_t>& image, std::uint32_t address) const;
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+};
+
+}  // namespace tolvane::cli

@@ -1,0 +1,21 @@
+// Small text helpers shared by the tool's output.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace tolvane::cli {
+
+// "0x" followed by at least `digits` upper-case hexadecimal digits.
+std::string Hex(std::uint64_t value, int digits);
+
+// Bytes as two-digit lower-case hexadecimal pairs separated by spaces.
+std::string HexBytes(std::span<const std::uint8_t> bytes);
+
+// A hexadecimal number with or without "0x", at most `max`; nullopt for anything else.
+std::optional<std::uint32_t> ParseHex(std::string_view text, std::uint32_t max);
+
+}  // namespace tolvane::cli

@@ -1,0 +1,26 @@
+// The whole tool behind main(): parses the command line, checks the image, runs the command on
+// the real platform or the virtual target, and prints the outcome.
+#pragma once
+
+#include "hid_bus.h"
+#include "system_services.h"
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tolvane::cli {
+
+struct ToolIo {
+    std::ostream& out;
+    std::ostream& err;
+    bool outIsTerminal = false;
+    bool errIsTerminal = false;
+};
+
+// `args` without the program name. The real bus and services are touched only when a command
+// runs without --simulate, after the image has been read and checked. Returns the exit code.
+int RunTool(const std::vector<std::string>& args, const ToolIo& io, HidBus& realBus,
+            SystemServices& realServices);
+
+}  // namespace tolvane::cli
