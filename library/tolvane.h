@@ -1,0 +1,108 @@
+/*
+ * Tolvane: firmware updates for USB HID devices through their boot loader.
+ *
+ * Six functions. On 32-bit Windows they use the stdcall convention (the callee removes its
+ * arguments) and are exported from Tolvane.dll under their plain names; every parameter and
+ * every result is a 32-bit value, the image pointer of DFU_Download aside.
+ *
+ * One update, in order:
+ *   1. DFU_Initialize() once, on a thread that keeps retrieving and dispatching its window
+ *      messages for as long as the library is used: it creates the hidden window that learns of
+ *      the boot loader's arrival and removal.
+ *   2. DFU_ResetToISP(vid, pid) on another thread; go on if it returns DFU_SUCCESS or
+ *      DFU_ALREADY_IN_DFU.
+ *   3. DFU_Download(image, address, size, checksum); meanwhile any thread may poll
+ *      DFU_GetPercentage().
+ *   4. DFU_ResetToAP() if the download returned DFU_SUCCESS.
+ *   5. DFU_Deinitialize() on the thread that called DFU_Initialize.
+ * DFU_ResetToISP, DFU_Download and DFU_ResetToAP must not overlap.
+ */
+#ifndef TOLVANE_H
+#define TOLVANE_H
+
+#include <stdint.h>
+
+#if defined(_WIN32)
+#define TOLVANE_CALL __stdcall
+#if defined(TOLVANE_BUILDING_LIBRARY)
+#define TOLVANE_API
+#else
+#define TOLVANE_API __declspec(dllimport)
+#endif
+#else
+#define TOLVANE_CALL
+#define TOLVANE_API __attribute__((visibility("default")))
+#endif
+
+/*
+ * Result codes. Every function but DFU_GetPercentage returns one. 0 is success; the library's
+ * own codes are 0xE0000100 to 0xE0000107; 14 (ERROR_OUTOFMEMORY) means the download's report
+ * buffer could not be allocated; any other value is the operating system's error number of the
+ * call that failed, passed on unchanged.
+ */
+
+/* Done. Also DFU_Initialize when already initialised, DFU_Deinitialize when not initialised,
+ * and DFU_Download with size 0. */
+#define DFU_SUCCESS 0x00000000u
+/* DFU_ResetToISP: the device is already in its boot loader (the named device is absent but a
+ * boot loader is present, or the arguments name a present boot loader). Nothing was sent. Treat
+ * it as success and go on to the download. */
+#define DFU_ALREADY_IN_DFU 0xE0000100u
+/* DFU_ResetToISP: neither the named device nor a boot loader is present. DFU_ResetToAP: no boot
+ * loader is present. DFU_Download: no boot loader appeared within the search period, or its
+ * feature reports are 8 bytes or shorter. */
+#define DFU_ERR_NOT_FOUND 0xE0000102u
+/* DFU_ResetToISP: sending the reset command to the named device failed. */
+#define DFU_ERR_ENTER_DFU 0xE0000103u
+/* DFU_ResetToAP: sending the reset command to the boot loader failed. */
+#define DFU_ERR_RESET_TO_AP 0xE0000104u
+/* DFU_ResetToAP: the boot loader's removal was not seen within 30 seconds, or no watcher was
+ * started (DFU_Initialize). */
+#define DFU_ERR_AP_TIMEOUT 0xE0000105u
+/* DFU_ResetToISP: the boot loader's arrival was not seen within 30 seconds, or no watcher was
+ * started (DFU_Initialize). */
+#define DFU_ERR_DFU_TIMEOUT 0xE0000106u
+/* DFU_Download: the checksum the boot loader reports differs from the low 16 bits of
+ * `checksum`. */
+#define DFU_ERR_VERIFY 0xE0000107u
+
+/* DFU_GetPercentage before any data has been sent. */
+#define DFU_PERCENTAGE_NONE 255u
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Starts the device-change watcher: a hidden window registered for HID interface arrivals and
+ * removals, owned by the calling thread, which must keep dispatching its messages. A second call
+ * returns DFU_SUCCESS and creates nothing. */
+TOLVANE_API uint32_t TOLVANE_CALL DFU_Initialize(void);
+
+/* Restarts the device with the given vendor and product identifiers (low 16 bits compared) into
+ * its boot loader and waits up to 30 seconds for the boot loader to appear. */
+TOLVANE_API uint32_t TOLVANE_CALL DFU_ResetToISP(uint32_t vid, uint32_t pid);
+
+/* Finds the boot loader and writes `size` bytes of `image` to it; the low 24 bits of `address`
+ * are the load address; the low 16 bits of `checksum` must equal the boot loader's sum of what
+ * it received (the sum of all image bytes). */
+TOLVANE_API uint32_t TOLVANE_CALL DFU_Download(const uint8_t* image, uint32_t address,
+                                               uint32_t size, uint32_t checksum);
+
+/* Progress of the download in whole percent: 255 (DFU_PERCENTAGE_NONE) before any data has been
+ * sent, 100 once all has been sent. Callable from any thread at any time. */
+TOLVANE_API uint32_t TOLVANE_CALL DFU_GetPercentage(void);
+
+/* Restarts the boot loader into the application and waits up to 30 seconds for the boot loader
+ * to disappear. */
+TOLVANE_API uint32_t TOLVANE_CALL DFU_ResetToAP(void);
+
+/* Stops the watcher and releases its window, event and registration. Call it on the thread that
+ * called DFU_Initialize: from another thread the window cannot be destroyed and the system's
+ * error number is returned, while the watcher still returns to its idle state. */
+TOLVANE_API uint32_t TOLVANE_CALL DFU_Deinitialize(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* TOLVANE_H */

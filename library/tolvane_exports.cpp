@@ -1,0 +1,60 @@
+// The six exports of the library, each forwarding to the one process-wide engine bound to this
+// build's platform.
+#include "dfu_engine.h"
+#include "platform.h"
+
+// After the engine's headers: the C header's result-code macros share the engine's names.
+#include "tolvane.h"
+
+#include <utility>
+
+namespace {
+
+// Storage whose object is never destroyed: the engine lives until the process ends and nothing
+// is released at unload.
+template <typename T>
+union NoDestroy {
+    template <typename... Args>
+    explicit NoDestroy(Args&&... args) : value(std::forward<Args>(args)...) {}
+    ~NoDestroy() {}
+    NoDestroy(const NoDestroy&) = delete;
+    NoDestroy& operator=(const NoDestroy&) = delete;
+    T value;
+};
+
+tolvane::DfuEngine& Engine() noexcept {
+    static NoDestroy<tolvane::DfuEngine> engine(tolvane::platform::DefaultHidBus(),
+                                                tolvane::platform::DefaultServices());
+    return engine.value;
+}
+
+}  // namespace
+
+extern "C" {
+
+uint32_t TOLVANE_CALL DFU_Initialize(void) {
+    return Engine().StartDeviceChangeWatcher();
+}
+
+uint32_t TOLVANE_CALL DFU_ResetToISP(uint32_t vid, uint32_t pid) {
+    return Engine().ResetToIsp(vid, pid);
+}
+
+uint32_t TOLVANE_CALL DFU_Download(const uint8_t* image, uint32_t address, uint32_t size,
+                                   uint32_t checksum) {
+    return Engine().Download(image, address, size, checksum);
+}
+
+uint32_t TOLVANE_CALL DFU_GetPercentage(void) {
+    return Engine().GetPercentage();
+}
+
+uint32_t TOLVANE_CALL DFU_ResetToAP(void) {
+    return Engine().ResetToAp();
+}
+
+uint32_t TOLVANE_CALL DFU_Deinitialize(void) {
+    return Engine().StopDeviceChangeWatcher();
+}
+
+}  // extern "C"
