@@ -1,0 +1,67 @@
+# vandrel_add_program(<target> OUTPUT_NAME <name> BINDING <device|demo>
+#                     [FIRMWARE <file>] [VID <hex>] [PID <hex>] [MESSAGE_TEXT <text>]
+#                     [TITLE_TEXT <text>] [UPDATE_TEXT <text>] [EXIT_TEXT <text>]
+#                     [GROUP_TEXT <text>])
+#
+# Builds one Vandrel program with its own "BINARY" resources; every setting not given takes the
+# value of the build's VANDREL_* cache option. BINDING device: the engine on the real HID bus and
+# services; demo: on the simulated target and the real services.
+set(VANDREL_APP_DIR "${CMAKE_CURRENT_LIST_DIR}/..")
+
+function(vandrel_add_program target)
+  set(settings FIRMWARE VID PID MESSAGE_TEXT TITLE_TEXT UPDATE_TEXT EXIT_TEXT GROUP_TEXT)
+  cmake_parse_arguments(ARG "" "OUTPUT_NAME;BINDING;${settings}" "" ${ARGN})
+  foreach(setting IN LISTS settings)
+    if(NOT DEFINED ARG_${setting})
+      set(ARG_${setting} "${VANDREL_${setting}}")
+    endif()
+  endforeach()
+
+  set(gen "${CMAKE_CURRENT_BINARY_DIR}/${target}-resources")
+  file(MAKE_DIRECTORY "${gen}")
+
+  # The settings, written at configure time; the fragment is generated from them at build time.
+  set(config_text "")
+  foreach(setting IN LISTS settings)
+    string(APPEND config_text "set(VANDREL_${setting} [==[${ARG_${setting}}]==])\n")
+  endforeach()
+  file(CONFIGURE OUTPUT "${gen}/settings.cmake" CONTENT "${config_text}" @ONLY)
+
+  set(generator "${VANDREL_APP_DIR}/cmake/GenerateBinaryResources.cmake")
+  add_custom_command(
+    OUTPUT "${gen}/vandrel_binary.rc"
+    COMMAND ${CMAKE_COMMAND} -DCONFIG=${gen}/settings.cmake -DOUTPUT=${gen}/vandrel_binary.rc
+            -P ${generator}
+    DEPENDS "${gen}/settings.cmake" "${generator}" "${ARG_FIRMWARE}"
+    COMMENT "Generating the BINARY resources of ${target}"
+    VERBATIM)
+
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(VANDREL_MANIFEST_ARCH amd64)
+  else()
+    set(VANDREL_MANIFEST_ARCH x86)
+  endif()
+  configure_file("${VANDREL_APP_DIR}/Vandrel.manifest.in" "${gen}/Vandrel.manifest" @ONLY)
+  file(CONFIGURE OUTPUT "${gen}/program.rc" CONTENT "#include \"Vandrel.rc\"\n")
+  set_source_files_properties("${gen}/program.rc" PROPERTIES OBJECT_DEPENDS
+    "${gen}/vandrel_binary.rc;${gen}/Vandrel.manifest;${VANDREL_APP_DIR}/Vandrel.rc;${VANDREL_APP_DIR}/Vandrel.ico;${VANDREL_APP_DIR}/resource.h")
+
+  if(ARG_BINDING STREQUAL "demo")
+    set(binding_source "${VANDREL_APP_DIR}/program_engine_demo.cpp")
+    set(binding_libs tolvane_sim tolvane_platform_win32)
+  else()
+    set(binding_source "${VANDREL_APP_DIR}/program_engine_device.cpp")
+    set(binding_libs tolvane_platform_win32)
+  endif()
+
+  add_executable(${target} WIN32
+    "${VANDREL_APP_DIR}/main.cpp"
+    "${binding_source}"
+    "${gen}/program.rc"
+    "${gen}/vandrel_binary.rc")
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME "${ARG_OUTPUT_NAME}")
+  target_include_directories(${target} PRIVATE "${gen}" "${VANDREL_APP_DIR}")
+  target_link_libraries(${target} PRIVATE vandrel_ui ${binding_libs})
+  target_link_options(${target} PRIVATE -municode)
+  tolvane_warnings(${target})
+endfunction()

@@ -1,0 +1,19 @@
+#include "progress_text.h"
+
+namespace vandrel {
+
+std::u16string ProgressText(std::uint32_t percentage) {
+    std::u16string text = u"Update Percentage = ";
+    const std::string digits = std::to_string(percentage);
+    text.append(digits.begin(), digits.end());
+    text.push_back(u'%');
+    return text;
+}
+
+std::optional<std::u16string> ProgressDisplay::next(bool downloading, std::uint32_t percentage) {
+    if (!downloading || percentage == 255 || percentage == lastShown_) return std::nullopt;
+    lastShown_ = percentage;
+    return ProgressText(percentage);
+}
+
+}  // namespace vandrel
