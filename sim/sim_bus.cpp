@@ -1,0 +1,333 @@
+#include "sim_bus.h"
+
+#include "interface_path.h"
+
+#include <algorithm>
+
+namespace tolvane::sim {
+
+// An open interface. Every call takes the bus's lock; the report's time is spent after it.
+class SimHidDevice final : public HidDevice {
+public:
+    SimHidDevice(SimBus& bus, SimDevice& device, std::shared_ptr<InterfaceInstance> instance,
+                 DeviceAccess access, std::uint32_t id)
+        : bus_(bus), device_(device), instance_(std::move(instance)), access_(access), id_(id) {}
+
+    ~SimHidDevice() override {
+        std::lock_guard lock(bus_.mutex_);
+        --bus_.handlesHeld_;
+        bus_.record({.call = Call::CloseDevice, .handle = id_, .path = instance_->path});
+    }
+    SimHidDevice(const SimHidDevice&) = delete;
+    SimHidDevice& operator=(const SimHidDevice&) = delete;
+
+    SysError getAttributes(HidAttributes& attributes) override {
+        std::lock_guard lock(bus_.mutex_);
+        SysError error = kErrorDeviceNotConnected;
+        std::uint32_t ids = 0;
+        if (instance_->present) {
+            const Identity& identity = device_.spec_.identity(instance_->mode);
+            error = device_.specOf(*instance_).attributesError;
+            if (error == 0) {
+                attributes.vendorId = identity.vendorId;
+                attributes.productId = identity.productId;
+                attributes.versionNumber = identity.versionNumber;
+                ids = static_cast<std::uint32_t>(identity.vendorId) << 16 | identity.productId;
+            }
+        }
+        bus_.record({.call = Call::GetAttributes, .error = error, .value = ids, .handle = id_});
+        return error;
+    }
+
+    SysError getCapabilities(HidCapabilities& capabilities) override {
+        std::lock_guard lock(bus_.mutex_);
+        SysError error = kErrorDeviceNotConnected;
+        if (instance_->present) {
+            const InterfaceSpec& spec = device_.specOf(*instance_);
+            error = spec.capabilitiesError;
+            if (error == 0) {
+                capabilities.inputReportByteLength = spec.inputReportLength;
+                capabilities.outputReportByteLength = spec.outputReportLength;
+                capabilities.featureReportByteLength = spec.featureReportLength;
+            }
+        }
+        bus_.record({.call = Call::GetCapabilities,
+                     .error = error,
+                     .value = error == 0 ? capabilities.featureReportByteLength : 0u,
+                     .handle = id_});
+        return error;
+    }
+
+    SysError setFeature(std::span<const std::uint8_t> report) override {
+        SysError error = 0;
+        {
+            std::lock_guard lock(bus_.mutex_);
+            error = device_.setFeatureLocked(*instance_, report);
+            bus_.record({.call = Call::SetFeature,
+                         .error = error,
+                         .handle = id_,
+                         .bytes = {report.begin(), report.end()}});
+        }
+        pace();
+        return error;
+    }
+
+    SysError getFeature(std::span<std::uint8_t> report) override {
+        SysError error = 0;
+        {
+            std::lock_guard lock(bus_.mutex_);
+            error = device_.getFeatureLocked(*instance_, report);
+            bus_.record({.call = Call::GetFeature,
+                         .error = error,
+                         .handle = id_,
+                         .bytes = {report.begin(), report.end()}});
+        }
+        pace();
+        return error;
+    }
+
+    SysError writeOutput(std::span<const std::uint8_t> report) override {
+        SysError error = 0;
+        {
+            std::lock_guard lock(bus_.mutex_);
+            error = device_.writeOutputLocked(*instance_, access_, report);
+            bus_.record({.call = Call::WriteOutput,
+                         .error = error,
+                         .handle = id_,
+                         .bytes = {report.begin(), report.end()}});
+        }
+        pace();
+        return error;
+    }
+
+private:
+    void pace() {
+        std::uint32_t ms = 0;
+        {
+            std::lock_guard lock(bus_.mutex_);
+            ms = device_.spec_.reportPaceMs;
+        }
+        if (ms > 0) bus_.timeline_.spend(ms);
+    }
+
+    SimBus& bus_;
+    SimDevice& device_;
+    std::shared_ptr<InterfaceInstance> instance_;
+    const DeviceAccess access_;
+    const std::uint32_t id_;
+};
+
+// A snapshot of the interfaces present when it was taken.
+class SimInterfaceList final : public HidInterfaceList {
+public:
+    SimInterfaceList(SimBus& bus, std::vector<std::pair<std::u16string, bool>> interfaces)
+        : bus_(bus), interfaces_(std::move(interfaces)) {}
+    ~SimInterfaceList() override {
+        std::lock_guard lock(bus_.mutex_);
+        --bus_.listsHeld_;
+        bus_.record({.call = Call::DestroyList});
+    }
+    SimInterfaceList(const SimInterfaceList&) = delete;
+    SimInterfaceList& operator=(const SimInterfaceList&) = delete;
+
+    InterfaceLookup interfacePath(std::uint32_t index, std::u16string& path) override {
+        InterfaceLookup result = InterfaceLookup::End;
+        if (index < interfaces_.size()) {
+            result = interfaces_[index].second ? InterfaceLookup::Failed : InterfaceLookup::Found;
+            if (result == InterfaceLookup::Found) path = interfaces_[index].first;
+        }
+        std::lock_guard lock(bus_.mutex_);
+        bus_.record({.call = Call::InterfaceLookup,
+                     .value = index,
+                     .result = static_cast<int>(result),
+                     .path = result == InterfaceLookup::Found ? path : std::u16string()});
+        return result;
+    }
+
+private:
+    SimBus& bus_;
+    std::vector<std::pair<std::u16string, bool>> interfaces_;  // path, detail record fails
+};
+
+class SimRegistration final : public NotificationRegistration {
+public:
+    SimRegistration(SimBus& bus, std::uint32_t id) : bus_(bus), id_(id) {}
+    ~SimRegistration() override { unregister(); }
+    SimRegistration(const SimRegistration&) = delete;
+    SimRegistration& operator=(const SimRegistration&) = delete;
+
+    SysError unregister() override {
+        std::lock_guard lock(bus_.mutex_);
+        if (!active_) return 0;
+        active_ = false;
+        auto& all = bus_.registrations_;
+        all.erase(
+            std::remove_if(all.begin(), all.end(), [this](const auto& r) { return r.id == id_; }),
+            all.end());
+        --bus_.registrationsHeld_;
+        bus_.record({.call = Call::Unregister, .handle = id_});
+        return 0;
+    }
+
+private:
+    SimBus& bus_;
+    const std::uint32_t id_;
+    bool active_ = true;
+};
+
+SimBus::SimBus(Timeline& timeline, Transcript& transcript)
+    : timeline_(timeline), transcript_(transcript) {}
+
+SimBus::~SimBus() {
+    timeline_.cancelAll();
+}
+
+void SimBus::record(Entry entry) {
+    entry.atMs = timeline_.nowMs();
+    transcript_.record(std::move(entry));
+}
+
+void SimBus::notifyLocked(std::uint32_t eventType, const std::u16string& path) {
+    for (const Registration& registration : registrations_) {
+        registration.window->deliverDeviceChange(eventType, path);
+    }
+}
+
+SimDevice& SimBus::addDevice(DeviceSpec spec) {
+    std::lock_guard lock(mutex_);
+    const auto number = static_cast<std::uint32_t>(devices_.size() + 1);
+    const std::uint32_t delay = spec.appearAfterMs;
+    const Mode mode = spec.startsIn;
+    devices_.push_back(std::make_unique<SimDevice>(*this, std::move(spec), number));
+    SimDevice& device = *devices_.back();
+    if (delay == 0) {
+        device.arriveLocked(mode);
+    } else {
+        const std::uint64_t generation = device.generation_;
+        timeline_.schedule(timeline_.nowMs() + delay, [this, &device, generation, mode] {
+            std::lock_guard inner(mutex_);
+            if (device.generation_ == generation && !device.current_) device.arriveLocked(mode);
+        });
+    }
+    return device;
+}
+
+std::vector<SimDevice*> SimBus::devices() const {
+    std::lock_guard lock(mutex_);
+    std::vector<SimDevice*> all;
+    for (const auto& device : devices_) all.push_back(device.get());
+    return all;
+}
+
+std::vector<std::u16string> SimBus::presentPaths() const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::u16string> paths;
+    for (const auto& device : devices_) {
+        for (const auto& instance : device->instances_) paths.push_back(instance->path);
+    }
+    return paths;
+}
+
+void SimBus::failListInterfaces(std::uint32_t times) {
+    std::lock_guard lock(mutex_);
+    listFault_ = Fault{kErrorInvalidFunction, times};
+}
+
+void SimBus::failRegistration(SysError error, std::uint32_t times) {
+    std::lock_guard lock(mutex_);
+    registrationFault_ = Fault{error, times};
+}
+
+void SimBus::setInstallWaitMs(std::uint32_t ms) {
+    std::lock_guard lock(mutex_);
+    installWaitMs_ = ms;
+}
+
+Held SimBus::held() const {
+    std::lock_guard lock(mutex_);
+    Held held;
+    held.deviceHandles = handlesHeld_;
+    held.interfaceLists = listsHeld_;
+    held.registrations = registrationsHeld_;
+    return held;
+}
+
+std::unique_ptr<HidInterfaceList> SimBus::listInterfaces() {
+    std::lock_guard lock(mutex_);
+    if (listFault_.strike()) {
+        record({.call = Call::ListInterfaces, .error = listFault_.error});
+        return nullptr;
+    }
+    std::vector<std::pair<std::u16string, bool>> interfaces;
+    for (const auto& device : devices_) {
+        for (const auto& instance : device->instances_) {
+            interfaces.emplace_back(instance->path, device->specOf(*instance).detailFails);
+        }
+    }
+    ++listsHeld_;
+    record({.call = Call::ListInterfaces, .value = static_cast<std::uint32_t>(interfaces.size())});
+    return std::make_unique<SimInterfaceList>(*this, std::move(interfaces));
+}
+
+std::unique_ptr<HidDevice> SimBus::open(std::u16string_view path, DeviceAccess access,
+                                        SysError& error) {
+    std::lock_guard lock(mutex_);
+    error = kErrorFileNotFound;
+    SimDevice* device = nullptr;
+    std::shared_ptr<InterfaceInstance> instance;
+    for (const auto& candidate : devices_) {
+        for (const auto& present : candidate->instances_) {
+            if (!instance && SamePath(present->path, path)) {
+                device = candidate.get();
+                instance = present;
+            }
+        }
+    }
+    if (instance) {
+        const InterfaceSpec& spec = device->specOf(*instance);
+        const bool refused =
+            spec.openFails || (access == DeviceAccess::ReadWrite && spec.readWriteOpenFails);
+        error = refused ? spec.openError : 0;
+    }
+    std::unique_ptr<HidDevice> handle;
+    std::uint32_t id = 0;
+    if (error == 0) {
+        id = nextHandle_++;
+        ++handlesHeld_;
+        handle = std::make_unique<SimHidDevice>(*this, *device, instance, access, id);
+    }
+    record({.call = Call::Open,
+            .error = error,
+            .value = static_cast<std::uint32_t>(access),
+            .handle = id,
+            .path = std::u16string(path)});
+    return handle;
+}
+
+void SimBus::waitNoPendingInstallEvents(std::uint32_t timeoutMs) {
+    std::uint32_t spend = 0;
+    {
+        std::lock_guard lock(mutex_);
+        record({.call = Call::WaitInstall, .value = timeoutMs});
+        spend = std::min(installWaitMs_, timeoutMs);
+    }
+    if (spend > 0) timeline_.spend(spend);
+}
+
+std::unique_ptr<NotificationRegistration> SimBus::registerNotifications(NotifyWindow& window,
+                                                                        SysError& error) {
+    std::lock_guard lock(mutex_);
+    if (registrationFault_.strike()) {
+        error = registrationFault_.error;
+        record({.call = Call::Register, .error = error});
+        return nullptr;
+    }
+    error = 0;
+    const std::uint32_t id = nextRegistration_++;
+    registrations_.push_back({id, &window});
+    ++registrationsHeld_;
+    record({.call = Call::Register, .handle = id});
+    return std::make_unique<SimRegistration>(*this, id);
+}
+
+}  // namespace tolvane::sim

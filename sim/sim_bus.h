@@ -1,0 +1,91 @@
+// The simulated HID bus: virtual devices (SimDevice) that the engine finds, opens and talks to
+// through the HidBus seam, with Windows' error behaviour, a transcript of every call and counters
+// of what is held. Works on a VirtualTimeline (tests) or a RealTimeline (demos).
+//
+//   Transcript transcript;
+//   SimServices services(transcript);
+//   SimBus bus(services.timeline(), transcript);
+//   SimDevice& device = bus.addDevice(DeviceSpec::target(0x5C3B, 0x0326));
+#pragma once
+
+#include "device_spec.h"
+#include "fault.h"
+#include "held.h"
+#include "hid_bus.h"
+#include "sim_device.h"
+#include "system_services.h"
+#include "timeline.h"
+#include "transcript.h"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace tolvane::sim {
+
+class SimBus final : public HidBus {
+public:
+    SimBus(Timeline& timeline, Transcript& transcript);
+    // Cancels what the devices have scheduled on the timeline.
+    ~SimBus() override;
+    SimBus(const SimBus&) = delete;
+    SimBus& operator=(const SimBus&) = delete;
+
+    // Adds a device; it arrives now, or spec.appearAfterMs later. The bus keeps it.
+    SimDevice& addDevice(DeviceSpec spec);
+    // Devices in the order added (which is the enumeration order).
+    std::vector<SimDevice*> devices() const;
+    // Paths of every interface on the bus now, in enumeration order.
+    std::vector<std::u16string> presentPaths() const;
+
+    // Faults of the bus itself.
+    void failListInterfaces(std::uint32_t times = kAlways);
+    void failRegistration(SysError error, std::uint32_t times = kAlways);
+    // Virtual or real time that each wait for pending installation spends (capped by its limit).
+    void setInstallWaitMs(std::uint32_t ms);
+
+    // Device handles, interface lists and registrations still held.
+    Held held() const;
+
+    Timeline& timeline() { return timeline_; }
+    Transcript& transcript() { return transcript_; }
+
+    std::unique_ptr<HidInterfaceList> listInterfaces() override;
+    std::unique_ptr<HidDevice> open(std::u16string_view path, DeviceAccess access,
+                                    SysError& error) override;
+    void waitNoPendingInstallEvents(std::uint32_t timeoutMs) override;
+    std::unique_ptr<NotificationRegistration> registerNotifications(NotifyWindow& window,
+                                                                    SysError& error) override;
+
+private:
+    friend class SimDevice;
+    friend class SimHidDevice;
+    friend class SimInterfaceList;
+    friend class SimRegistration;
+
+    struct Registration {
+        std::uint32_t id = 0;
+        NotifyWindow* window = nullptr;
+    };
+
+    // With mutex_ held.
+    void record(Entry entry);
+    void notifyLocked(std::uint32_t eventType, const std::u16string& path);
+
+    Timeline& timeline_;
+    Transcript& transcript_;
+    mutable std::mutex mutex_;
+    std::vector<std::unique_ptr<SimDevice>> devices_;
+    std::vector<Registration> registrations_;
+    Fault listFault_;
+    Fault registrationFault_;
+    std::uint32_t installWaitMs_ = 0;
+    std::uint32_t nextHandle_ = 1;
+    std::uint32_t nextRegistration_ = 1;
+    int handlesHeld_ = 0;
+    int listsHeld_ = 0;
+    int registrationsHeld_ = 0;
+};
+
+}  // namespace tolvane::sim

@@ -1,0 +1,280 @@
+#include "sim_device.h"
+
+#include "interface_path.h"
+#include "sim_bus.h"
+#include "system_services.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace tolvane::sim {
+
+namespace {
+
+constexpr std::uint8_t kResetCommand = 0x44;
+constexpr std::uint8_t kFallbackReportId = 0x40;
+constexpr std::uint8_t kOutputReportId = 0x0C;
+constexpr std::uint8_t kVendorSequence[] = {0x55, 0x23, 0x01, 0x09, 0x00, 0x86};
+constexpr std::uint32_t kFirstInstance = 0x1a2b3c4d;
+
+bool IsVendorSequence(std::span<const std::uint8_t> report) {
+    return report.size() > sizeof kVendorSequence &&
+           std::equal(std::begin(kVendorSequence), std::end(kVendorSequence), report.begin() + 1);
+}
+
+}  // namespace
+
+SimDevice::SimDevice(SimBus& bus, DeviceSpec spec, std::uint32_t number)
+    : bus_(bus), spec_(std::move(spec)), number_(number) {}
+
+std::optional<Mode> SimDevice::mode() const {
+    std::lock_guard lock(bus_.mutex_);
+    return current_;
+}
+
+DeviceMemory SimDevice::memory() const {
+    std::lock_guard lock(bus_.mutex_);
+    return memory_;
+}
+
+std::vector<std::u16string> SimDevice::paths() const {
+    std::lock_guard lock(bus_.mutex_);
+    std::vector<std::u16string> paths;
+    for (const auto& instance : instances_) paths.push_back(instance->path);
+    return paths;
+}
+
+std::u16string SimDevice::pathOf(Mode mode, std::size_t interfaceIndex) const {
+    std::lock_guard lock(bus_.mutex_);
+    return pathOfLocked(mode, interfaceIndex);
+}
+
+std::u16string SimDevice::pathOfLocked(Mode mode, std::size_t interfaceIndex) const {
+    const Identity& identity = spec_.identity(mode);
+    const InterfaceSpec& spec = identity.interfaces.at(interfaceIndex);
+    if (!spec.path.empty()) return spec.path;
+    const std::uint32_t instance =
+        kFirstInstance + (number_ - 1) * 2 + (mode == Mode::Application ? 1 : 0);
+    return MakeInterfacePath(identity.vendorId, identity.productId, spec.collectionSuffix, instance,
+                             static_cast<std::uint32_t>(interfaceIndex));
+}
+
+void SimDevice::unplug() {
+    std::lock_guard lock(bus_.mutex_);
+    leaveLocked();
+}
+
+void SimDevice::plugIn(Mode mode) {
+    std::lock_guard lock(bus_.mutex_);
+    if (!current_) arriveLocked(mode);
+}
+
+void SimDevice::addRefusal(Mode mode, Refusal refusal, std::size_t interfaceIndex) {
+    std::lock_guard lock(bus_.mutex_);
+    spec_.identity(mode).interfaces.at(interfaceIndex).refusals.push_back(refusal);
+}
+
+void SimDevice::setWrongChecksum(bool wrong) {
+    std::lock_guard lock(bus_.mutex_);
+    spec_.wrongChecksum = wrong;
+}
+
+InterfaceSpec& SimDevice::specOf(const InterfaceInstance& instance) {
+    return spec_.identity(instance.mode).interfaces.at(instance.index);
+}
+
+ReportKind SimDevice::classifySetLocked(std::span<const std::uint8_t> report) const {
+    if (report.size() < 2) return ReportKind::OtherFeatureSet;
+    if (report[0] == kFallbackReportId) {
+        return report[1] == kResetCommand ? ReportKind::ResetFeature40
+                                          : ReportKind::OtherFeatureSet;
+    }
+    if (report[0] != 0x00) return ReportKind::OtherFeatureSet;
+    if (current_ == Mode::BootLoader && !spec_.plain) return protocol_.classifySet(report);
+    if (report[1] == kResetCommand || IsVendorSequence(report)) return ReportKind::ResetFeature00;
+    return ReportKind::OtherFeatureSet;
+}
+
+std::uint32_t SimDevice::reportNumberLocked(ReportKind kind) const {
+    if (kind == ReportKind::Data) return memory_.dataReports + 1;
+    if (kind == ReportKind::Any) {
+        std::uint32_t all = 0;
+        for (const auto& [k, n] : accepted_) all += n;
+        return all + 1;
+    }
+    const auto found = accepted_.find(kind);
+    return (found == accepted_.end() ? 0 : found->second) + 1;
+}
+
+void SimDevice::acceptedLocked(ReportKind kind) {
+    ++accepted_[kind];
+}
+
+SysError SimDevice::rulesLocked(InterfaceSpec& spec, ReportKind kind) {
+    for (const UnplugRule& rule : spec_.unplugRules) {
+        if (rule.kind != ReportKind::Any && rule.kind != kind) continue;
+        if (reportNumberLocked(rule.kind == ReportKind::Any ? ReportKind::Any : kind) ==
+            rule.reportNumber) {
+            leaveLocked();
+            return kErrorDeviceNotConnected;
+        }
+    }
+    const std::uint32_t number = reportNumberLocked(kind);
+    for (Refusal& refusal : spec.refusals) {
+        if (refusal.kind != ReportKind::Any && refusal.kind != kind) continue;
+        if (refusal.reportNumber != 0 && refusal.reportNumber != number) continue;
+        if (refusal.fault.strike()) return refusal.fault.error;
+    }
+    return 0;
+}
+
+SysError SimDevice::setFeatureLocked(const InterfaceInstance& instance,
+                                     std::span<const std::uint8_t> report) {
+    if (!instance.present) return kErrorDeviceNotConnected;
+    InterfaceSpec& spec = specOf(instance);
+    if (report.size() != spec.featureReportLength) return kErrorInvalidParameter;
+    const ReportKind kind = classifySetLocked(report);
+    if (const SysError error = rulesLocked(spec, kind)) return error;
+    switch (kind) {
+        case ReportKind::ResetFeature00:
+        case ReportKind::ResetFeature40: {
+            const std::uint32_t form = kind == ReportKind::ResetFeature40 ? kResetFeature40
+                                       : IsVendorSequence(report)         ? kResetVendor
+                                                                          : kResetFeature00;
+            if ((spec.acceptedResets & form) == 0) return spec.resetRefusedError;
+            acceptedLocked(kind);
+            resetLocked(spec, form);
+            return 0;
+        }
+        case ReportKind::OtherFeatureSet:
+            ++memory_.ignoredReports;
+            acceptedLocked(kind);
+            return 0;
+        default:
+            protocol_.applySet(kind, report, memory_);
+            acceptedLocked(kind);
+            return 0;
+    }
+}
+
+SysError SimDevice::getFeatureLocked(const InterfaceInstance& instance,
+                                     std::span<std::uint8_t> report) {
+    if (!instance.present) return kErrorDeviceNotConnected;
+    InterfaceSpec& spec = specOf(instance);
+    if (report.size() != spec.featureReportLength || report.empty()) return kErrorInvalidParameter;
+    const bool bootLoader = current_ == Mode::BootLoader && !spec_.plain;
+    const ReportKind kind = bootLoader ? protocol_.classifyGet() : ReportKind::OtherFeatureGet;
+    if (const SysError error = rulesLocked(spec, kind)) return error;
+    if (bootLoader) {
+        protocol_.answerGet(kind, report, memory_, spec_.wrongChecksum);
+    } else {
+        std::fill(report.begin() + 1, report.end(), std::uint8_t{0});
+    }
+    acceptedLocked(kind);
+    return 0;
+}
+
+SysError SimDevice::writeOutputLocked(const InterfaceInstance& instance, DeviceAccess access,
+                                      std::span<const std::uint8_t> report) {
+    if (!instance.present) return kErrorDeviceNotConnected;
+    if (access == DeviceAccess::None) return kErrorAccessDenied;
+    InterfaceSpec& spec = specOf(instance);
+    if (spec.outputReportLength == 0) return kErrorInvalidFunction;
+    if (report.size() < spec.outputReportLength) return kErrorInvalidParameter;
+    if (report.size() > spec.outputReportLength) return kErrorInvalidUserBuffer;
+    const ReportKind kind =
+        report.size() > 1 && report[0] == kOutputReportId && report[1] == kResetCommand
+            ? ReportKind::ResetOutput0C
+            : ReportKind::OtherOutput;
+    if (const SysError error = rulesLocked(spec, kind)) return error;
+    if (kind == ReportKind::ResetOutput0C) {
+        if ((spec.acceptedResets & kResetOutput0C) == 0) return spec.resetRefusedError;
+        acceptedLocked(kind);
+        resetLocked(spec, kResetOutput0C);
+        return 0;
+    }
+    ++memory_.ignoredReports;
+    acceptedLocked(kind);
+    return 0;
+}
+
+void SimDevice::resetLocked(const InterfaceSpec&, std::uint32_t) {
+    if (spec_.plain || !current_) return;
+    if (*current_ == Mode::Application) {
+        ++memory_.entriesToBootLoader;
+        leaveAndReturnLocked(Mode::BootLoader, spec_.bootLoaderArrivalMs,
+                             spec_.neverEntersBootLoader);
+    } else {
+        ++memory_.entriesToApplication;
+        leaveAndReturnLocked(Mode::Application, spec_.applicationArrivalMs,
+                             spec_.neverReturnsToApplication);
+    }
+}
+
+void SimDevice::leaveAndReturnLocked(Mode comesBackAs, std::uint32_t afterMs, bool never) {
+    auto comeBack = [this, comesBackAs, afterMs, never] {
+        if (never) return;
+        const std::uint64_t generation = generation_;
+        bus_.timeline_.schedule(bus_.timeline_.nowMs() + afterMs, [this, generation, comesBackAs] {
+            std::lock_guard lock(bus_.mutex_);
+            if (generation_ == generation && !current_) arriveLocked(comesBackAs);
+        });
+    };
+    if (spec_.leaveAfterResetMs == 0) {
+        leaveLocked();
+        comeBack();
+        return;
+    }
+    const std::uint64_t generation = generation_;
+    bus_.timeline_.schedule(bus_.timeline_.nowMs() + spec_.leaveAfterResetMs,
+                            [this, generation, comeBack] {
+                                std::lock_guard lock(bus_.mutex_);
+                                if (generation_ != generation || !current_) return;
+                                leaveLocked();
+                                comeBack();
+                            });
+}
+
+void SimDevice::arriveLocked(Mode mode) {
+    current_ = mode;
+    ++generation_;
+    protocol_.reset();
+    instances_.clear();
+    const Identity& identity = spec_.identity(mode);
+    for (std::size_t i = 0; i < identity.interfaces.size(); ++i) {
+        auto instance = std::make_shared<InterfaceInstance>();
+        instance->path = pathOfLocked(mode, i);
+        instance->index = i;
+        instance->mode = mode;
+        instances_.push_back(instance);
+    }
+    for (const auto& instance : instances_) {
+        bus_.record(
+            {.call = Call::DeviceArrived,
+             .value = static_cast<std::uint32_t>(identity.vendorId) << 16 | identity.productId,
+             .path = instance->path});
+        bus_.notifyLocked(kDeviceArrival, instance->path);
+        if (spec_.duplicateArrivals) bus_.notifyLocked(kDeviceArrival, instance->path);
+    }
+}
+
+void SimDevice::leaveLocked() {
+    if (!current_) return;
+    const auto leaving = std::move(instances_);
+    instances_.clear();
+    current_.reset();
+    ++generation_;
+    for (const auto& instance : leaving) instance->present = false;
+    if (spec_.queryRemoveFirst) {
+        for (const auto& instance : leaving) {
+            bus_.record({.call = Call::DeviceQueryRemove, .path = instance->path});
+            bus_.notifyLocked(kDeviceQueryRemove, instance->path);
+        }
+    }
+    for (const auto& instance : leaving) {
+        bus_.record({.call = Call::DeviceRemoved, .path = instance->path});
+        bus_.notifyLocked(kDeviceRemoveComplete, instance->path);
+    }
+}
+
+}  // namespace tolvane::sim

@@ -1,0 +1,63 @@
+#include "virtual_timeline.h"
+
+#include <algorithm>
+
+namespace tolvane::sim {
+
+std::uint64_t VirtualTimeline::nowMs() {
+    std::lock_guard lock(mutex_);
+    return now_;
+}
+
+void VirtualTimeline::schedule(std::uint64_t atMs, std::function<void()> action) {
+    std::lock_guard lock(mutex_);
+    actions_.emplace(std::make_pair(atMs, nextSequence_++), std::move(action));
+}
+
+void VirtualTimeline::spend(std::uint32_t ms) {
+    advanceBy(ms);
+}
+
+void VirtualTimeline::cancelAll() {
+    std::lock_guard lock(mutex_);
+    actions_.clear();
+}
+
+void VirtualTimeline::advanceTo(std::uint64_t atMs) {
+    for (;;) {
+        std::function<void()> action;
+        std::function<void()> hook;
+        {
+            std::lock_guard lock(mutex_);
+            auto first = actions_.begin();
+            if (first == actions_.end() || first->first.first > atMs) {
+                now_ = std::max(now_, atMs);
+                return;
+            }
+            now_ = std::max(now_, first->first.first);
+            action = std::move(first->second);
+            actions_.erase(first);
+            hook = afterAction_;
+        }
+        action();
+        if (hook) hook();
+    }
+}
+
+std::optional<std::uint64_t> VirtualTimeline::nextDueMs() {
+    std::lock_guard lock(mutex_);
+    if (actions_.empty()) return std::nullopt;
+    return actions_.begin()->first.first;
+}
+
+std::size_t VirtualTimeline::pendingActions() {
+    std::lock_guard lock(mutex_);
+    return actions_.size();
+}
+
+void VirtualTimeline::setAfterActionHook(std::function<void()> hook) {
+    std::lock_guard lock(mutex_);
+    afterAction_ = std::move(hook);
+}
+
+}  // namespace tolvane::sim
