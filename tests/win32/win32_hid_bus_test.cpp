@@ -1,0 +1,170 @@
+// The Windows HID bus under Wine, which always shows its own virtual mouse (845E:0001) and
+// keyboard (845E:0002), both without feature reports; and the notification registration.
+#include "win32_hid_bus.h"
+
+#include "dfu_engine.h"
+#include "notification_filter.h"
+#include "win32_api.h"
+#include "win32_services.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+#include <vector>
+
+namespace tolvane {
+namespace {
+
+constexpr std::uint16_t kWineVendor = 0x845E;
+constexpr std::uint16_t kWineMouse = 0x0001;
+
+std::string Lower(std::u16string_view text) {
+    std::string out;
+    for (const char16_t unit : text) {
+        out.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(unit & 0x7F))));
+    }
+    return out;
+}
+
+std::vector<std::u16string> AllPaths(HidBus& bus) {
+    std::vector<std::u16string> paths;
+    auto list = bus.listInterfaces();
+    if (!list) {
+        return paths;
+    }
+    std::u16string path;
+    for (std::uint32_t index = 0;; ++index) {
+        const InterfaceLookup lookup = list->interfacePath(index, path);
+        if (lookup == InterfaceLookup::End) {
+            break;
+        }
+        if (lookup == InterfaceLookup::Found) {
+            paths.push_back(path);
+        }
+    }
+    return paths;
+}
+
+std::u16string WineMousePath(HidBus& bus) {
+    for (const std::u16string& path : AllPaths(bus)) {
+        if (Lower(path).find("vid_845e&pid_0001") != std::string::npos) {
+            return path;
+        }
+    }
+    return {};
+}
+
+TEST(Win32HidBus, ListsWinesVirtualDevicesByTheirInterfacePaths) {
+    Win32HidBus bus;
+    const std::vector<std::u16string> paths = AllPaths(bus);
+    ASSERT_FALSE(paths.empty());
+    for (const std::u16string& path : paths) {
+        EXPECT_EQ(path.rfind(u"\\\\?\\", 0), 0u) << Lower(path);
+        EXPECT_NE(Lower(path).find("{4d1e55b2-f16f-11cf-88cb-001111000030}"), std::string::npos);
+    }
+    EXPECT_FALSE(WineMousePath(bus).empty());
+}
+
+TEST(Win32HidBus, OpensTheVirtualMouseAndReadsItsAttributesAndCapabilities) {
+    Win32HidBus bus;
+    const std::u16string path = WineMousePath(bus);
+    ASSERT_FALSE(path.empty());
+    SysError error = 1;
+    auto device = bus.open(path, DeviceAccess::ReadWrite, error);
+    if (!device) {
+        EXPECT_NE(error, 0u);
+        device = bus.open(path, DeviceAccess::None, error);
+    }
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(error, 0u);
+
+    HidAttributes attributes;
+    EXPECT_EQ(device->getAttributes(attributes), 0u);
+    EXPECT_EQ(attributes.vendorId, kWineVendor);
+    EXPECT_EQ(attributes.productId, kWineMouse);
+
+    HidCapabilities capabilities;
+    EXPECT_EQ(device->getCapabilities(capabilities), 0u);
+    EXPECT_EQ(capabilities.featureReportByteLength, 0u);
+    // A mouse without feature reports refuses one.
+    const std::uint8_t report[2] = {0, 0};
+    EXPECT_NE(device->setFeature(report), 0u);
+}
+
+TEST(Win32HidBus, OpeningAMissingPathReportsTheSystemsError) {
+    Win32HidBus bus;
+    SysError error = 0;
+    auto device =
+        bus.open(u"\\\\?\\HID#Vid_5c3b&Pid_030b#none#{4d1e55b2-f16f-11cf-88cb-001111000030}",
+                 DeviceAccess::None, error);
+    EXPECT_EQ(device, nullptr);
+    EXPECT_NE(error, 0u);
+}
+
+TEST(Win32HidBus, EngineFindsNoDeviceWithFeatureReportsAmongWinesOwn) {
+    Win32HidBus bus;
+    Win32Services services;
+    DfuEngine engine(bus, services);
+    EXPECT_FALSE(engine.FindHidDevice(kWineVendor, kWineMouse));
+    EXPECT_EQ(engine.state().target.handle, nullptr);
+    EXPECT_EQ(engine.state().target.featureReportLength, 0u);
+    EXPECT_EQ(engine.state().target.vendorId, kWineVendor);
+    EXPECT_FALSE(engine.FindHidDevice(DFU_VENDOR_ID, DFU_PRODUCT_ID_1));
+}
+
+TEST(Win32HidBus, WaitingForPendingInstallationsReturns) {
+    Win32HidBus bus;
+    bus.waitNoPendingInstallEvents(0);
+}
+
+TEST(HidNotificationFilter, Is32BytesForTheHidInterfaceClassWithNoName) {
+    const DEV_BROADCAST_DEVICEINTERFACE_W filter = win32::HidNotificationFilter();
+    EXPECT_EQ(filter.dbcc_size, 32u);
+    EXPECT_EQ(filter.dbcc_devicetype, 5u);
+    EXPECT_EQ(filter.dbcc_reserved, 0u);
+    EXPECT_EQ(filter.dbcc_name[0], L'\0');
+    GUID hidClass{};
+    HidD_GetHidGuid(&hidClass);
+    EXPECT_TRUE(IsEqualGUID(filter.dbcc_classguid, hidClass));
+    EXPECT_EQ(filter.dbcc_classguid.Data1, 0x4D1E55B2u);
+}
+
+class NullWindow final : public NotifyWindow {
+public:
+    SysError destroy() override { return 0; }
+    void* nativeHandle() const override { return nullptr; }
+    void deliverDeviceChange(std::uint32_t, std::u16string) override {}
+};
+
+class IgnoringHandler final : public DeviceChangeHandler {
+public:
+    void onDeviceChange(const DeviceChangeMessage&) override {}
+};
+
+TEST(Win32NotificationRegistration, RegistersTheHiddenWindowAndUnregistersOnce) {
+    Win32HidBus bus;
+    Win32Services services;
+    IgnoringHandler handler;
+    SysError error = 1;
+    auto window = services.createNotifyWindow({}, handler, error);
+    ASSERT_NE(window, nullptr);
+    auto registration = bus.registerNotifications(*window, error);
+    ASSERT_NE(registration, nullptr);
+    EXPECT_EQ(error, 0u);
+    EXPECT_EQ(registration->unregister(), 0u);
+    EXPECT_EQ(registration->unregister(), 0u);
+    EXPECT_EQ(window->destroy(), 0u);
+}
+
+TEST(Win32NotificationRegistration, WithoutAWindowFailsWithAnError) {
+    Win32HidBus bus;
+    NullWindow window;
+    SysError error = 0;
+    EXPECT_EQ(bus.registerNotifications(window, error), nullptr);
+    EXPECT_NE(error, 0u);
+}
+
+}  // namespace
+}  // namespace tolvane

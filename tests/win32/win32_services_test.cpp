@@ -1,0 +1,249 @@
+// The Windows system services under Wine: events, the hidden notification window, delivery of
+// device changes to the owning thread, dispatch and quit.
+#include "win32_services.h"
+
+#include "thread_windows.h"
+#include "win32_api.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tolvane {
+namespace {
+
+struct SeenChange {
+    std::uint32_t eventType;
+    std::uint32_t deviceType;
+    std::u16string name;
+    DWORD thread;
+};
+
+class RecordingHandler final : public DeviceChangeHandler {
+public:
+    void onDeviceChange(const DeviceChangeMessage& message) override {
+        seen.push_back({message.eventType, message.deviceType, std::u16string(message.name),
+                        GetCurrentThreadId()});
+    }
+    std::vector<SeenChange> seen;
+};
+
+constexpr char16_t kBootLoaderPath[] =
+    u"\\\\?\\HID#Vid_5c3b&Pid_030b#7&1a2b3c&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+
+TEST(Win32AutoResetEvent, HoldsOneSignalAndConsumesIt) {
+    Win32Services services;
+    SysError error = 1;
+    auto event = services.createEvent(error);
+    ASSERT_NE(event, nullptr);
+    EXPECT_EQ(error, 0u);
+
+    EXPECT_EQ(event->wait(0), WaitResult::TimedOut);
+    EXPECT_EQ(event->signal(), 0u);
+    EXPECT_EQ(event->signal(), 0u);  // not counted twice
+    EXPECT_EQ(event->wait(0), WaitResult::Signaled);
+    EXPECT_EQ(event->wait(0), WaitResult::TimedOut);
+
+    EXPECT_EQ(event->close(), 0u);
+    EXPECT_EQ(event->close(), 0u);
+    EXPECT_EQ(event->wait(0), WaitResult::Failed);
+    EXPECT_NE(event->signal(), 0u);
+}
+
+TEST(Win32AutoResetEvent, SignalFromAnotherThreadEndsAWait) {
+    Win32Services services;
+    SysError error = 0;
+    auto event = services.createEvent(error);
+    ASSERT_NE(event, nullptr);
+    std::thread signaller([&] { event->signal(); });
+    EXPECT_EQ(event->wait(60000), WaitResult::Signaled);
+    signaller.join();
+}
+
+class Win32NotifyWindowTest : public ::testing::Test {
+protected:
+    std::unique_ptr<NotifyWindow> create(NotifyWindowSpec spec = {}) {
+        SysError error = 1;
+        auto window = services.createNotifyWindow(spec, handler, error);
+        EXPECT_EQ(error, 0u);
+        return window;
+    }
+    HWND hwnd(const NotifyWindow& window) { return static_cast<HWND>(window.nativeHandle()); }
+
+    Win32Services services;
+    RecordingHandler handler;
+};
+
+TEST_F(Win32NotifyWindowTest, IsAHiddenDummyDialogOfTheCallingThreadWithAnOkButton) {
+    auto window = create();
+    ASSERT_NE(window, nullptr);
+    HWND dialog = hwnd(*window);
+    EXPECT_EQ(testing::WindowTitle(dialog), L"Dummy Dialog");
+    EXPECT_FALSE(IsWindowVisible(dialog));
+    EXPECT_EQ(GetWindowThreadProcessId(dialog, nullptr), GetCurrentThreadId());
+    HWND ok = GetDlgItem(dialog, IDOK);
+    ASSERT_NE(ok, nullptr);
+    EXPECT_EQ(testing::WindowTitle(ok), L"OK");
+    EXPECT_EQ(window->destroy(), 0u);
+    EXPECT_FALSE(IsWindow(dialog));
+}
+
+TEST_F(Win32NotifyWindowTest, ButtonHasTheSizeTheSpecGivesInDialogUnits) {
+    for (const NotifyWindowSpec spec : {NotifyWindowSpec{60, 14}, NotifyWindowSpec{80, 20}}) {
+        auto window = create(spec);
+        ASSERT_NE(window, nullptr);
+        RECT expected{0, 0, spec.buttonWidth, spec.buttonHeight};
+        ASSERT_TRUE(MapDialogRect(hwnd(*window), &expected));
+        RECT actual{};
+        ASSERT_TRUE(GetWindowRect(GetDlgItem(hwnd(*window), IDOK), &actual));
+        EXPECT_EQ(actual.right - actual.left, expected.right - expected.left);
+        EXPECT_EQ(actual.bottom - actual.top, expected.bottom - expected.top);
+    }
+}
+
+TEST_F(Win32NotifyWindowTest, OkButtonAndCloseCommandDoNothing) {
+    auto window = create();
+    ASSERT_NE(window, nullptr);
+    HWND dialog = hwnd(*window);
+    SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    SendMessageW(dialog, WM_CLOSE, 0, 0);
+    SendMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    services.dispatchMessages(0);
+    EXPECT_TRUE(IsWindow(dialog));
+    EXPECT_FALSE(IsWindowVisible(dialog));
+    EXPECT_TRUE(handler.seen.empty());
+}
+
+TEST_F(Win32NotifyWindowTest, ChangeFromAnotherThreadIsHandledOnTheOwnerWhenItDispatches) {
+    auto window = create();
+    ASSERT_NE(window, nullptr);
+    std::thread other(
+        [&] { window->deliverDeviceChange(kDeviceArrival, std::u16string(kBootLoaderPath)); });
+    other.join();
+    EXPECT_TRUE(handler.seen.empty());
+
+    services.dispatchMessages(0);
+    ASSERT_EQ(handler.seen.size(), 1u);
+    EXPECT_EQ(handler.seen[0].eventType, kDeviceArrival);
+    EXPECT_EQ(handler.seen[0].deviceType, kDevTypeDeviceInterface);
+    EXPECT_EQ(handler.seen[0].name, kBootLoaderPath);
+    EXPECT_EQ(handler.seen[0].thread, GetCurrentThreadId());
+}
+
+TEST_F(Win32NotifyWindowTest, ChangeFromTheOwnerItselfWaitsForDispatch) {
+    auto window = create();
+    ASSERT_NE(window, nullptr);
+    window->deliverDeviceChange(kDeviceRemoveComplete, u"\\\\?\\HID#Vid_5c3b&Pid_0332#1");
+    window->deliverDeviceChange(kDeviceArrival, u"");
+    EXPECT_TRUE(handler.seen.empty());
+    services.dispatchMessages(0);
+    ASSERT_EQ(handler.seen.size(), 2u);
+    EXPECT_EQ(handler.seen[0].eventType, kDeviceRemoveComplete);
+    EXPECT_EQ(handler.seen[0].name, u"\\\\?\\HID#Vid_5c3b&Pid_0332#1");
+    EXPECT_EQ(handler.seen[1].name, u"");
+}
+
+TEST_F(Win32NotifyWindowTest, OnlyArrivalAndRemoveCompleteReachTheHandler) {
+    auto window = create();
+    ASSERT_NE(window, nullptr);
+    window->deliverDeviceChange(kDeviceQueryRemove, std::u16string(kBootLoaderPath));
+    window->deliverDeviceChange(0x8003 /* DBT_DEVICEREMOVEPENDING */,
+                                std::u16string(kBootLoaderPath));
+    services.dispatchMessages(0);
+    EXPECT_TRUE(handler.seen.empty());
+    // DBT_DEVNODES_CHANGED carries no record.
+    SendMessageW(hwnd(*window), WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+    SendMessageW(hwnd(*window), WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0);
+    EXPECT_TRUE(handler.seen.empty());
+}
+
+TEST_F(Win32NotifyWindowTest, OtherRecordTypesArriveWithTheirTypeAndNoName) {
+    auto window = create();
+    ASSERT_NE(window, nullptr);
+    DEV_BROADCAST_VOLUME volume{};
+    volume.dbcv_size = sizeof(volume);
+    volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    volume.dbcv_unitmask = 1 << 4;
+    SendMessageW(hwnd(*window), WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
+                 reinterpret_cast<LPARAM>(&volume));
+    ASSERT_EQ(handler.seen.size(), 1u);
+    EXPECT_EQ(handler.seen[0].deviceType, static_cast<std::uint32_t>(DBT_DEVTYP_VOLUME));
+    EXPECT_EQ(handler.seen[0].name, u"");
+}
+
+TEST_F(Win32NotifyWindowTest, NameIsBoundedByTheRecordSize) {
+    auto window = create();
+    ASSERT_NE(window, nullptr);
+    // A record whose size covers three characters of a longer, unterminated name.
+    std::vector<DWORD> storage(64, 0);
+    auto* record = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(storage.data());
+    const std::size_t nameOffset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name);
+    record->dbcc_size = static_cast<DWORD>(nameOffset + 3 * sizeof(wchar_t));
+    record->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    std::memcpy(record->dbcc_name, L"ABCDEFGH", 8 * sizeof(wchar_t));
+    SendMessageW(hwnd(*window), WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
+                 reinterpret_cast<LPARAM>(record));
+    ASSERT_EQ(handler.seen.size(), 1u);
+    EXPECT_EQ(handler.seen[0].name, u"ABC");
+}
+
+TEST_F(Win32NotifyWindowTest, DestroyFromAnotherThreadFailsWithTheSystemsError) {
+    auto window = create();
+    ASSERT_NE(window, nullptr);
+    HWND dialog = hwnd(*window);
+    SysError fromOther = 0;
+    std::thread other([&] { fromOther = window->destroy(); });
+    other.join();
+    EXPECT_EQ(fromOther, static_cast<SysError>(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(IsWindow(dialog));
+    EXPECT_EQ(window->destroy(), 0u);
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(window->destroy(), 0u);
+}
+
+TEST_F(Win32NotifyWindowTest, WindowLeftBehindByAnotherThreadNoLongerReachesTheHandler) {
+    auto window = create();
+    ASSERT_NE(window, nullptr);
+    HWND dialog = hwnd(*window);
+    std::thread other([&] { window.reset(); });
+    other.join();
+    ASSERT_TRUE(IsWindow(dialog));
+    DEV_BROADCAST_VOLUME volume{};
+    volume.dbcv_size = sizeof(volume);
+    volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    SendMessageW(dialog, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&volume));
+    EXPECT_TRUE(handler.seen.empty());
+    EXPECT_TRUE(DestroyWindow(dialog));
+}
+
+TEST(Win32Services, DispatchReturnsWhenNothingArrives) {
+    Win32Services services;
+    services.dispatchMessages(10);
+    EXPECT_FALSE(services.quitRequested());
+}
+
+TEST(Win32Services, QuitEndsDispatchAndIsRemembered) {
+    Win32Services services;
+    PostQuitMessage(3);
+    services.dispatchMessages(0);
+    EXPECT_TRUE(services.quitRequested());
+    EXPECT_EQ(services.quitExitCode(), 3);
+    MSG message{};
+    EXPECT_FALSE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
+}
+
+TEST(Win32Services, ClockMovesForward) {
+    Win32Services services;
+    const std::uint64_t before = services.nowMs();
+    services.sleep(1);
+    EXPECT_GE(services.nowMs(), before);
+}
+
+}  // namespace
+}  // namespace tolvane
