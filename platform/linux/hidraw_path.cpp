@@ -11,8 +11,9 @@ constexpr std::string_view kNodePrefix = "hidraw";
 
 void AppendHex4(std::u16string& out, std::uint16_t value) {
     constexpr std::u16string_view digits = u"0123456789ABCDEF";
-    for (int shift = 12; shift >= 0; shift -= 4) {
-        out.push_back(digits[(value >> shift) & 0xFu]);
+    for (unsigned shift = 16; shift != 0;) {
+        shift -= 4;
+        out.push_back(digits[(unsigned{value} >> shift) & 0xFu]);
     }
 }
 
