@@ -10,7 +10,7 @@ namespace tolvane::sim {
 struct DeviceMemory {
     // The image bytes of the latest download, in the order they came (counted by the size the
     // setup report announced), then any bytes that came as data after the count was full.
-    std::vector<std::uint8_t> image;
+    std::vector<std::uint8_t> image{};
     std::uint32_t loadAddress = 0;    // 24 bits, from the latest setup report
     std::uint32_t announcedSize = 0;  // 24 bits, from the latest setup report
     std::uint16_t checksum = 0;       // 16-bit sum of the bytes of `image`

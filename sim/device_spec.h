@@ -61,9 +61,9 @@ struct UnplugRule {
 struct InterfaceSpec {
     // Empty: made from the identifiers, e.g.
     // \\?\hid#vid_5c3b&pid_030b#6&1a2b3c4d&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}
-    std::u16string path;
+    std::u16string path{};
     // Inserted after "pid_xxxx" in a made path, e.g. u"&col01" or u"&mi_00&col02".
-    std::u16string collectionSuffix;
+    std::u16string collectionSuffix{};
     std::uint16_t inputReportLength = 65;
     std::uint16_t outputReportLength = 65;
     std::uint16_t featureReportLength = 65;
@@ -77,7 +77,7 @@ struct InterfaceSpec {
 
     std::uint32_t acceptedResets = kResetAll;       // forms that make the device switch
     SysError resetRefusedError = kErrorGenFailure;  // for the other reset forms
-    std::vector<Refusal> refusals;
+    std::vector<Refusal> refusals{};
 };
 
 struct Identity {
@@ -111,7 +111,7 @@ struct DeviceSpec {
     bool queryRemoveFirst = false;              // 0x8001 before each removal notification
     bool wrongChecksum = false;                 // the boot loader answers a wrong checksum
     std::uint32_t reportPaceMs = 0;             // time each report takes
-    std::vector<UnplugRule> unplugRules;
+    std::vector<UnplugRule> unplugRules{};
 
     // An application device with the given identity and one interface.
     static DeviceSpec target(std::uint16_t vendorId, std::uint16_t productId);

@@ -132,7 +132,7 @@ SysError SimDevice::setFeatureLocked(const InterfaceInstance& instance,
                                      std::span<const std::uint8_t> report) {
     if (!instance.present) return kErrorDeviceNotConnected;
     InterfaceSpec& spec = specOf(instance);
-    if (report.size() != spec.featureReportLength) return kErrorInvalidParameter;
+    if (report.size() != spec.featureReportLength || report.empty()) return kErrorInvalidParameter;
     const ReportKind kind = classifySetLocked(report);
     if (const SysError error = rulesLocked(spec, kind)) return error;
     switch (kind) {
