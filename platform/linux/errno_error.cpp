@@ -26,4 +26,9 @@ SysError SysErrorFromErrno(int error) noexcept {
     }
 }
 
+SysError LastFailure() noexcept {
+    const SysError error = SysErrorFromErrno(errno);
+    return error != 0 ? error : kErrorGenFailure;
+}
+
 }  // namespace tolvane::hidraw

@@ -14,4 +14,8 @@ inline constexpr SysError kErrorAccessDenied = 5;  // ERROR_ACCESS_DENIED
 // memory (14); 0 stays 0; anything else, EPIPE and EIO among them: general failure (31).
 SysError SysErrorFromErrno(int error) noexcept;
 
+// The error number of a call that has just failed, from errno; never 0, so that a failure cannot
+// read as success even when the call left errno unset.
+SysError LastFailure() noexcept;
+
 }  // namespace tolvane::hidraw

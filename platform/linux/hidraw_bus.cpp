@@ -47,7 +47,7 @@ std::unique_ptr<HidDevice> HidrawBus::open(std::u16string_view path, DeviceAcces
     const int flags = (access == DeviceAccess::ReadWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC;
     posix::UniqueFd fd(::open(DeviceNodeFor(*node).c_str(), flags));
     if (!fd) {
-        error = SysErrorFromErrno(errno);
+        error = LastFailure();
         return nullptr;
     }
     error = 0;

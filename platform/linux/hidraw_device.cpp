@@ -8,23 +8,15 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <memory>
 #include <vector>
 
 namespace tolvane::hidraw {
-namespace {
-
-SysError LastError() noexcept {
-    return SysErrorFromErrno(errno);
-}
-
-}  // namespace
 
 SysError HidrawDevice::getAttributes(HidAttributes& attributes) {
     hidraw_devinfo info{};
     if (::ioctl(fd_.get(), HIDIOCGRAWINFO, &info) < 0) {
-        return LastError();
+        return LastFailure();
     }
     attributes.vendorId = static_cast<std::uint16_t>(info.vendor);
     attributes.productId = static_cast<std::uint16_t>(info.product);
@@ -35,12 +27,12 @@ SysError HidrawDevice::getAttributes(HidAttributes& attributes) {
 SysError HidrawDevice::getCapabilities(HidCapabilities& capabilities) {
     int size = 0;
     if (::ioctl(fd_.get(), HIDIOCGRDESCSIZE, &size) < 0) {
-        return LastError();
+        return LastFailure();
     }
     const auto descriptor = std::make_unique<hidraw_report_descriptor>();
     descriptor->size = static_cast<std::uint32_t>(std::clamp(size, 0, HID_MAX_DESCRIPTOR_SIZE));
     if (::ioctl(fd_.get(), HIDIOCGRDESC, descriptor.get()) < 0) {
-        return LastError();
+        return LastFailure();
     }
     const auto lengths = ReportLengthsFromDescriptor(
         std::span<const std::uint8_t>(descriptor->value, descriptor->size));
@@ -57,7 +49,7 @@ SysError HidrawDevice::setFeature(std::span<const std::uint8_t> report) {
     }
     // The kernel reads the buffer only; the request code carries the length.
     if (::ioctl(fd_.get(), HIDIOCSFEATURE(report.size()), report.data()) < 0) {
-        return LastError();
+        return LastFailure();
     }
     return 0;
 }
@@ -68,7 +60,7 @@ SysError HidrawDevice::getFeature(std::span<std::uint8_t> report) {
     }
     const int received = ::ioctl(fd_.get(), HIDIOCGFEATURE(report.size()), report.data());
     if (received < 0) {
-        return LastError();
+        return LastFailure();
     }
     const auto filled = std::min(report.size(), static_cast<std::size_t>(received));
     std::fill(report.begin() + static_cast<std::ptrdiff_t>(filled), report.end(), 0);
@@ -81,7 +73,7 @@ SysError HidrawDevice::writeOutput(std::span<const std::uint8_t> report) {
     }
     const ssize_t written = ::write(fd_.get(), report.data(), report.size());
     if (written < 0) {
-        return LastError();
+        return LastFailure();
     }
     return static_cast<std::size_t>(written) == report.size() ? 0 : kErrorGenFailure;
 }

@@ -21,28 +21,23 @@ const char* MonitorSource() {
     return ::access("/run/udev/control", F_OK) == 0 ? "udev" : "kernel";
 }
 
-SysError LastError() noexcept {
-    const SysError error = SysErrorFromErrno(errno);
-    return error != 0 ? error : kErrorGenFailure;
-}
-
 }  // namespace
 
 std::unique_ptr<HidrawNotificationRegistration> HidrawNotificationRegistration::Start(
     Deliver deliver, SysError& error) {
     UdevPtr context(udev_new());
     if (!context) {
-        error = LastError();
+        error = LastFailure();
         return nullptr;
     }
     UdevMonitorPtr monitor(udev_monitor_new_from_netlink(context.get(), MonitorSource()));
     if (!monitor) {
-        error = LastError();
+        error = LastFailure();
         return nullptr;
     }
     if (udev_monitor_filter_add_match_subsystem_devtype(monitor.get(), "hidraw", nullptr) < 0 ||
         udev_monitor_enable_receiving(monitor.get()) < 0) {
-        error = LastError();
+        error = LastFailure();
         return nullptr;
     }
     HidrawChangeTracker tracker;
@@ -51,7 +46,7 @@ std::unique_ptr<HidrawNotificationRegistration> HidrawNotificationRegistration::
     }
     posix::UniqueFd stop(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!stop) {
-        error = LastError();
+        error = LastFailure();
         return nullptr;
     }
     auto registration = std::make_unique<HidrawNotificationRegistration>(

@@ -96,5 +96,12 @@ TEST(ErrnoError, MapsTheFailuresCallersTellApart) {
     EXPECT_EQ(SysErrorFromErrno(EIO), kErrorGenFailure);
 }
 
+TEST(ErrnoError, FailureWithoutAnErrnoNeverReadsAsSuccess) {
+    errno = 0;
+    EXPECT_EQ(LastFailure(), kErrorGenFailure);
+    errno = EACCES;
+    EXPECT_EQ(LastFailure(), 5u);
+}
+
 }  // namespace
 }  // namespace tolvane::hidraw
