@@ -60,6 +60,7 @@ public:
 
     SysError setFeature(std::span<const std::uint8_t> report) override {
         SysError error = 0;
+        bool changed = false;
         {
             std::lock_guard lock(bus_.mutex_);
             error = device_.setFeatureLocked(*instance_, report);
@@ -67,13 +68,16 @@ public:
                          .error = error,
                          .handle = id_,
                          .bytes = {report.begin(), report.end()}});
+            changed = bus_.flushLocked();
         }
+        if (changed) bus_.timeline_.settle();
         pace();
         return error;
     }
 
     SysError getFeature(std::span<std::uint8_t> report) override {
         SysError error = 0;
+        bool changed = false;
         {
             std::lock_guard lock(bus_.mutex_);
             error = device_.getFeatureLocked(*instance_, report);
@@ -81,13 +85,16 @@ public:
                          .error = error,
                          .handle = id_,
                          .bytes = {report.begin(), report.end()}});
+            changed = bus_.flushLocked();
         }
+        if (changed) bus_.timeline_.settle();
         pace();
         return error;
     }
 
     SysError writeOutput(std::span<const std::uint8_t> report) override {
         SysError error = 0;
+        bool changed = false;
         {
             std::lock_guard lock(bus_.mutex_);
             error = device_.writeOutputLocked(*instance_, access_, report);
@@ -95,7 +102,9 @@ public:
                          .error = error,
                          .handle = id_,
                          .bytes = {report.begin(), report.end()}});
+            changed = bus_.flushLocked();
         }
+        if (changed) bus_.timeline_.settle();
         pace();
         return error;
     }
@@ -188,12 +197,33 @@ void SimBus::record(Entry entry) {
 }
 
 void SimBus::notifyLocked(std::uint32_t eventType, const std::u16string& path) {
-    for (const Registration& registration : registrations_) {
-        registration.window->deliverDeviceChange(eventType, path);
+    outbox_.emplace_back(eventType, path);
+}
+
+void SimBus::recordChangeLocked(Entry entry) {
+    changes_.push_back(std::move(entry));
+}
+
+bool SimBus::flushLocked() {
+    for (Entry& change : changes_) record(std::move(change));
+    changes_.clear();
+    if (outbox_.empty()) return false;
+    for (const auto& [eventType, path] : outbox_) {
+        for (const Registration& registration : registrations_) {
+            registration.window->deliverDeviceChange(eventType, path);
+        }
     }
+    outbox_.clear();
+    return true;
 }
 
 SimDevice& SimBus::addDevice(DeviceSpec spec) {
+    SimDevice& device = addDeviceLocked(std::move(spec));
+    timeline_.settle();
+    return device;
+}
+
+SimDevice& SimBus::addDeviceLocked(DeviceSpec spec) {
     std::lock_guard lock(mutex_);
     const auto number = static_cast<std::uint32_t>(devices_.size() + 1);
     const std::uint32_t delay = spec.appearAfterMs;
@@ -202,11 +232,13 @@ SimDevice& SimBus::addDevice(DeviceSpec spec) {
     SimDevice& device = *devices_.back();
     if (delay == 0) {
         device.arriveLocked(mode);
+        flushLocked();
     } else {
         const std::uint64_t generation = device.generation_;
         timeline_.schedule(timeline_.nowMs() + delay, [this, &device, generation, mode] {
             std::lock_guard inner(mutex_);
             if (device.generation_ == generation && !device.current_) device.arriveLocked(mode);
+            flushLocked();
         });
     }
     return device;

@@ -71,13 +71,22 @@ private:
 
     // With mutex_ held.
     void record(Entry entry);
+    SimDevice& addDeviceLocked(DeviceSpec spec);
+    // Notifications are collected while a change is made and delivered once its call has been
+    // recorded, so the transcript always shows the cause before its effects.
     void notifyLocked(std::uint32_t eventType, const std::u16string& path);
+    // Delivers the collected notifications; true when there were any.
+    bool flushLocked();
+    // Records a device's own change once the call that caused it has been recorded.
+    void recordChangeLocked(Entry entry);
 
     Timeline& timeline_;
     Transcript& transcript_;
     mutable std::mutex mutex_;
     std::vector<std::unique_ptr<SimDevice>> devices_;
     std::vector<Registration> registrations_;
+    std::vector<std::pair<std::uint32_t, std::u16string>> outbox_;
+    std::vector<Entry> changes_;
     Fault listFault_;
     Fault registrationFault_;
     std::uint32_t installWaitMs_ = 0;

@@ -22,6 +22,10 @@ bool IsVendorSequence(std::span<const std::uint8_t> report) {
            std::equal(std::begin(kVendorSequence), std::end(kVendorSequence), report.begin() + 1);
 }
 
+SysError RefusedError(const InterfaceSpec& spec) {
+    return spec.resetRefusedError != 0 ? spec.resetRefusedError : kErrorGenFailure;
+}
+
 }  // namespace
 
 SimDevice::SimDevice(SimBus& bus, DeviceSpec spec, std::uint32_t number)
@@ -60,13 +64,21 @@ std::u16string SimDevice::pathOfLocked(Mode mode, std::size_t interfaceIndex) co
 }
 
 void SimDevice::unplug() {
-    std::lock_guard lock(bus_.mutex_);
-    leaveLocked();
+    {
+        std::lock_guard lock(bus_.mutex_);
+        leaveLocked();
+        bus_.flushLocked();
+    }
+    bus_.timeline_.settle();
 }
 
 void SimDevice::plugIn(Mode mode) {
-    std::lock_guard lock(bus_.mutex_);
-    if (!current_) arriveLocked(mode);
+    {
+        std::lock_guard lock(bus_.mutex_);
+        if (!current_) arriveLocked(mode);
+        bus_.flushLocked();
+    }
+    bus_.timeline_.settle();
 }
 
 void SimDevice::addRefusal(Mode mode, Refusal refusal, std::size_t interfaceIndex) {
@@ -123,7 +135,10 @@ SysError SimDevice::rulesLocked(InterfaceSpec& spec, ReportKind kind) {
     for (Refusal& refusal : spec.refusals) {
         if (refusal.kind != ReportKind::Any && refusal.kind != kind) continue;
         if (refusal.reportNumber != 0 && refusal.reportNumber != number) continue;
-        if (refusal.fault.strike()) return refusal.fault.error;
+        if (refusal.fault.strike()) {
+            // A refused report always carries an error number.
+            return refusal.fault.error != 0 ? refusal.fault.error : kErrorGenFailure;
+        }
     }
     return 0;
 }
@@ -141,7 +156,7 @@ SysError SimDevice::setFeatureLocked(const InterfaceInstance& instance,
             const std::uint32_t form = kind == ReportKind::ResetFeature40 ? kResetFeature40
                                        : IsVendorSequence(report)         ? kResetVendor
                                                                           : kResetFeature00;
-            if ((spec.acceptedResets & form) == 0) return spec.resetRefusedError;
+            if ((spec.acceptedResets & form) == 0) return RefusedError(spec);
             acceptedLocked(kind);
             resetLocked(spec, form);
             return 0;
@@ -188,7 +203,7 @@ SysError SimDevice::writeOutputLocked(const InterfaceInstance& instance, DeviceA
             : ReportKind::OtherOutput;
     if (const SysError error = rulesLocked(spec, kind)) return error;
     if (kind == ReportKind::ResetOutput0C) {
-        if ((spec.acceptedResets & kResetOutput0C) == 0) return spec.resetRefusedError;
+        if ((spec.acceptedResets & kResetOutput0C) == 0) return RefusedError(spec);
         acceptedLocked(kind);
         resetLocked(spec, kResetOutput0C);
         return 0;
@@ -218,6 +233,7 @@ void SimDevice::leaveAndReturnLocked(Mode comesBackAs, std::uint32_t afterMs, bo
         bus_.timeline_.schedule(bus_.timeline_.nowMs() + afterMs, [this, generation, comesBackAs] {
             std::lock_guard lock(bus_.mutex_);
             if (generation_ == generation && !current_) arriveLocked(comesBackAs);
+            bus_.flushLocked();
         });
     };
     if (spec_.leaveAfterResetMs == 0) {
@@ -232,6 +248,7 @@ void SimDevice::leaveAndReturnLocked(Mode comesBackAs, std::uint32_t afterMs, bo
                                 if (generation_ != generation || !current_) return;
                                 leaveLocked();
                                 comeBack();
+                                bus_.flushLocked();
                             });
 }
 
@@ -249,7 +266,7 @@ void SimDevice::arriveLocked(Mode mode) {
         instances_.push_back(instance);
     }
     for (const auto& instance : instances_) {
-        bus_.record(
+        bus_.recordChangeLocked(
             {.call = Call::DeviceArrived,
              .value = static_cast<std::uint32_t>(identity.vendorId) << 16 | identity.productId,
              .path = instance->path});
@@ -267,12 +284,12 @@ void SimDevice::leaveLocked() {
     for (const auto& instance : leaving) instance->present = false;
     if (spec_.queryRemoveFirst) {
         for (const auto& instance : leaving) {
-            bus_.record({.call = Call::DeviceQueryRemove, .path = instance->path});
+            bus_.recordChangeLocked({.call = Call::DeviceQueryRemove, .path = instance->path});
             bus_.notifyLocked(kDeviceQueryRemove, instance->path);
         }
     }
     for (const auto& instance : leaving) {
-        bus_.record({.call = Call::DeviceRemoved, .path = instance->path});
+        bus_.recordChangeLocked({.call = Call::DeviceRemoved, .path = instance->path});
         bus_.notifyLocked(kDeviceRemoveComplete, instance->path);
     }
 }

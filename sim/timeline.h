@@ -22,6 +22,9 @@ public:
     // Drops every action not yet run and returns once none is running (unless called from within
     // an action). The owner of scheduled actions calls it before it goes away.
     virtual void cancelAll() = 0;
+    // Lets other threads handle what the caller has just caused (on the virtual clock: the
+    // windows of other threads dispatch their queued notifications) before the caller goes on.
+    virtual void settle() {}
 };
 
 }  // namespace tolvane::sim

@@ -23,6 +23,15 @@ void VirtualTimeline::cancelAll() {
     actions_.clear();
 }
 
+void VirtualTimeline::settle() {
+    std::function<void()> hook;
+    {
+        std::lock_guard lock(mutex_);
+        hook = afterAction_;
+    }
+    if (hook) hook();
+}
+
 void VirtualTimeline::advanceTo(std::uint64_t atMs) {
     for (;;) {
         std::function<void()> action;

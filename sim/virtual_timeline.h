@@ -24,6 +24,8 @@ public:
     // Advances the clock by `ms`, running due actions on the way.
     void spend(std::uint32_t ms) override;
     void cancelAll() override;
+    // Runs the after-action hook.
+    void settle() override;
 
     // Moves the clock to `atMs` (never backwards), running every action due at or before it, each
     // at its own moment, in time order.
