@@ -6,7 +6,8 @@
 # Builds one Vandrel program with its own "BINARY" resources; every setting not given takes the
 # value of the build's VANDREL_* cache option. BINDING device: the engine on the real HID bus and
 # services; demo: on the simulated target and the real services.
-set(VANDREL_APP_DIR "${CMAKE_CURRENT_LIST_DIR}/..")
+get_filename_component(VANDREL_APP_DIR "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
+set(VANDREL_APP_DIR "${VANDREL_APP_DIR}" CACHE INTERNAL "Sources of the Vandrel program")
 
 function(vandrel_add_program target)
   set(settings FIRMWARE VID PID MESSAGE_TEXT TITLE_TEXT UPDATE_TEXT EXIT_TEXT GROUP_TEXT)
@@ -57,8 +58,7 @@ function(vandrel_add_program target)
   add_executable(${target} WIN32
     "${VANDREL_APP_DIR}/main.cpp"
     "${binding_source}"
-    "${gen}/program.rc"
-    "${gen}/vandrel_binary.rc")
+    "${gen}/program.rc")
   set_target_properties(${target} PROPERTIES OUTPUT_NAME "${ARG_OUTPUT_NAME}")
   target_include_directories(${target} PRIVATE "${gen}" "${VANDREL_APP_DIR}")
   target_link_libraries(${target} PRIVATE vandrel_ui ${binding_libs})

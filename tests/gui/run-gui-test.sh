@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Runs one GUI scenario of the Vandrel test driver under wine64, for ctest:
+#   run-gui-test.sh NAME SHOT-DIR WINE-RUN SHARED-PREFIX GUI-PREFIX DRIVER SCENARIO PROGRAM
+# The GUI tests use a Wine prefix of their own (hard links to the build's shared prefix, which
+# WINE-RUN creates on first use), so that ending their Wine server disturbs no other test. Starts
+# a private Xvfb when DISPLAY is unset. On failure the driver asks for a screenshot while the
+# program still shows the failing state; it is saved as SHOT-DIR/NAME.png beside the test log.
+# Every step is bounded in time.
+set -u
+name=$1 shotdir=$2 winerun=$3 shared=$4 prefix=$5 driver=$6 scenario=$7 program=$8
+marker="$shotdir/$name.shot-request"
+
+xvfb_pid=
+cleanup() {
+  # Ends what this test started under its prefix (the program, Wine's desktop), then the screen.
+  WINEPREFIX=$prefix timeout 20 /usr/lib/wine/wineserver -k >/dev/null 2>&1
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -f "$marker"
+}
+trap cleanup EXIT
+
+if [ -z "${DISPLAY:-}" ]; then
+  fdfile=$(mktemp)
+  Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp >"$fdfile" 2>/dev/null &
+  xvfb_pid=$!
+  for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
+  display=$(head -n1 "$fdfile")
+  rm -f "$fdfile"
+  if [ -z "$display" ]; then echo "Xvfb did not start"; exit 1; fi
+  export DISPLAY=":$display"
+fi
+
+# The shared prefix (built once per build folder), then this suite's linked copy of it.
+WINE_RUN_TIMEOUT=900 bash "$winerun" x64 "$shared" "$driver" ready || { echo "Wine does not start"; exit 1; }
+(
+  flock 9
+  if [ ! -f "$prefix/.tolvane-ready" ]; then
+    rm -rf "$prefix"
+    cp -al "$shared" "$prefix"
+  fi
+) 9>"$prefix.lock"
+
+mkdir -p "$shotdir"
+rm -f "$marker" "$shotdir/$name.png"
+winmarker="Z:${marker//\//\\}"
+
+WINE_RUN_TIMEOUT=${WINE_RUN_TIMEOUT:-240} bash "$winerun" x64 "$prefix" "$driver" "$scenario" "$program" "$winmarker" &
+driver_pid=$!
+while kill -0 "$driver_pid" 2>/dev/null; do
+  if [ -f "$marker" ]; then
+    timeout 20 import -window root "$shotdir/$name.png" && echo "screenshot: $shotdir/$name.png"
+    rm -f "$marker"
+  fi
+  sleep 0.2
+done
+wait "$driver_pid"

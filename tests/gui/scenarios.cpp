@@ -1,0 +1,311 @@
+#include "scenarios.h"
+
+#include "target_program.h"
+
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <thread>
+
+namespace gui {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Control identifiers of the main dialog.
+constexpr int kUpdate = 1000;
+constexpr int kExit = 1001;
+constexpr int kVid = 1002;
+constexpr int kPid = 1003;
+constexpr int kMessage = 1004;
+constexpr int kGroup = 1005;
+constexpr UINT kAboutCommand = 0x0010;
+
+constexpr auto kStartLimit = 60s;
+constexpr auto kExitLimit = 10s;
+constexpr auto kQuietTime = 1s;  // how long "nothing further happens" is watched
+
+void ExpectEqual(const std::wstring& actual, const std::wstring& expected,
+                 const std::string& what) {
+    Expect(actual == expected,
+           what + ": \"" + Narrow(actual) + "\", expected \"" + Narrow(expected) + "\"");
+}
+
+std::wstring BaseName(const std::wstring& path) {
+    std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
+    return name.substr(0, name.find_last_of(L'.'));
+}
+
+void ExpectNoDialogFor(const TargetProgram& program, std::chrono::milliseconds time) {
+    const auto end = std::chrono::steady_clock::now() + time;
+    while (std::chrono::steady_clock::now() < end) {
+        const auto dialogs = program.otherDialogs();
+        Expect(dialogs.empty(), "an unexpected dialog appeared: \"" +
+                                    Narrow(program.view(dialogs.front()).text) + "\"");
+        std::this_thread::sleep_for(20ms);
+    }
+}
+
+void ExpectShippedTexts(const TargetProgram& program) {
+    ExpectEqual(program.text(program.main()), L"Title", "window title");
+    ExpectEqual(program.controlText(kMessage), L"Message", "message");
+    ExpectEqual(program.controlText(kUpdate), L"Update Target", "update button");
+    ExpectEqual(program.controlText(kExit), L"Exit", "exit button");
+    ExpectEqual(program.controlText(kGroup), L"HID Setting", "group");
+    ExpectEqual(program.controlText(kVid), L"0x5C3B", "VID edit");
+    ExpectEqual(program.controlText(kPid), L"0x0326", "PID edit");
+}
+
+void ExpectSystemMenuWithAbout(const TargetProgram& program) {
+    HMENU menu = ::GetSystemMenu(program.main(), FALSE);
+    Expect(menu != nullptr, "no system menu");
+    const int count = ::GetMenuItemCount(menu);
+    Expect(count >= 2, "the system menu has " + std::to_string(count) + " items");
+    MENUITEMINFOW separator{};
+    separator.cbSize = sizeof(separator);
+    separator.fMask = MIIM_FTYPE;
+    Expect(::GetMenuItemInfoW(menu, static_cast<UINT>(count - 2), TRUE, &separator) &&
+               (separator.fType & MFT_SEPARATOR) != 0,
+           "the next to last system-menu item is not a separator");
+    wchar_t label[128] = {};
+    ::GetMenuStringW(menu, static_cast<UINT>(count - 1), label, 128, MF_BYPOSITION);
+    ExpectEqual(label, L"&About Vandrel...", "last system-menu item");
+    Expect(::GetMenuItemID(menu, count - 1) == kAboutCommand, "the About item's command");
+}
+
+void ExpectAboutBox(const TargetProgram& program) {
+    ::PostMessageW(program.main(), WM_SYSCOMMAND, kAboutCommand, 0);
+    const DialogView about = program.waitForDialog(10s);
+    ExpectEqual(about.caption, L"About Vandrel", "About caption");
+    ExpectEqual(about.text, L"Vandrel, Version 1.0", "About text");
+    Expect(about.hasIcon, "the About box shows no icon");
+    Expect(::GetWindow(about.window, GW_OWNER) == program.main(), "About is not owned by main");
+    Expect(!::IsWindowEnabled(program.main()), "the main window stays enabled under About");
+    program.answer(about, L"OK");
+    std::this_thread::sleep_for(100ms);
+    Expect(::IsWindowEnabled(program.main()), "the main window is disabled after About");
+}
+
+void ScenarioShippedWindow(const std::wstring& path) {
+    TargetProgram program(path, kStartLimit);
+    ExpectShippedTexts(program);
+
+    ExpectEqual(program.paneText(0), L"", "pane 0");
+    ExpectEqual(program.text(program.statusBar()), L"", "status bar text");
+    ExpectEqual(program.paneText(1), L"2.4.0.0", "pane 1");
+    RECT client{};
+    ::GetClientRect(program.main(), &client);
+    const auto edges = program.paneEdges();
+    Expect(edges.size() == 2, "the status bar has " + std::to_string(edges.size()) + " panes");
+    Expect(edges[0] == client.right - 100, "pane 0 ends at " + std::to_string(edges[0]) +
+                                               ", client width " + std::to_string(client.right));
+    Expect(edges[1] == -1, "pane 1 does not stretch to the end");
+    RECT bar{};
+    ::GetWindowRect(program.statusBar(), &bar);
+    Expect(bar.right - bar.left == client.right, "the status bar is not as wide as the client");
+
+    GUITHREADINFO focus{};
+    focus.cbSize = sizeof(focus);
+    ::GetGUIThreadInfo(program.threadId(), &focus);
+    Expect(focus.hwndFocus == program.control(kUpdate), "the focus is not on Update Target");
+
+    ExpectSystemMenuWithAbout(program);
+    ExpectAboutBox(program);
+    ExpectAboutBox(program);  // a fresh About box every time
+    ExpectShippedTexts(program);
+}
+
+void ExpectEndsBy(const std::wstring& path, const std::function<void(TargetProgram&)>& action) {
+    TargetProgram program(path, kStartLimit);
+    action(program);
+    Expect(program.waitForExit(kExitLimit), "the program did not end");
+}
+
+void ScenarioExit(const std::wstring& path) {
+    ExpectEndsBy(path, [](TargetProgram& program) { program.clickControl(kExit); });
+}
+
+void ScenarioEscape(const std::wstring& path) {
+    ExpectEndsBy(path, [](TargetProgram& program) {
+        program.pressKey(program.control(kUpdate), VK_ESCAPE);
+    });
+}
+
+void ScenarioEnter(const std::wstring& path) {
+    ExpectEndsBy(path, [](TargetProgram& program) {
+        // Enter in the multi-line message edit, which does not take it, is the dialog's OK.
+        HWND edit = program.control(kMessage);
+        ::PostMessageW(program.main(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit), TRUE);
+        std::this_thread::sleep_for(200ms);
+        program.pressKey(edit, VK_RETURN);
+    });
+}
+
+void ScenarioEmptyImage(const std::wstring& path) {
+    TargetProgram program(path, kStartLimit);
+    program.clickControl(kUpdate);
+    const DialogView box = program.waitForDialog(10s);
+    ExpectEqual(box.text, L"Buffer size is zero !", "box text");
+    ExpectEqual(box.caption, BaseName(path), "box caption");
+    Expect(box.buttons == std::vector<std::wstring>{L"OK"}, "the box has other buttons than OK");
+    Expect(!box.hasIcon, "the box shows an icon");
+    program.answer(box, L"OK");
+    ExpectNoDialogFor(program, kQuietTime);
+    ExpectEqual(program.paneText(0), L"", "pane 0");
+    ExpectShippedTexts(program);
+}
+
+DialogView ConfirmUpdate(const TargetProgram& program) {
+    program.clickControl(kUpdate);
+    const DialogView box = program.waitForDialog(10s);
+    ExpectEqual(box.text, L"Update Firmware ?", "confirmation text");
+    ExpectEqual(box.caption, L"Confirm File", "confirmation caption");
+    Expect(box.buttons == (std::vector<std::wstring>{L"&Yes", L"&No"}),
+           "the confirmation does not offer Yes and No");
+    Expect(box.hasIcon, "the confirmation shows no icon");
+    return box;
+}
+
+void ScenarioDecline(const std::wstring& path) {
+    TargetProgram program(path, kStartLimit);
+    program.answer(ConfirmUpdate(program), L"&No");
+    ExpectNoDialogFor(program, kQuietTime);
+    ExpectEqual(program.paneText(0), L"", "pane 0");
+    ExpectEqual(program.paneText(1), L"2.4.0.0", "pane 1");
+    Expect(::IsWindowEnabled(program.control(kExit)) != 0, "Exit is disabled");
+    ExpectShippedTexts(program);
+    program.clickControl(kExit);
+    Expect(program.waitForExit(kExitLimit), "the program did not end by Exit");
+}
+
+void ExpectResultBox(const TargetProgram& program, const DialogView& box,
+                     const std::wstring& text) {
+    ExpectEqual(box.text, text, "result text");
+    ExpectEqual(box.caption, L"Update Firmware", "result caption");
+    Expect(box.buttons == std::vector<std::wstring>{L"OK"}, "the result box has other buttons");
+    Expect(box.hasIcon, "the result box shows no icon");
+    ExpectEqual(program.paneText(0), L"", "pane 0 under the result box");
+}
+
+void ScenarioNotFound(const std::wstring& path) {
+    TargetProgram program(path, kStartLimit);
+    program.answer(ConfirmUpdate(program), L"&Yes");
+    const DialogView result = program.waitForDialog(90s);
+    ExpectResultBox(program, result, L"Device (VID=0x5C3B/PID=0x0326) not found !");
+    program.answer(result, L"OK");
+    Expect(::IsWindowEnabled(program.control(kExit)) != 0, "Exit stays disabled after the run");
+    program.clickControl(kExit);
+    Expect(program.waitForExit(kExitLimit), "the program did not end by Exit");
+}
+
+// One whole run on the demonstration target; returns the pane texts seen, in order.
+std::vector<std::wstring> WatchDemoRun(const TargetProgram& program) {
+    program.answer(ConfirmUpdate(program), L"&Yes");
+    std::vector<std::wstring> seen;
+    bool clickedAgain = false;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    for (;;) {
+        Expect(std::chrono::steady_clock::now() < deadline, "the run did not end");
+        const std::wstring pane = program.text(program.statusBar());
+        if (seen.empty() || seen.back() != pane) seen.push_back(pane);
+        if (!clickedAgain && pane.starts_with(L"Update Percentage")) {
+            Expect(!::IsWindowEnabled(program.control(kExit)), "Exit is enabled during a run");
+            // A second click during the run: nothing may come of it.
+            program.clickControl(kUpdate);
+            clickedAgain = true;
+        }
+        const auto dialogs = program.otherDialogs();
+        if (!dialogs.empty()) {
+            std::this_thread::sleep_for(100ms);
+            const DialogView result = program.view(dialogs.front());
+            ExpectResultBox(program, result, L"F/W update successfully !");
+            program.answer(result, L"OK");
+            break;
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    Expect(clickedAgain, "no progress was seen during the run");
+    return seen;
+}
+
+void ExpectDemoProgress(const std::vector<std::wstring>& seen) {
+    std::string all;
+    for (const auto& text : seen) all += " [" + Narrow(text) + "]";
+    std::printf("pane 0 during the run:%s\n", all.c_str());
+    // The pane may show "" before the first look and last; in between the run's texts.
+    std::size_t i = 0;
+    if (i < seen.size() && seen[i].empty()) ++i;
+    Expect(i < seen.size() && seen[i] == L"Searching device...",
+           "the run does not start with Searching device...");
+    ++i;
+    int last = 0;
+    int count = 0;
+    for (; i < seen.size() && seen[i].starts_with(L"Update Percentage = "); ++i) {
+        const int value = std::stoi(seen[i].substr(20));
+        Expect(seen[i] == L"Update Percentage = " + std::to_wstring(value) + L"%",
+               "malformed progress text " + Narrow(seen[i]));
+        Expect(value > last,
+               "percentage " + std::to_string(value) + " after " + std::to_string(last));
+        Expect(value != 255, "255 was shown");
+        last = value;
+        ++count;
+    }
+    Expect(last == 100, "the last percentage was " + std::to_string(last));
+    Expect(count >= 3, "only " + std::to_string(count) + " percentages were seen");
+    Expect(i + 1 == seen.size() && seen[i].empty(), "the pane does not end empty");
+}
+
+void ScenarioDemoRuns(const std::wstring& path) {
+    TargetProgram program(path, kStartLimit);
+    for (int run = 1; run <= 2; ++run) {
+        const auto start = std::chrono::steady_clock::now();
+        const auto seen = WatchDemoRun(program);
+        const auto seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
+        std::printf("run %d took %.1f s\n", run, seconds.count());
+        ExpectDemoProgress(seen);
+        ExpectNoDialogFor(program, 500ms);
+        Expect(::IsWindowEnabled(program.control(kExit)) != 0, "Exit stays disabled after a run");
+        ExpectShippedTexts(program);
+    }
+    program.clickControl(kExit);
+    Expect(program.waitForExit(kExitLimit), "the program did not end by Exit");
+}
+
+// A build configured with a reseller's identifiers and texts shows them and searches for them.
+void ScenarioResellerTexts(const std::wstring& path) {
+    TargetProgram program(path, kStartLimit);
+    ExpectEqual(program.text(program.main()), L"Acme Updater", "window title");
+    ExpectEqual(program.controlText(kMessage), L"Line one\r\nLine two: caf\u00E9", "message");
+    ExpectEqual(program.controlText(kUpdate), L"&Flash", "update button");
+    ExpectEqual(program.controlText(kExit), L"&Quit", "exit button");
+    ExpectEqual(program.controlText(kGroup), L"Target", "group");
+    ExpectEqual(program.controlText(kVid), L"0x1a2b", "VID edit");
+    ExpectEqual(program.controlText(kPid), L"0x00ff", "PID edit");
+    program.answer(ConfirmUpdate(program), L"&Yes");
+    const DialogView result = program.waitForDialog(90s);
+    ExpectResultBox(program, result, L"Device (VID=0x1A2B/PID=0x00FF) not found !");
+    program.answer(result, L"OK");
+}
+
+}  // namespace
+
+bool RunScenario(const std::string& name, const std::wstring& program) {
+    static const std::map<std::string, void (*)(const std::wstring&)> scenarios = {
+        {"shipped-window", &ScenarioShippedWindow},
+        {"exit", &ScenarioExit},
+        {"escape", &ScenarioEscape},
+        {"enter", &ScenarioEnter},
+        {"empty-image", &ScenarioEmptyImage},
+        {"decline", &ScenarioDecline},
+        {"not-found", &ScenarioNotFound},
+        {"demo-runs", &ScenarioDemoRuns},
+        {"reseller-texts", &ScenarioResellerTexts},
+    };
+    const auto found = scenarios.find(name);
+    if (found == scenarios.end()) return false;
+    found->second(program);
+    return true;
+}
+
+}  // namespace gui
