@@ -114,7 +114,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         ->group(simGroup);
     app.add_flag("--sim-fast", sim.fast, "virtual clock: no real waiting")->group(simGroup);
     app.add_option("--sim-report-length", sim.reportLength,
-                   "the boot loader's feature report length (default 65)")
+                   "the report lengths of the target (default 65)")
         ->check(CLI::Range(0, 65535))
         ->group(simGroup);
     app.add_option("--sim-bootloader-pid", texts.bootLoaderPid,
@@ -128,10 +128,20 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     app.add_option("--sim-refuse-report", sim.refuseReport,
                    "the K-th data report is always refused")
         ->group(simGroup);
-    app.add_option("--sim-unplug-at", sim.unplugAt, "the device is unplugged at its K-th report")
+    app.add_option("--sim-unplug-at", sim.unplugAt,
+                   "the device is unplugged at the K-th data report")
         ->group(simGroup);
     app.add_flag("--sim-wrong-checksum", sim.wrongChecksum,
                  "the boot loader reports a wrong checksum")
+        ->group(simGroup);
+    app.add_flag("--sim-refuse-reset", sim.refuseReset,
+                 "the target refuses every form of the reset command")
+        ->group(simGroup);
+    app.add_flag("--sim-bootloader-refuse-reset", sim.bootLoaderRefusesReset,
+                 "the boot loader refuses the reset command")
+        ->group(simGroup);
+    app.add_option("--sim-leave-delay", sim.leaveDelayMs,
+                   "milliseconds the device stays on the bus after a reset (default 0)")
         ->group(simGroup);
 
     auto* update = app.add_subcommand(

@@ -6,7 +6,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <optional>
 #include <thread>
 
 namespace tolvane::cli {
@@ -54,6 +53,7 @@ public:
         return code_;
     }
     bool downloadStarted() const { return downloadStarted_; }
+    bool reachedResetToAp() const { return reachedResetToAp_; }
     bool downloadFinished() const { return downloadFinished_; }
 
 private:
@@ -64,6 +64,7 @@ private:
                 if (reset != DFU_SUCCESS && reset != DFU_ALREADY_IN_DFU) return reset;
                 const ResultCode download = download_();
                 if (download != DFU_SUCCESS) return download;
+                reachedResetToAp_ = true;
                 enter(Stage::ResettingToAp);
                 return engine_.ResetToAp();
             }
@@ -104,6 +105,7 @@ private:
     ResultCode code_ = 0;
     std::atomic<bool> downloadStarted_{false};
     std::atomic<bool> downloadFinished_{false};
+    std::atomic<bool> reachedResetToAp_{false};
 };
 
 // Draws what the worker is doing, from the calling thread.
@@ -126,15 +128,19 @@ public:
 
 private:
     void draw(std::uint32_t percent) {
-        if (!firstData_) firstData_ = Clock::now();
+        if (!dataSeen_) {
+            dataSeen_ = true;
+            firstData_ = Clock::now();
+        }
         const std::uint32_t shown = percent > 100 ? 100 : percent;
         bytesSent_ = total_ * shown / 100;
-        display_.update(ProgressSample{shown, bytesSent_, total_, SecondsSince(*firstData_)});
+        display_.update(ProgressSample{shown, bytesSent_, total_, SecondsSince(firstData_)});
     }
 
     ProgressDisplay& display_;
     std::uint64_t total_;
-    std::optional<Clock::time_point> firstData_;
+    bool dataSeen_ = false;
+    Clock::time_point firstData_{};
     std::uint64_t bytesSent_ = 0;
     bool resetShown_ = false;
 };
@@ -168,7 +174,8 @@ CommandOutcome RunEngineCommand(Command command, const Options& options, const D
             watch.look(steps.stage(), engine.GetPercentage());
         }
     }
-    watch.look(Stage::Done, engine.GetPercentage());
+    watch.look(steps.reachedResetToAp() ? Stage::ResettingToAp : Stage::Done,
+               engine.GetPercentage());
     display.finish();
     watcher.stop();
 

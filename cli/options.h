@@ -21,13 +21,16 @@ enum class Command {
 struct SimulationOptions {
     bool enabled = false;
     bool fast = false;                // virtual clock: no real waiting
-    std::uint32_t reportLength = 65;  // the boot loader's feature report length
+    std::uint32_t reportLength = 65;  // every report length of both identities
     std::uint16_t bootLoaderPid = 0x030B;
     bool inBootLoader = false;  // the target starts in its boot loader
     bool neverEnters = false;   // takes the reset command but never shows its boot loader
     std::optional<std::uint32_t> refuseReport;  // the K-th data report (1-based) is always refused
-    std::optional<std::uint32_t> unplugAt;      // the device leaves at its K-th report (1-based)
+    std::optional<std::uint32_t> unplugAt;      // the device leaves at the K-th data report
     bool wrongChecksum = false;                 // the boot loader reports a wrong checksum
+    bool refuseReset = false;                   // the application refuses every form of reset
+    bool bootLoaderRefusesReset = false;        // the boot loader refuses its reset
+    std::uint32_t leaveDelayMs = 0;             // after a reset the device stays this long first
 };
 
 struct Options {

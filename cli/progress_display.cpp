@@ -7,10 +7,13 @@ namespace tolvane::cli {
 namespace {
 
 constexpr int kBarWidth = 30;
+constexpr double kMinRateSeconds = 0.2;
 
 std::string Details(const ProgressSample& sample) {
-    const double rate =
-        sample.seconds > 0 ? static_cast<double>(sample.bytesSent) / sample.seconds : -1;
+    // A rate over the first moments says nothing yet.
+    const double rate = sample.seconds >= kMinRateSeconds
+                            ? static_cast<double>(sample.bytesSent) / sample.seconds
+                            : -1;
     char text[128];
     std::snprintf(text, sizeof text, "%3u%%  %llu/%llu bytes  %s  %s", sample.percent,
                   static_cast<unsigned long long>(sample.bytesSent),
