@@ -72,7 +72,7 @@ bool DfuEngine::findBootLoader() noexcept {
            FindHidDevice(DFU_VENDOR_ID, DFU_PRODUCT_ID_2);
 }
 
-void DfuEngine::closeTarget() noexcept {
+void DfuEngine::CloseTarget() noexcept {
     state_.target.handle.reset();
 }
 

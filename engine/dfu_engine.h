@@ -41,6 +41,8 @@ public:
     // Internal steps, public so that tests can drive them one at a time.
     bool FindHidDevice(std::uint16_t vendorId, std::uint16_t productId) noexcept;
     bool SendResetCommand() noexcept;
+    // Closes the device a search left open.
+    void CloseTarget() noexcept;
     // The checks of the hidden window's procedure for WM_DEVICECHANGE; always answers false.
     bool DeviceChangeProc(const DeviceChangeMessage& message) noexcept;
 
@@ -50,7 +52,6 @@ private:
     void onDeviceChange(const DeviceChangeMessage& message) override;
 
     bool findBootLoader() noexcept;
-    void closeTarget() noexcept;
     ResultCode downloadFound(const std::uint8_t* image, std::uint32_t address, std::uint32_t size,
                              std::uint32_t checksum);
     ResultCode awaitChange(ResultCode timeoutResult) noexcept;

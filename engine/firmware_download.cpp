@@ -54,7 +54,7 @@ ResultCode DfuEngine::Download(const std::uint8_t* image, std::uint32_t address,
         result = kErrorGenFailure;
     }
     bus_.waitNoPendingInstallEvents(DOWNLOAD_FINAL_INSTALL_WAIT_MS);
-    closeTarget();
+    CloseTarget();
     return result;
 }
 

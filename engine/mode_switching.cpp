@@ -73,7 +73,7 @@ ResultCode DfuEngine::ResetToIsp(std::uint32_t vid, std::uint32_t pid) noexcept 
     if (!FindHidDevice(static_cast<std::uint16_t>(vid & 0xFFFF),
                        static_cast<std::uint16_t>(pid & 0xFFFF))) {
         if (findBootLoader()) {
-            closeTarget();
+            CloseTarget();
             return DFU_ALREADY_IN_DFU;
         }
         return DFU_ERR_NOT_FOUND;
@@ -81,11 +81,11 @@ ResultCode DfuEngine::ResetToIsp(std::uint32_t vid, std::uint32_t pid) noexcept 
     // Stored before the command goes out, so the change it causes always finds it set.
     state_.pendingChange.store(PendingChange::DfuArrival);
     if (NamesBootLoader(vid, pid)) {
-        closeTarget();
+        CloseTarget();
         return DFU_ALREADY_IN_DFU;
     }
     const bool accepted = SendResetCommand();
-    closeTarget();
+    CloseTarget();
     if (!accepted) {
         return DFU_ERR_ENTER_DFU;
     }
@@ -98,7 +98,7 @@ ResultCode DfuEngine::ResetToAp() noexcept {
     }
     state_.pendingChange.store(PendingChange::DfuRemoval);
     const bool accepted = SendResetCommand();
-    closeTarget();
+    CloseTarget();
     if (!accepted) {
         return DFU_ERR_RESET_TO_AP;
     }

@@ -1,0 +1,237 @@
+// The download: reports and their bytes, pauses, the search for the boot loader, retries,
+// verification, progress, and release of everything on every path.
+#include "engine_fixture.h"
+#include "progress_probe.h"
+
+#include <gmock/gmock.h>
+
+#include <numeric>
+
+namespace tolvane::test {
+namespace {
+
+using ::testing::Each;
+using ::testing::ElementsAre;
+
+class DownloadTest : public EngineTest {};
+
+TEST_F(DownloadTest, SizeZeroDoesNothingAtAll) {
+    AddBootLoader();
+    const std::uint8_t byte = 0;
+    EXPECT_EQ(world.engine.Download(&byte, 0, 0, 0), DFU_SUCCESS);
+    EXPECT_EQ(world.transcript.count(sim::Call::ListInterfaces), 0u);
+    EXPECT_EQ(world.engine.GetPercentage(), 255u);
+
+    // Also after a download that left 100 behind.
+    ASSERT_EQ(Download(MakeImage(10)), DFU_SUCCESS);
+    world.transcript.clear();
+    EXPECT_EQ(world.engine.Download(nullptr, 0, 0, 0), DFU_SUCCESS);
+    EXPECT_EQ(world.transcript.size(), 0u);
+    EXPECT_EQ(world.engine.GetPercentage(), 100u);
+}
+
+TEST_F(DownloadTest, SendsTheWholeProtocolWithPaddedLastReport) {
+    SimDevice& device = AddBootLoader(65);
+    const auto image = MakeImage(130);
+    ASSERT_EQ(Download(image, 0x00123456), DFU_SUCCESS) << world.transcript.dump();
+
+    const auto sent = world.transcript.reportsSent();
+    ASSERT_EQ(sent.size(), 6u);  // start query, setup, three data reports, finish query
+    EXPECT_EQ(sent[0].bytes, kQuery65);
+    EXPECT_EQ(sent[1].bytes, Report(65, {0x00, 0x33, 0x12, 0x34, 0x56, 0x00, 0x00, 130}));
+    for (std::size_t report = 0; report < 3; ++report) {
+        const auto& bytes = sent[2 + report].bytes;
+        ASSERT_EQ(bytes.size(), 65u);
+        EXPECT_EQ(bytes[0], 0x00);
+        const std::size_t count = report < 2 ? 64 : 2;
+        EXPECT_TRUE(std::equal(bytes.begin() + 1, bytes.begin() + 1 + static_cast<long>(count),
+                               image.begin() + static_cast<long>(report * 64)));
+        EXPECT_THAT(
+            std::vector<std::uint8_t>(bytes.begin() + 1 + static_cast<long>(count), bytes.end()),
+            Each(0x00));
+    }
+    EXPECT_EQ(sent[5].bytes, kQuery65);
+    EXPECT_EQ(world.transcript.count(sim::Call::GetFeature), 2u);
+    EXPECT_EQ(device.memory().image, image);
+    EXPECT_EQ(device.memory().loadAddress, 0x123456u);
+    EXPECT_EQ(world.engine.GetPercentage(), 100u);
+}
+
+TEST_F(DownloadTest, ProgressFollowsTheAcceptedDataReports) {
+    ProgressProbeBus probe(world.bus);
+    DfuEngine engine(probe, world.services);
+    probe.watch(engine);
+    AddBootLoader(65);
+    const auto image = MakeImage(130);
+    ASSERT_EQ(engine.Download(image.data(), 0, 130, ImageChecksum(image.data(), 130)), 0u);
+    // Seen at: start query, setup, data 1, 2, 3, finish query.
+    EXPECT_THAT(probe.seen(), ElementsAre(255u, 255u, 255u, 49u, 98u, 100u));
+}
+
+TEST_F(DownloadTest, ReportsCarryLengthMinusOneImageBytes) {
+    AddBootLoader(65);
+    ASSERT_EQ(Download(MakeImage(128)), DFU_SUCCESS);
+    EXPECT_EQ(world.transcript.reportsSent().size(), 2u + 2u + 1u);
+
+    world.transcript.clear();
+    SimDevice& small = AddBootLoader(9, 0x0332);
+    world.bus.devices().front()->unplug();
+    const auto image = MakeImage(20);
+    ASSERT_EQ(Download(image), DFU_SUCCESS);
+    const auto sent = world.transcript.reportsSent();
+    ASSERT_EQ(sent.size(), 2u + 3u + 1u);  // 8 + 8 + 4 image bytes
+    EXPECT_EQ(sent[4].bytes, Report(9, {0x00, image[16], image[17], image[18], image[19]}));
+    EXPECT_EQ(small.memory().image, image);
+}
+
+TEST_F(DownloadTest, ShortFeatureReportsAreNotUsed) {
+    AddBootLoader(8);
+    EXPECT_EQ(Download(MakeImage(16)), DFU_ERR_NOT_FOUND);
+    EXPECT_TRUE(world.transcript.reportsSent().empty());
+    EXPECT_EQ(world.transcript.installWaits(), std::vector<std::uint32_t>{10000});
+}
+
+TEST_F(DownloadTest, PauseAfterSetupGrowsWithTheSize) {
+    AddBootLoader(65);
+    for (const auto& [size, pause] : {std::pair{511u, 48u}, {512u, 72u}, {65536u, 3120u}}) {
+        world.transcript.clear();
+        ASSERT_EQ(Download(MakeImage(size)), DFU_SUCCESS);
+        EXPECT_EQ(world.transcript.sleeps(), std::vector<std::uint32_t>{pause}) << size;
+    }
+}
+
+TEST_F(DownloadTest, AddressAndSizeAreSentHighByteFirstInTwentyFourBits) {
+    AddBootLoader(65);
+    ASSERT_EQ(Download(MakeImage(0x012345), 0x12345678), DFU_SUCCESS);
+    const auto setup = world.transcript.reportsSent().at(1).bytes;
+    EXPECT_EQ(setup, Report(65, {0x00, 0x33, 0x34, 0x56, 0x78, 0x01, 0x23, 0x45}));
+}
+
+TEST_F(DownloadTest, ImagesTheSetupCannotAnnounceAreRefusedBeforeAnySearch) {
+    AddBootLoader(65);
+    const std::uint8_t byte = 1;
+    EXPECT_EQ(world.engine.Download(&byte, 0, 16777216, 0), kErrorInvalidParameter);
+    EXPECT_EQ(world.engine.Download(&byte, 0, 16777217, 0), kErrorInvalidParameter);
+    EXPECT_EQ(world.engine.Download(nullptr, 0, 1, 0), kErrorInvalidParameter);
+    EXPECT_EQ(world.transcript.count(sim::Call::ListInterfaces), 0u);
+    EXPECT_EQ(world.transcript.count(sim::Call::WaitInstall), 0u);
+    EXPECT_EQ(world.engine.GetPercentage(), 255u);
+}
+
+TEST_F(DownloadTest, ComparesOnlyTheLowSixteenBitsHighByteFirst) {
+    AddBootLoader(65);
+    // 172 bytes of 0xFF and one of 121 sum to 0xABCD: the device answers 0xAB 0xCD.
+    std::vector<std::uint8_t> image(172, 0xFF);
+    image.push_back(121);
+    ASSERT_EQ(ImageChecksum(image.data(), image.size()), 0xABCDu);
+    EXPECT_EQ(world.engine.Download(image.data(), 0, 173, 0x7777ABCD), DFU_SUCCESS);
+    EXPECT_EQ(world.engine.Download(image.data(), 0, 173, 0x0000CDAB), DFU_ERR_VERIFY);
+    EXPECT_EQ(world.engine.GetPercentage(), 100u);
+}
+
+TEST_F(DownloadTest, WrongChecksumFromTheDeviceIsAVerifyFailure) {
+    SimDevice& device = AddBootLoader(65);
+    device.setWrongChecksum(true);
+    EXPECT_EQ(Download(MakeImage(100)), DFU_ERR_VERIFY);
+    EXPECT_EQ(world.engine.GetPercentage(), 100u);
+}
+
+TEST_F(DownloadTest, WithoutBootLoaderSearchesThirtyPassesThenWaitsForInstallation) {
+    EXPECT_EQ(Download(MakeImage(10)), DFU_ERR_NOT_FOUND);
+    std::vector<std::uint32_t> sleeps(30, 1000);
+    sleeps.push_back(2000);
+    sleeps.push_back(2000);
+    EXPECT_EQ(world.transcript.sleeps(), sleeps);
+    EXPECT_EQ(world.transcript.installWaits(),
+              (std::vector<std::uint32_t>{kInfinite, kInfinite, kInfinite, 10000}));
+    // Each pass tries both boot-loader identities; 31 passes.
+    EXPECT_EQ(world.transcript.count(sim::Call::ListInterfaces), 62u);
+    EXPECT_EQ(now(), 34000u);
+    EXPECT_EQ(world.engine.GetPercentage(), 255u);
+    EXPECT_TRUE(world.transcript.reportsSent().empty());
+
+    // The last pass comes after the three installation waits.
+    const auto entries = world.transcript.entries();
+    const auto lastWait = std::find_if(entries.rbegin(), entries.rend(), [](const Entry& e) {
+        return e.call == sim::Call::WaitInstall && e.value == kInfinite;
+    });
+    EXPECT_EQ(std::count_if(entries.rbegin(), lastWait,
+                            [](const Entry& e) { return e.call == sim::Call::ListInterfaces; }),
+              2);
+}
+
+TEST_F(DownloadTest, BootLoaderArrivingAfterTheTwelfthPassIsFoundByTheThirteenth) {
+    DeviceSpec spec = DeviceSpec::bootLoaderOnly();
+    spec.appearAfterMs = 11500;  // during the pause after the 12th pass
+    world.bus.addDevice(spec);
+    EXPECT_EQ(Download(MakeImage(10)), DFU_SUCCESS);
+    const auto sleeps = world.transcript.sleeps();
+    EXPECT_EQ(std::count(sleeps.begin(), sleeps.end(), 1000u), 12);
+    EXPECT_EQ(world.transcript.installWaits(), std::vector<std::uint32_t>{10000});
+}
+
+TEST_F(DownloadTest, FailedControlRequestsGiveTheSystemErrorAndStopThere) {
+    for (const ReportKind kind :
+         {ReportKind::StartQuery, ReportKind::StartAnswer, ReportKind::Setup,
+          ReportKind::FinishQuery, ReportKind::ChecksumAnswer}) {
+        sim::SimWorld local;
+        DeviceSpec spec = DeviceSpec::bootLoaderOnly();
+        spec.bootLoader.interfaces[0].refusals.push_back(
+            {kind, sim::Fault::always(kErrorGenFailure), 0});
+        SimDevice& device = local.bus.addDevice(spec);
+        const auto image = MakeImage(100);
+        EXPECT_EQ(local.engine.Download(image.data(), 0, 100, 0), kErrorGenFailure)
+            << sim::ReportKindName(kind);
+        const bool dataSent = kind == ReportKind::FinishQuery || kind == ReportKind::ChecksumAnswer;
+        EXPECT_EQ(device.memory().dataReports, dataSent ? 2u : 0u) << sim::ReportKindName(kind);
+        EXPECT_EQ(local.transcript.installWaits(), std::vector<std::uint32_t>{10000});
+        EXPECT_TRUE(local.held().none()) << local.held();
+    }
+}
+
+TEST_F(DownloadTest, RefusedDataReportIsTriedTwoThousandAndOneTimesEightMsApart) {
+    DeviceSpec spec = DeviceSpec::bootLoaderOnly();
+    spec.bootLoader.interfaces[0].refusals.push_back(
+        {ReportKind::Data, sim::Fault::always(kErrorGenFailure), 2});
+    SimDevice& device = world.bus.addDevice(spec);
+    EXPECT_EQ(Download(MakeImage(64 * 3)), kErrorGenFailure);
+    auto sleeps = world.transcript.sleeps();
+    ASSERT_EQ(sleeps.size(), 1u + 2000u);
+    EXPECT_THAT(std::vector<std::uint32_t>(sleeps.begin() + 1, sleeps.end()), Each(8u));
+    EXPECT_EQ(world.transcript.reportsSent().size(), 2u + 1u + 2001u);
+    EXPECT_EQ(device.memory().finishQueries, 0u);
+    EXPECT_EQ(world.engine.GetPercentage(), 33u);
+}
+
+TEST_F(DownloadTest, RefusedLastDataReportFailsWithoutFinishQuery) {
+    DeviceSpec spec = DeviceSpec::bootLoaderOnly();
+    spec.bootLoader.interfaces[0].refusals.push_back(
+        {ReportKind::Data, sim::Fault::always(kErrorDeviceNotConnected), 3});
+    SimDevice& device = world.bus.addDevice(spec);
+    // The last report's bytes sum to zero, as padding does: a finish query would pass.
+    auto image = MakeImage(64 * 2);
+    image.resize(64 * 2 + 10, 0);
+    EXPECT_EQ(Download(image), kErrorDeviceNotConnected);
+    EXPECT_EQ(device.memory().finishQueries, 0u);
+    EXPECT_EQ(world.engine.GetPercentage(), 128u * 100u / 138u);
+}
+
+TEST_F(DownloadTest, DataReportAcceptedAfterRetriesGoesOn) {
+    DeviceSpec spec = DeviceSpec::bootLoaderOnly();
+    spec.bootLoader.interfaces[0].refusals.push_back(
+        {ReportKind::Data, sim::Fault{kErrorGenFailure, 2000}, 1});
+    SimDevice& device = world.bus.addDevice(spec);
+    const auto image = MakeImage(100);
+    EXPECT_EQ(Download(image), DFU_SUCCESS);
+    EXPECT_EQ(device.memory().image, image);
+}
+
+TEST_F(DownloadTest, UnpluggedBootLoaderEndsTheDownloadWithItsError) {
+    DeviceSpec spec = DeviceSpec::bootLoaderOnly();
+    spec.unplugRules.push_back({ReportKind::Data, 2});
+    world.bus.addDevice(spec);
+    EXPECT_EQ(Download(MakeImage(64 * 4)), kErrorDeviceNotConnected);
+}
+
+}  // namespace
+}  // namespace tolvane::test

@@ -1,0 +1,244 @@
+// The reset command's attempts and the two resets with their waits.
+#include "dispatch_thread.h"
+#include "engine_fixture.h"
+
+namespace tolvane::test {
+namespace {
+
+using Reports = std::vector<std::vector<std::uint8_t>>;
+
+class ResetCommandTest : public EngineTest {
+protected:
+    // Opens a device with the given report lengths and sends the reset command to it.
+    bool SendTo(std::uint16_t pid, std::uint16_t featureLength, std::uint16_t outputLength,
+                std::uint32_t acceptedResets) {
+        DeviceSpec spec = DeviceSpec::target(0x5C3B, pid);
+        auto& interface = spec.application.interfaces[0];
+        interface.featureReportLength = featureLength;
+        interface.outputReportLength = outputLength;
+        interface.acceptedResets = acceptedResets;
+        world.bus.addDevice(spec);
+        EXPECT_TRUE(world.engine.FindHidDevice(0x5C3B, pid));
+        const bool accepted = world.engine.SendResetCommand();
+        world.engine.CloseTarget();
+        return accepted;
+    }
+    Reports Sent() const {
+        Reports bytes;
+        for (const Entry& entry : world.transcript.reportsSent()) bytes.push_back(entry.bytes);
+        return bytes;
+    }
+};
+
+TEST_F(ResetCommandTest, DefaultReportIsOneFeatureReportOfFullLength) {
+    EXPECT_TRUE(SendTo(0x1234, 65, 65, sim::kResetFeature00));
+    EXPECT_EQ(Sent(), (Reports{Report(65, {0x00, 0x44})}));
+}
+
+TEST_F(ResetCommandTest, DefaultReportFallsBackToReportIdThenOutputReport) {
+    EXPECT_FALSE(SendTo(0x1234, 65, 33, 0));
+    EXPECT_EQ(Sent(), (Reports{Report(65, {0x00, 0x44}), Report(65, {0x40, 0x44}),
+                               Report(33, {0x0C, 0x44})}));
+    EXPECT_EQ(world.transcript.of(sim::Call::WriteOutput).size(), 1u);
+}
+
+TEST_F(ResetCommandTest, VendorSequenceProductsNeverGetReportId40) {
+    for (const std::uint16_t pid : VENDOR_SEQUENCE_PRODUCTS) {
+        world.transcript.clear();
+        EXPECT_TRUE(SendTo(pid, 65, 65, sim::kResetOutput0C));
+        EXPECT_EQ(Sent(), (Reports{Report(65, {0x00, 0x55, 0x23, 0x01, 0x09, 0x00, 0x86}),
+                                   Report(65, {0x0C, 0x44})}))
+            << pid;
+    }
+}
+
+TEST_F(ResetCommandTest, EightByteReportsAreUsedSevenAreNot) {
+    EXPECT_TRUE(SendTo(0x1234, 8, 8, sim::kResetFeature00));
+    EXPECT_EQ(Sent(), (Reports{Report(8, {0x00, 0x44})}));
+
+    world.transcript.clear();
+    EXPECT_TRUE(SendTo(0x1235, 7, 8, sim::kResetAll));
+    EXPECT_EQ(Sent(), (Reports{Report(8, {0x0C, 0x44})}));
+
+    world.transcript.clear();
+    EXPECT_FALSE(SendTo(0x1236, 7, 7, sim::kResetAll));
+    EXPECT_TRUE(Sent().empty());
+}
+
+TEST_F(ResetCommandTest, ReportsLongerThanSixtyFiveBytesAreSentWhole) {
+    EXPECT_FALSE(SendTo(0x1234, 200, 129, 0));
+    const auto sent = Sent();
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[0], Report(200, {0x00, 0x44}));
+    EXPECT_EQ(sent[2], Report(129, {0x0C, 0x44}));
+}
+
+TEST_F(ResetCommandTest, NothingIsSentWithoutAnOpenDevice) {
+    EXPECT_FALSE(world.engine.SendResetCommand());
+    EXPECT_TRUE(Sent().empty());
+}
+
+class ResetTest : public EngineTest {
+protected:
+    // The watcher lives on a thread that keeps dispatching; the resets run on the test thread.
+    void StartWatcher() {
+        ui.run([&] { ASSERT_EQ(world.engine.StartDeviceChangeWatcher(), DFU_SUCCESS); });
+    }
+    void StopWatcher() {
+        ui.run([&] { EXPECT_EQ(world.engine.StopDeviceChangeWatcher(), DFU_SUCCESS); });
+    }
+    void TearDown() override {
+        StopWatcher();
+        EngineTest::TearDown();
+    }
+    sim::DispatchThread ui{world.services};
+};
+
+TEST_F(ResetTest, ArrivalJustBeforeTheTimeOutSucceeds) {
+    StartWatcher();
+    DeviceSpec spec = DeviceSpec::target(0x5C3B, 0x0326);
+    spec.bootLoaderArrivalMs = 29000;
+    SimDevice& device = world.bus.addDevice(spec);
+    EXPECT_EQ(world.engine.ResetToIsp(0x5C3B, 0x0326), DFU_SUCCESS);
+    EXPECT_EQ(now(), 29000u);
+    EXPECT_EQ(state().pendingChange, PendingChange::None);
+    EXPECT_EQ(device.mode(), Mode::BootLoader);
+    EXPECT_EQ(world.engine.GetPercentage(), 255u);
+}
+
+TEST_F(ResetTest, NoArrivalTimesOutAtExactlyThirtySeconds) {
+    StartWatcher();
+    DeviceSpec spec = DeviceSpec::target(0x5C3B, 0x0326);
+    spec.neverEntersBootLoader = true;
+    world.bus.addDevice(spec);
+    EXPECT_EQ(world.engine.ResetToIsp(0x5C3B, 0x0326), DFU_ERR_DFU_TIMEOUT);
+    EXPECT_EQ(now(), 30000u);
+    const auto waits = world.transcript.waits();
+    ASSERT_EQ(waits.size(), 1u);
+    EXPECT_EQ(waits[0].value, 30000u);
+    EXPECT_EQ(state().pendingChange, PendingChange::DfuArrival);
+}
+
+TEST_F(ResetTest, WithoutWatcherTheCommandIsSentAndTheWaitFailsAtOnce) {
+    SimDevice& device = world.bus.addDevice(DeviceSpec::target(0x5C3B, 0x0326));
+    EXPECT_EQ(world.engine.ResetToIsp(0x5C3B, 0x0326), DFU_ERR_DFU_TIMEOUT);
+    EXPECT_EQ(now(), 0u);
+    EXPECT_EQ(device.memory().entriesToBootLoader, 1u);
+
+    world.clock().advanceBy(5000);
+    ASSERT_EQ(device.mode(), Mode::BootLoader);
+    EXPECT_EQ(world.engine.ResetToAp(), DFU_ERR_AP_TIMEOUT);
+    EXPECT_EQ(now(), 5000u);
+    EXPECT_EQ(device.memory().entriesToApplication, 1u);
+}
+
+TEST_F(ResetTest, WaitOnTheWatchersOwnThreadTimesOut) {
+    ASSERT_EQ(world.engine.StartDeviceChangeWatcher(), DFU_SUCCESS);
+    world.bus.addDevice(DeviceSpec::target(0x5C3B, 0x0326));
+    EXPECT_EQ(world.engine.ResetToIsp(0x5C3B, 0x0326), DFU_ERR_DFU_TIMEOUT);
+    EXPECT_EQ(now(), 30000u);
+    EXPECT_EQ(world.engine.StopDeviceChangeWatcher(), DFU_SUCCESS);
+}
+
+TEST_F(ResetTest, LeftoverSignalEndsTheNextWaitAtOnce) {
+    StartWatcher();
+    DeviceSpec spec = DeviceSpec::target(0x5C3B, 0x0326);
+    spec.bootLoaderArrivalMs = 31000;  // too late for the first wait
+    SimDevice& device = world.bus.addDevice(spec);
+    EXPECT_EQ(world.engine.ResetToIsp(0x5C3B, 0x0326), DFU_ERR_DFU_TIMEOUT);
+    world.clock().advanceBy(2000);
+    world.services.settle();
+    ASSERT_EQ(device.mode(), Mode::BootLoader);
+    // The late arrival was still awaited and left its signal.
+    device.unplug();
+    device.plugIn(Mode::Application);
+    const std::uint64_t before = now();
+    EXPECT_EQ(world.engine.ResetToIsp(0x5C3B, 0x0326), DFU_SUCCESS);
+    EXPECT_EQ(now(), before);
+}
+
+TEST_F(ResetTest, TwoArrivalsBeforeTheWaitCountOnce) {
+    StartWatcher();
+    DeviceSpec spec = DeviceSpec::target(0x5C3B, 0x0326);
+    spec.duplicateArrivals = true;
+    spec.leaveAfterResetMs = 50;
+    spec.bootLoaderArrivalMs = 100;
+    spec.applicationArrivalMs = 100;
+    SimDevice& device = world.bus.addDevice(spec);
+    EXPECT_EQ(world.engine.ResetToIsp(0x5C3B, 0x0326), DFU_SUCCESS);
+    // The second signal of the doubled arrival is not counted: the next wait waits.
+    EXPECT_EQ(world.engine.ResetToAp(), DFU_SUCCESS);
+    EXPECT_EQ(device.mode(), std::nullopt);
+    const auto waits = world.transcript.waits();
+    ASSERT_EQ(waits.size(), 2u);
+    EXPECT_EQ(waits[0].atMs, 150u);
+    EXPECT_EQ(waits[1].atMs, 200u);
+}
+
+TEST_F(ResetTest, TargetAbsentButBootLoaderPresentIsAlreadyInDfu) {
+    StartWatcher();
+    AddBootLoader(65, 0x0332);
+    EXPECT_EQ(world.engine.ResetToIsp(0x5C3B, 0x0326), DFU_ALREADY_IN_DFU);
+    EXPECT_TRUE(world.transcript.reportsSent().empty());
+    EXPECT_EQ(state().pendingChange, PendingChange::None);
+}
+
+TEST_F(ResetTest, NamingTheBootLoaderSendsNothingAndLeavesArrivalAwaited) {
+    StartWatcher();
+    AddBootLoader();
+    EXPECT_EQ(world.engine.ResetToIsp(0x5C3B, 0x030B), DFU_ALREADY_IN_DFU);
+    EXPECT_TRUE(world.transcript.reportsSent().empty());
+    EXPECT_TRUE(world.transcript.waits().empty());
+    EXPECT_EQ(state().pendingChange, PendingChange::DfuArrival);
+    EXPECT_EQ(world.engine.GetPercentage(), 255u);
+}
+
+TEST_F(ResetTest, UpperBitsOfTheIdentifiersMatchButDoNotNameTheBootLoader) {
+    StartWatcher();
+    SimDevice& device = AddBootLoader();
+    EXPECT_EQ(world.engine.ResetToIsp(0x10005C3B, 0x030B), DFU_ERR_DFU_TIMEOUT);
+    EXPECT_EQ(world.transcript.reportsSent().size(), 1u);
+    EXPECT_EQ(device.memory().entriesToApplication, 1u);
+}
+
+TEST_F(ResetTest, NothingPresentIsNotFoundAndLeavesThePendingChange) {
+    StartWatcher();
+    EXPECT_EQ(world.engine.ResetToIsp(0x5C3B, 0x0326), DFU_ERR_NOT_FOUND);
+    EXPECT_EQ(state().pendingChange, PendingChange::None);
+    EXPECT_EQ(world.engine.ResetToAp(), DFU_ERR_NOT_FOUND);
+    EXPECT_EQ(world.engine.GetPercentage(), 255u);
+}
+
+TEST_F(ResetTest, RefusedCommandFailsAtOnce) {
+    StartWatcher();
+    DeviceSpec spec = DeviceSpec::target(0x5C3B, 0x0326);
+    spec.application.interfaces[0].featureReportLength = 7;
+    spec.application.interfaces[0].outputReportLength = 7;
+    world.bus.addDevice(spec);
+    EXPECT_EQ(world.engine.ResetToIsp(0x5C3B, 0x0326), DFU_ERR_ENTER_DFU);
+    EXPECT_TRUE(world.transcript.reportsSent().empty());
+    EXPECT_TRUE(world.transcript.waits().empty());
+    EXPECT_EQ(state().pendingChange, PendingChange::DfuArrival);
+}
+
+TEST_F(ResetTest, ResetToApPrefersTheFirstBootLoaderIdentity) {
+    StartWatcher();
+    SimDevice& second = AddBootLoader(65, 0x0332);
+    SimDevice& first = AddBootLoader(65, 0x030B);
+    EXPECT_EQ(world.engine.ResetToAp(), DFU_SUCCESS);
+    EXPECT_EQ(first.memory().entriesToApplication, 1u);
+    EXPECT_EQ(second.memory().entriesToApplication, 0u);
+    EXPECT_EQ(state().pendingChange, PendingChange::None);
+}
+
+TEST_F(ResetTest, ResetToApFailuresKeepTheRemovalAwaited) {
+    StartWatcher();
+    DeviceSpec spec = DeviceSpec::bootLoaderOnly();
+    spec.bootLoader.interfaces[0].acceptedResets = 0;
+    world.bus.addDevice(spec);
+    EXPECT_EQ(world.engine.ResetToAp(), DFU_ERR_RESET_TO_AP);
+    EXPECT_EQ(state().pendingChange, PendingChange::DfuRemoval);
+}
+
+}  // namespace
+}  // namespace tolvane::test
