@@ -2,9 +2,11 @@
 
 #include "errno_error.h"
 #include "report_descriptor.h"
+#include "udev_hidraw.h"
 
 #include <linux/hidraw.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,7 +22,9 @@ SysError HidrawDevice::getAttributes(HidAttributes& attributes) {
     }
     attributes.vendorId = static_cast<std::uint16_t>(info.vendor);
     attributes.productId = static_cast<std::uint16_t>(info.product);
-    attributes.versionNumber = 0;
+    struct stat status {};
+    attributes.versionNumber =
+        ::fstat(fd_.get(), &status) == 0 ? UsbReleaseNumberOfNode(status.st_rdev) : 0;
     return 0;
 }
 

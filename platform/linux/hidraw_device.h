@@ -11,7 +11,7 @@ class HidrawDevice final : public HidDevice {
 public:
     explicit HidrawDevice(posix::UniqueFd fd) noexcept : fd_(std::move(fd)) {}
 
-    // HIDIOCGRAWINFO; the version number is not available there and stays 0.
+    // HIDIOCGRAWINFO, and the USB device's release number from udev (0 where there is none).
     SysError getAttributes(HidAttributes& attributes) override;
     // HIDIOCGRDESCSIZE and HIDIOCGRDESC, then the descriptor's longest reports.
     SysError getCapabilities(HidCapabilities& capabilities) override;

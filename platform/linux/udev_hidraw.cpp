@@ -3,6 +3,9 @@
 #include "hidraw_path.h"
 #include "udev_handles.h"
 
+#include <charconv>
+#include <string_view>
+
 namespace tolvane::hidraw {
 
 std::optional<HidId> HidIdOfNode(udev_device& node) {
@@ -16,6 +19,29 @@ std::optional<HidId> HidIdOfNode(udev_device& node) {
         return std::nullopt;
     }
     return ParseHidId(property);
+}
+
+std::uint16_t UsbReleaseNumberOfNode(dev_t deviceNumber) {
+    const UdevPtr context(udev_new());
+    if (!context) {
+        return 0;
+    }
+    const UdevDevicePtr node(udev_device_new_from_devnum(context.get(), 'c', deviceNumber));
+    if (!node) {
+        return 0;
+    }
+    // Owned by the node.
+    udev_device* usb =
+        udev_device_get_parent_with_subsystem_devtype(node.get(), "usb", "usb_device");
+    const char* release =
+        usb != nullptr ? udev_device_get_sysattr_value(usb, "bcdDevice") : nullptr;
+    if (release == nullptr) {
+        return 0;
+    }
+    const std::string_view text(release);
+    std::uint16_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+    return error == std::errc{} ? value : 0;
 }
 
 std::vector<HidrawNode> EnumerateHidrawNodes(udev& context) {

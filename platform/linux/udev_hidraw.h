@@ -4,7 +4,9 @@
 #include "hid_id.h"
 
 #include <libudev.h>
+#include <sys/types.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +20,10 @@ struct HidrawNode {
 
 // The identifiers from the HID_ID property of the node's parent HID device.
 std::optional<HidId> HidIdOfNode(udev_device& node);
+
+// The release number (bcdDevice) of the USB device behind the hidraw node with this device
+// number; 0 when there is none, as for a Bluetooth device.
+std::uint16_t UsbReleaseNumberOfNode(dev_t deviceNumber);
 
 // The hidraw nodes present now, in udev's order; empty when there are none or udev gives no
 // list.
