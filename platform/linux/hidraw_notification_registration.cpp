@@ -9,6 +9,8 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <optional>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -129,7 +131,9 @@ void HidrawNotificationRegistration::receive() {
     if (action == nullptr || name == nullptr) {
         return;
     }
-    auto change = tracker_.onEvent(action, name, HidIdOfNode(*device));
+    // Only an arriving node still has its HID device in sysfs to ask.
+    const std::string_view verb(action);
+    auto change = tracker_.onEvent(verb, name, verb == "add" ? HidIdOfNode(*device) : std::nullopt);
     if (change) {
         deliver_(change->eventType, std::move(change->path));
     }
