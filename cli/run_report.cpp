@@ -73,6 +73,7 @@ std::string ToJson(const RunReport& report) {
     json += ",\"reported_checksum\":" + OrNull(report.reportedChecksum);
     json += ",\"simulated\":" + std::string(report.simulated ? "true" : "false");
     json += ",\"memory_matches\":" + OrNull(report.memoryMatches);
+    json += ",\"device_checksum\":" + OrNull(report.deviceChecksum);
     return json + "}";
 }
 

@@ -20,9 +20,12 @@ struct RunReport {
     std::uint64_t bytesTotal = 0;
     double seconds = 0;
     std::optional<std::uint16_t> expectedChecksum;  // the 16 bits the boot loader is to report
+    // Known when the boot loader confirmed the expected value; the engine keeps no other answer.
     std::optional<std::uint16_t> reportedChecksum;
     bool simulated = false;
     std::optional<bool> memoryMatches;  // with --simulate: the virtual device holds the image
+    // With --simulate: the 16-bit sum of what the virtual device received.
+    std::optional<std::uint16_t> deviceChecksum;
 };
 
 // The result-code name for `code`: DFU_SUCCESS, the engine's names, SYSTEM_ERROR.

@@ -15,9 +15,9 @@ namespace tolvane::cli {
 
 // What the virtual device holds after a run, compared with the image.
 struct MemoryCheck {
-    bool written = false;                           // the boot loader received a download
-    bool equal = false;                             // what it holds at `address` equals the image
-    std::optional<std::uint16_t> reportedChecksum;  // what its finish answer carries
+    bool written = false;        // the boot loader received a download
+    bool equal = false;          // what it holds at `address` equals the image
+    std::uint16_t checksum = 0;  // the 16-bit sum of what it received
 };
 
 class Simulation {

@@ -106,7 +106,7 @@ public:
         if (simulation && image_) {
             const MemoryCheck check = simulation->check(image_->bytes, job_.address);
             report_.memoryMatches = check.written && check.equal;
-            if (!report_.reportedChecksum) report_.reportedChecksum = check.reportedChecksum;
+            if (check.written) report_.deviceChecksum = check.checksum;
             say(!check.written ? "Virtual device: received no image."
                 : check.equal  ? "Virtual device: its memory equals the image."
                                : "Virtual device: its memory differs from the image.");

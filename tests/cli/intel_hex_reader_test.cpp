@@ -140,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "spans 16777217 bytes"},
         BrokenCase{"PastFourGiB", ":02000004FFFFFC\n:02FFFF000102FD\n" + std::string(kEnd), 2,
                    "past the 4 GiB"}),
-    [](const ::testing::TestParamInfo<BrokenCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<BrokenCase>& param) { return param.param.name; });
 
 TEST(IntelHexReader, SpanOfExactlyTheLimitIsAccepted) {
     // One byte at 0 and one at 0x00FFFFFE: 16777215 bytes.

@@ -1,0 +1,93 @@
+#include "image_file.h"
+
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace tolvane::cli {
+namespace {
+
+using test::TempDir;
+
+ImageError Refused(const std::string& path, ImageFormat format = ImageFormat::Auto) {
+    auto loaded = LoadImageFile(path, format);
+    EXPECT_TRUE(std::holds_alternative<ImageError>(loaded)) << path;
+    return std::holds_alternative<ImageError>(loaded) ? std::get<ImageError>(loaded) : ImageError{};
+}
+
+TEST(ImageFile, RawBinaryIsTakenAsItIsWithoutAnAddress) {
+    TempDir dir;
+    const std::vector<std::uint8_t> bytes{0x00, 0xFF, 0x3A, 0x0A};
+    auto loaded = LoadImageFile(dir.write("fw.bin", bytes), ImageFormat::Auto);
+    ASSERT_TRUE(std::holds_alternative<FirmwareImage>(loaded));
+    const auto& image = std::get<FirmwareImage>(loaded);
+    EXPECT_EQ(image.bytes, bytes);
+    EXPECT_EQ(image.format, ImageFormat::Raw);
+    EXPECT_FALSE(image.loadAddress);
+}
+
+TEST(ImageFile, HexFileGivesItsLowestAddress) {
+    TempDir dir;
+    auto loaded =
+        LoadImageFile(dir.write("fw.HEX", ":0401000001020304F1\n:00000001FF\n"), ImageFormat::Auto);
+    ASSERT_TRUE(std::holds_alternative<FirmwareImage>(loaded));
+    const auto& image = std::get<FirmwareImage>(loaded);
+    EXPECT_EQ(image.bytes, (std::vector<std::uint8_t>{1, 2, 3, 4}));
+    EXPECT_EQ(image.loadAddress, 0x100u);
+}
+
+TEST(ImageFile, FormatFollowsTheExtensionUnlessForced) {
+    EXPECT_EQ(FormatForPath("a/b/fw.hex"), ImageFormat::IntelHex);
+    EXPECT_EQ(FormatForPath("fw.ihx"), ImageFormat::IntelHex);
+    EXPECT_EQ(FormatForPath("fw.IHEX"), ImageFormat::IntelHex);
+    EXPECT_EQ(FormatForPath("fw.bin"), ImageFormat::Raw);
+    EXPECT_EQ(FormatForPath("hex.d/fw"), ImageFormat::Raw);
+    TempDir dir;
+    const std::string text = ":0100000042BD\n:00000001FF\n";
+    auto raw = LoadImageFile(dir.write("fw.hex", text), ImageFormat::Raw);
+    ASSERT_TRUE(std::holds_alternative<FirmwareImage>(raw));
+    EXPECT_EQ(std::get<FirmwareImage>(raw).bytes.size(), text.size());
+    auto hex = LoadImageFile(dir.write("fw.dat", text), ImageFormat::IntelHex);
+    ASSERT_TRUE(std::holds_alternative<FirmwareImage>(hex));
+    EXPECT_EQ(std::get<FirmwareImage>(hex).bytes, (std::vector<std::uint8_t>{0x42}));
+}
+
+TEST(ImageFile, HexRefusalNamesFileAndLine) {
+    TempDir dir;
+    const std::string path = dir.write("fw.hex", ":0100000042BD\n:0100010043BC\n:00000001FF\n");
+    const ImageError error = Refused(path);
+    EXPECT_EQ(error.problem, ImageProblem::Invalid);
+    EXPECT_EQ(error.message, path + ": line 2: bad record checksum 0xBC, expected 0xBB");
+}
+
+TEST(ImageFile, EmptyAndOversizedImagesAreRefused) {
+    TempDir dir;
+    const std::string empty = dir.write("empty.bin", std::string());
+    EXPECT_EQ(Refused(empty).message, empty + ": the image is empty");
+    EXPECT_EQ(Refused(empty).problem, ImageProblem::Invalid);
+    const std::string big = dir.write("big.bin", std::string(16777216, '\x5A'));
+    const ImageError error = Refused(big);
+    EXPECT_EQ(error.problem, ImageProblem::Invalid);
+    EXPECT_NE(error.message.find("16777216 bytes or more"), std::string::npos) << error.message;
+}
+
+TEST(ImageFile, LargestImageIsAccepted) {
+    TempDir dir;
+    auto loaded =
+        LoadImageFile(dir.write("max.bin", std::string(16777215, '\x01')), ImageFormat::Raw);
+    ASSERT_TRUE(std::holds_alternative<FirmwareImage>(loaded));
+    EXPECT_EQ(std::get<FirmwareImage>(loaded).bytes.size(), 16777215u);
+}
+
+TEST(ImageFile, MissingFileAndDirectoryAreUnreadable) {
+    TempDir dir;
+    const ImageError missing = Refused(dir.path("none.bin"));
+    EXPECT_EQ(missing.problem, ImageProblem::Unreadable);
+    EXPECT_NE(missing.message.find(dir.path("none.bin") + ": cannot read the image: "),
+              std::string::npos);
+    std::filesystem::create_directories(dir.path("folder.bin"));
+    EXPECT_EQ(Refused(dir.path("folder.bin")).problem, ImageProblem::Unreadable);
+}
+
+}  // namespace
+}  // namespace tolvane::cli
