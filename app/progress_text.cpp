@@ -11,7 +11,9 @@ std::u16string ProgressText(std::uint32_t percentage) {
 }
 
 std::optional<std::u16string> ProgressDisplay::next(bool downloading, std::uint32_t percentage) {
-    if (!downloading || percentage == 255 || percentage == lastShown_) return std::nullopt;
+    const bool read = downloading || wasDownloading_;
+    wasDownloading_ = downloading;
+    if (!read || percentage == 255 || percentage == lastShown_) return std::nullopt;
     lastShown_ = percentage;
     return ProgressText(percentage);
 }

@@ -60,6 +60,16 @@ TEST(ProgressDisplay, AValueIsNeverWrittenTwiceInARowEvenAcrossPauses) {
         (std::vector<std::u16string>{u"Update Percentage = 10%", u"Update Percentage = 11%"}));
 }
 
+TEST(ProgressDisplay, TheValueReachedWhenTheDownloadEndsIsShownOnce) {
+    // The last data report and the end of the download fall between two passes.
+    EXPECT_EQ(
+        Written({{true, 98}, {false, 100}, {false, 100}, {false, 100}}),
+        (std::vector<std::u16string>{u"Update Percentage = 98%", u"Update Percentage = 100%"}));
+    // A download that failed halfway keeps its value: nothing new to write.
+    EXPECT_EQ(Written({{true, 50}, {false, 50}}),
+              (std::vector<std::u16string>{u"Update Percentage = 50%"}));
+}
+
 TEST(ProgressDisplay, EveryRunStartsFromZero) {
     // A fresh display per run: the second run shows its 100 again.
     EXPECT_EQ(Written({{true, 100}}).size(), 1u);

@@ -29,9 +29,18 @@ void RequestScreenshot() {
     }
 }
 
+// A crash of the driver ends it at once with a line, instead of waiting for a debugger.
+LONG WINAPI ReportCrash(EXCEPTION_POINTERS* info) {
+    std::printf("FAIL: the driver crashed with exception 0x%08lX\n",
+                info->ExceptionRecord->ExceptionCode);
+    std::fflush(stdout);
+    ::ExitProcess(3);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    ::SetUnhandledExceptionFilter(&ReportCrash);
     // "ready": Wine starts programs; used to build the Wine prefix before the first test.
     if (argc == 2 && std::wstring(argv[1]) == L"ready") return 0;
     if (argc < 3) {

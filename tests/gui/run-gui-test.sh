@@ -36,7 +36,10 @@ WINE_RUN_TIMEOUT=900 bash "$winerun" x64 "$shared" "$driver" ready || { echo "Wi
   flock 9
   if [ ! -f "$prefix/.tolvane-ready" ]; then
     rm -rf "$prefix"
+    # Hard links for the many system files, real copies of what Wine rewrites in place.
     cp -al "$shared" "$prefix"
+    for reg in "$prefix"/*.reg; do cp --remove-destination "$shared/$(basename "$reg")" "$reg"; done
+    touch "$prefix/.tolvane-ready"
   fi
 ) 9>"$prefix.lock"
 

@@ -243,6 +243,22 @@ void TargetProgram::answer(const DialogView& dialog, const std::wstring& buttonT
     }
 }
 
+HWND TargetProgram::waitForMenu(std::chrono::milliseconds limit) const {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        ThreadWindows found;
+        ::EnumThreadWindows(process_.dwThreadId, &CollectWindow, reinterpret_cast<LPARAM>(&found));
+        for (HWND window : found.windows) {
+            if (ClassName(window) == L"#32768" && ::IsWindowVisible(window)) return window;
+        }
+        // Menus may belong to no thread's list in some systems: look at the top level too.
+        HWND any = ::FindWindowW(L"#32768", nullptr);
+        if (any != nullptr && ::IsWindowVisible(any)) return any;
+        std::this_thread::sleep_for(20ms);
+    }
+    return nullptr;
+}
+
 bool TargetProgram::waitForExit(std::chrono::milliseconds limit) const {
     return ::WaitForSingleObject(process_.hProcess, static_cast<DWORD>(limit.count())) ==
            WAIT_OBJECT_0;

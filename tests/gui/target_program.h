@@ -67,6 +67,8 @@ public:
     DialogView waitForDialog(std::chrono::milliseconds limit) const;
     // Clicks the dialog's button with this text and waits until the dialog has gone.
     void answer(const DialogView& dialog, const std::wstring& buttonText) const;
+    // Waits for a popup menu of the program to be shown; null after `limit`.
+    HWND waitForMenu(std::chrono::milliseconds limit) const;
     // Whether the program ends within `limit`.
     bool waitForExit(std::chrono::milliseconds limit) const;
 
