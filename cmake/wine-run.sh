@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine for ctest: wine-run.sh x64|x86 PREFIX PROGRAM [ARGS...]
-# PREFIX is a Wine prefix of this build folder, created on first use (under a lock, so tests may
-# run in parallel). Wine's own messages are silenced. Every run is bounded by WINE_RUN_TIMEOUT
-# seconds (default 600), so a test never hangs.
+#
+# PREFIX is a Wine prefix of the build folder. Building a prefix takes minutes on these machines
+# (its 32-bit half runs under emulation), so it is built once per source tree, in
+# build/wine-prefix-template, and each build folder's prefix starts as a fresh copy of it. Both
+# steps take a lock, so tests may run in parallel. Without an X display the program runs on its
+# own Xvfb server. Wine's messages are silenced. Every run is bounded by WINE_RUN_TIMEOUT seconds
+# (default 600), so a test never hangs.
 set -u
 arch=$1
-prefix=$2
+prefix=$(realpath -m "$2")
 shift 2
 
 case "$arch" in
@@ -18,21 +22,38 @@ if [ ! -x "$wine" ]; then
   exit 2
 fi
 
-export WINEPREFIX=$prefix
-export WINEDEBUG=-all
-# No Mono or Gecko installation dialogs in a fresh prefix.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+here=$(cd "$(dirname "$0")" && pwd)
+template=${WINE_PREFIX_TEMPLATE:-$here/../build/wine-prefix-template}
 limit=${WINE_RUN_TIMEOUT:-600}
+export WINEDEBUG=-all
+# No Mono or Gecko installation dialogs, no menu entries.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
-mkdir -p "$(dirname "$prefix")"
+mkdir -p "$(dirname "$template")" "$(dirname "$prefix")"
+(
+  flock 9
+  if [ ! -f "$template/.tolvane-ready" ]; then
+    rm -rf "$template"
+    WINEPREFIX=$template timeout -k 10 1800 /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
+    WINEPREFIX=$template timeout -k 10 60 /usr/lib/wine/wineserver -w
+    touch "$template/.tolvane-ready"
+  fi
+) 9>"$template.lock"
 (
   flock 9
   if [ ! -f "$prefix/.tolvane-ready" ]; then
-    # The 64-bit loader builds the prefix for both architectures, natively and quickly.
-    timeout -k 10 "$limit" /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
-    timeout -k 10 "$limit" /usr/lib/wine/wineserver -w
-    touch "$prefix/.tolvane-ready"
+    rm -rf "$prefix"
+    cp -a --reflink=auto "$template" "$prefix"
   fi
 ) 9>"$prefix.lock"
 
-exec timeout -k 10 "$limit" "$wine" "$@"
+export WINEPREFIX=$prefix
+if [ -z "${DISPLAY:-}" ]; then
+  # Again on a display of its own; xvfb-run sets DISPLAY.
+  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$arch" "$prefix" "$@"
+fi
+timeout -k 10 "$limit" "$wine" "$@"
+status=$?
+# Let this prefix's server end before the display does.
+timeout -k 5 60 /usr/lib/wine/wineserver -w
+exit $status
