@@ -243,6 +243,16 @@ void TargetProgram::answer(const DialogView& dialog, const std::wstring& buttonT
     }
 }
 
+double TargetProgram::interfaceThreadCpuSeconds() const {
+    FILETIME created{}, ended{}, kernel{}, user{};
+    Expect(::GetThreadTimes(process_.hThread, &created, &ended, &kernel, &user) != 0,
+           "GetThreadTimes failed");
+    const auto ticks = [](const FILETIME& time) {
+        return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    return static_cast<double>(ticks(kernel) + ticks(user)) / 1e7;  // 100 ns units
+}
+
 HWND TargetProgram::waitForMenu(std::chrono::milliseconds limit) const {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < deadline) {

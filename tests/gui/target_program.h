@@ -73,6 +73,8 @@ public:
     bool waitForExit(std::chrono::milliseconds limit) const;
 
     DWORD threadId() const noexcept { return process_.dwThreadId; }
+    // Processor time (user and kernel) the program's interface thread has used so far.
+    double interfaceThreadCpuSeconds() const;
 
 private:
     PROCESS_INFORMATION process_{};
