@@ -12,6 +12,13 @@ std::string Outcome(SysError error) {
     return error == 0 ? "ok" : "error " + std::to_string(error);
 }
 
+// "#3": the opened devices are numbered so that their lines can be told apart.
+std::string DeviceName(int number) {
+    std::string name(1, '#');
+    name += std::to_string(number);
+    return name;
+}
+
 class LoggingHidDevice final : public HidDevice {
 public:
     LoggingHidDevice(std::unique_ptr<HidDevice> inner, ReportLog& log, int number)
@@ -54,7 +61,7 @@ public:
     }
 
 private:
-    std::string name() const { return "#" + std::to_string(number_) + " "; }
+    std::string name() const { return DeviceName(number_) + ' '; }
 
     std::unique_ptr<HidDevice> inner_;
     ReportLog& log_;
@@ -77,7 +84,7 @@ std::unique_ptr<HidDevice> LoggingHidBus::open(std::u16string_view path, DeviceA
         return device;
     }
     const int number = ++opened_;
-    log_.write("#" + std::to_string(number) + " open " + ToUtf8(path) + " (" + mode + ")");
+    log_.write(DeviceName(number) + " open " + ToUtf8(path) + " (" + mode + ")");
     return std::make_unique<LoggingHidDevice>(std::move(device), log_, number);
 }
 
