@@ -1,6 +1,11 @@
 // The real platform of the Linux build: hidraw through udev, and the POSIX services. Neither
 // object holds an operating-system resource until it is used, and nothing either hands out
 // refers back to it, so the order of their destruction at exit does not matter.
+//
+// Notifications are handled on the udev monitor's thread as they come: a program that calls
+// the shared library has no message loop that would dispatch them on the thread that started the
+// watcher, and the engine's checks only read an atomic value and signal an event, which any
+// thread may do. The window's destruction still waits for a check in progress.
 #include "hidraw_bus.h"
 #include "platform.h"
 #include "posix_services.h"
@@ -13,7 +18,7 @@ HidBus& DefaultHidBus() {
 }
 
 SystemServices& DefaultServices() {
-    static posix::PosixServices services;
+    static posix::PosixServices services(posix::NotificationDelivery::DeliveringThread);
     return services;
 }
 

@@ -8,11 +8,16 @@ namespace tolvane::posix {
 
 NotifyWindowTarget::NotifyWindowTarget(DeviceChangeHandler& handler,
                                        std::weak_ptr<ThreadMessageQueue> queue,
-                                       std::thread::id owner) noexcept
-    : handler_(handler), queue_(std::move(queue)), owner_(owner) {}
+                                       std::thread::id owner,
+                                       NotificationDelivery delivery) noexcept
+    : handler_(handler), queue_(std::move(queue)), owner_(owner), delivery_(delivery) {}
 
 void NotifyWindowTarget::deliver(std::uint32_t eventType, std::u16string path) {
     if (destroyed()) {
+        return;
+    }
+    if (delivery_ == NotificationDelivery::DeliveringThread) {
+        handle(eventType, path);
         return;
     }
     if (auto queue = queue_.lock()) {
@@ -20,12 +25,12 @@ void NotifyWindowTarget::deliver(std::uint32_t eventType, std::u16string path) {
     }
 }
 
-void NotifyWindowTarget::handle(const QueuedMessage& message) {
+void NotifyWindowTarget::handle(std::uint32_t eventType, std::u16string_view path) {
     std::lock_guard lock(handlerMutex_);
     if (destroyed()) {
         return;
     }
-    const DeviceChangeMessage change{message.eventType, kDevTypeDeviceInterface, message.path};
+    const DeviceChangeMessage change{eventType, kDevTypeDeviceInterface, path};
     handler_.onDeviceChange(change);
 }
 

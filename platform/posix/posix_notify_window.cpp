@@ -5,9 +5,10 @@
 
 namespace tolvane::posix {
 
-PosixNotifyWindow::PosixNotifyWindow(DeviceChangeHandler& handler)
+PosixNotifyWindow::PosixNotifyWindow(DeviceChangeHandler& handler, NotificationDelivery delivery)
     : queue_(ThreadMessageQueue::ForCurrentThread()),
-      target_(std::make_shared<NotifyWindowTarget>(handler, queue_, std::this_thread::get_id())) {}
+      target_(std::make_shared<NotifyWindowTarget>(handler, queue_, std::this_thread::get_id(),
+                                                   delivery)) {}
 
 PosixNotifyWindow::~PosixNotifyWindow() {
     target_->markDestroyed();

@@ -1,6 +1,6 @@
 // The notification "window" of the POSIX services: no window system is involved, only the owning
 // thread's message queue. Notifications delivered from any thread are handled on the thread that
-// created the window, when it dispatches its messages.
+// created the window, when it dispatches its messages (or at once, where the services say so).
 #pragma once
 
 #include "notify_window_target.h"
@@ -17,7 +17,8 @@ inline constexpr SysError kErrorInvalidWindowHandle = 1400;
 class PosixNotifyWindow final : public NotifyWindow {
 public:
     // Belongs to the calling thread.
-    explicit PosixNotifyWindow(DeviceChangeHandler& handler);
+    explicit PosixNotifyWindow(DeviceChangeHandler& handler,
+                               NotificationDelivery delivery = NotificationDelivery::OwnerThread);
     // Ends delivery whichever thread destroys the object.
     ~PosixNotifyWindow() override;
     PosixNotifyWindow(const PosixNotifyWindow&) = delete;

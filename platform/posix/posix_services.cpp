@@ -38,7 +38,7 @@ std::unique_ptr<NotifyWindow> PosixServices::createNotifyWindow(const NotifyWind
                                                                 DeviceChangeHandler& handler,
                                                                 SysError& error) {
     try {
-        auto window = std::make_unique<PosixNotifyWindow>(handler);
+        auto window = std::make_unique<PosixNotifyWindow>(handler, delivery_);
         error = 0;
         return window;
     } catch (const std::bad_alloc&) {

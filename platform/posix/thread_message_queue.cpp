@@ -44,7 +44,7 @@ void ThreadMessageQueue::dispatch(std::uint32_t maxWaitMs) {
         batch.swap(messages_);
     }
     for (const QueuedMessage& message : batch) {
-        message.target->handle(message);
+        message.target->handle(message.eventType, message.path);
     }
 }
 

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <future>
 #include <memory>
 #include <string>
 #include <thread>
@@ -178,6 +180,50 @@ TEST_F(NotifyWindowTest, EachWindowReachesItsOwnHandler) {
 TEST_F(NotifyWindowTest, NativeHandleIsTheWindowObject) {
     auto window = makeWindow();
     EXPECT_EQ(window->nativeHandle(), static_cast<void*>(window.get()));
+}
+
+TEST(NotifyWindowDeliveringThread, HandlesAtOnceOnTheDeliveringThreadWithoutDispatch) {
+    PosixServices services(NotificationDelivery::DeliveringThread);
+    RecordingHandler handler;
+    SysError error = 0;
+    auto window = services.createNotifyWindow(NotifyWindowSpec{}, handler, error);
+    ASSERT_NE(window, nullptr);
+    std::thread::id sender;
+    std::thread other([&] {
+        sender = std::this_thread::get_id();
+        window->deliverDeviceChange(kDeviceRemoveComplete, std::u16string(kPath));
+    });
+    other.join();
+    ASSERT_EQ(handler.seen.size(), 1u);
+    EXPECT_EQ(handler.seen[0].thread, sender);
+    EXPECT_EQ(handler.seen[0].eventType, kDeviceRemoveComplete);
+    EXPECT_EQ(handler.seen[0].deviceType, kDevTypeDeviceInterface);
+
+    EXPECT_EQ(window->destroy(), 0u);
+    window->deliverDeviceChange(kDeviceArrival, std::u16string(kPath));
+    EXPECT_EQ(handler.seen.size(), 1u) << "nothing is handled after destruction";
+}
+
+TEST(NotifyWindowDeliveringThread, DestroyWaitsForAHandlerCallInProgress) {
+    class SlowHandler : public DeviceChangeHandler {
+    public:
+        void onDeviceChange(const DeviceChangeMessage&) override {
+            entered.set_value();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            finished = true;
+        }
+        std::promise<void> entered;
+        std::atomic<bool> finished{false};
+    } handler;
+    PosixServices services(NotificationDelivery::DeliveringThread);
+    SysError error = 0;
+    auto window = services.createNotifyWindow(NotifyWindowSpec{}, handler, error);
+    ASSERT_NE(window, nullptr);
+    std::thread other([&] { window->deliverDeviceChange(kDeviceArrival, std::u16string(kPath)); });
+    handler.entered.get_future().wait();
+    EXPECT_EQ(window->destroy(), 0u);
+    EXPECT_TRUE(handler.finished) << "destroy returned while the handler still ran";
+    other.join();
 }
 
 }  // namespace
