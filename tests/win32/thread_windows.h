@@ -14,21 +14,22 @@ inline std::wstring WindowTitle(HWND window) {
     return text;
 }
 
+struct WindowSearch {
+    std::wstring title;
+    std::vector<HWND> found;
+};
+
+inline BOOL CALLBACK CollectTitled(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<WindowSearch*>(context);
+    if (WindowTitle(window) == search->title) {
+        search->found.push_back(window);
+    }
+    return TRUE;
+}
+
 inline std::vector<HWND> ThreadWindowsTitled(const std::wstring& title) {
-    struct Search {
-        std::wstring title;
-        std::vector<HWND> found;
-    } search{title, {}};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM context) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(context);
-            if (WindowTitle(window) == s->title) {
-                s->found.push_back(window);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{title, {}};
+    EnumThreadWindows(GetCurrentThreadId(), &CollectTitled, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
