@@ -275,6 +275,37 @@ void ScenarioDemoRuns(const std::wstring& path) {
     Expect(program.waitForExit(kExitLimit), "the program did not end by Exit");
 }
 
+// A quit message that arrives during a run does not cut it short: the progress goes on to 100%,
+// and the program ends once the run has ended.
+void ScenarioQuitDuringRun(const std::wstring& path) {
+    TargetProgram program(path, kStartLimit);
+    program.answer(ConfirmUpdate(program), L"&Yes");
+    int last = 0;
+    bool quitPosted = false;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (last < 100) {
+        Expect(std::chrono::steady_clock::now() < deadline, "the run did not reach 100%");
+        Expect(!program.waitForExit(0ms),
+               "the program ended during the run at " + std::to_string(last) + "%");
+        std::wstring pane;
+        try {
+            pane = program.text(program.statusBar());
+        } catch (const DriverFailure&) {
+            break;  // the window went away: checked below
+        }
+        if (pane.starts_with(L"Update Percentage = ")) last = std::stoi(pane.substr(20));
+        if (!quitPosted && last > 0 && last < 50) {
+            Expect(::PostThreadMessageW(program.threadId(), WM_QUIT, 0, 0) != 0,
+                   "cannot post WM_QUIT");
+            quitPosted = true;
+        }
+        std::this_thread::sleep_for(2ms);
+    }
+    Expect(quitPosted, "the quit message was never posted");
+    Expect(last == 100, "the run stopped at " + std::to_string(last) + "%");
+    Expect(program.waitForExit(20s), "the program did not end after the run");
+}
+
 // A build configured with a reseller's identifiers and texts shows them and searches for them.
 void ScenarioResellerTexts(const std::wstring& path) {
     TargetProgram program(path, kStartLimit);
@@ -304,6 +335,7 @@ bool RunScenario(const std::string& name, const std::wstring& program) {
         {"not-found", &ScenarioNotFound},
         {"demo-runs", &ScenarioDemoRuns},
         {"reseller-texts", &ScenarioResellerTexts},
+        {"quit-during-run", &ScenarioQuitDuringRun},
     };
     const auto found = scenarios.find(name);
     if (found == scenarios.end()) return false;
