@@ -109,14 +109,16 @@ void HidrawNotificationRegistration::run() noexcept {
         if (fds[1].revents != 0) {
             return;
         }
-        if ((fds[0].revents & POLLIN) != 0) {
+        // POLLERR comes with an overrun receive buffer (a burst of events): the next receive
+        // reports and clears it, and watching goes on.
+        if ((fds[0].revents & (POLLIN | POLLERR)) != 0) {
             try {
                 receive();
             } catch (...) {
                 // One notification lost to a failed allocation; watching goes on.
             }
-        } else if (fds[0].revents != 0) {
-            return;  // the monitor's socket failed
+        } else if ((fds[0].revents & (POLLHUP | POLLNVAL)) != 0) {
+            return;  // the monitor's socket is gone
         }
     }
 }
