@@ -115,6 +115,12 @@ std::vector<Entry> Transcript::entries() const {
     return entries_;
 }
 
+std::vector<Entry> Transcript::since(std::size_t first) const {
+    std::lock_guard lock(mutex_);
+    if (first >= entries_.size()) return {};
+    return {entries_.begin() + static_cast<std::ptrdiff_t>(first), entries_.end()};
+}
+
 std::vector<Entry> Transcript::of(Call call) const {
     return of({call});
 }

@@ -72,6 +72,8 @@ public:
     void record(Entry entry);
 
     std::vector<Entry> entries() const;
+    // The entries from position `first` on: take size() before a step, look at what it did.
+    std::vector<Entry> since(std::size_t first) const;
     std::vector<Entry> of(Call call) const;
     std::vector<Entry> of(std::initializer_list<Call> calls) const;
     std::size_t count(Call call) const;

@@ -249,3 +249,27 @@ TEST_F(SimBusTest, UnplugAtAReportFailsItAndEveryLaterCall) {
 
 }  // namespace
 }  // namespace tolvane::sim
+
+namespace tolvane::sim {
+namespace {
+
+TEST(Transcript, FiltersSinceAMarkAndPrintsReportsShort) {
+    Transcript transcript;
+    transcript.record({.call = Call::Sleep, .value = 8});
+    const std::size_t mark = transcript.size();
+    transcript.record(
+        {.atMs = 16, .call = Call::SetFeature, .handle = 2, .bytes = {0x00, 0x44, 0, 0}});
+    transcript.record({.atMs = 16, .call = Call::WriteOutput, .error = 87, .bytes = {0x0C, 0x44}});
+    const auto after = transcript.since(mark);
+    ASSERT_EQ(after.size(), 2u);
+    EXPECT_EQ(after[0].toString(), "16 ms SetFeature #2 [4] 00 44");
+    EXPECT_EQ(transcript.reportsAccepted().size(), 1u);
+    EXPECT_EQ(transcript.sleeps(), std::vector<std::uint32_t>{8});
+    EXPECT_NE(transcript.dump().find("WriteOutput error=87 [2] 0C 44"), std::string::npos);
+    transcript.setRecordReportBytes(false);
+    transcript.record({.call = Call::SetFeature, .bytes = {1, 2, 3}});
+    EXPECT_TRUE(transcript.entries().back().bytes.empty());
+}
+
+}  // namespace
+}  // namespace tolvane::sim
