@@ -6,7 +6,6 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
-#include <map>
 #include <sstream>
 
 namespace tolvane::cli {
@@ -22,7 +21,7 @@ struct UsageError {
 
 // The raw texts of the hexadecimal options, checked after CLI11 has parsed the line.
 struct HexTexts {
-    std::string vid, pid, address, checksum, bootLoaderPid;
+    std::string vid, pid, address, checksum, bootLoaderPid, format;
 };
 
 std::optional<std::uint32_t> CheckHex(const std::string& text, const char* option,
@@ -34,23 +33,28 @@ std::optional<std::uint32_t> CheckHex(const std::string& text, const char* optio
 }
 
 void AddIdentifiers(CLI::App& command, HexTexts& texts) {
-    command.add_option("--vid", texts.vid, "vendor identifier of the device's application (hex)");
-    command.add_option("--pid", texts.pid, "product identifier of the device's application (hex)");
+    command.add_option("--vid", texts.vid, "vendor identifier of the device's application")
+        ->type_name("HEX");
+    command.add_option("--pid", texts.pid, "product identifier of the device's application")
+        ->type_name("HEX");
 }
 
 void AddImage(CLI::App& command, Options& options, HexTexts& texts) {
     command.add_option("IMAGE", options.imagePath, "firmware image: raw binary or Intel HEX")
         ->required();
-    command.add_option("--address", texts.address,
-                       "load address (hex, 24 bits); default: a HEX file's lowest address, else 0");
-    command.add_option("--checksum", texts.checksum,
-                       "expected checksum (hex); default: the sum of the image's bytes");
-    const std::map<std::string, ImageFormat> formats{
-        {"auto", ImageFormat::Auto}, {"raw", ImageFormat::Raw}, {"hex", ImageFormat::IntelHex}};
     command
-        .add_option("--format", options.imageFormat,
-                    "image format: auto (HEX for .hex/.ihex/.ihx), raw or hex")
-        ->transform(CLI::CheckedTransformer(formats, CLI::ignore_case));
+        .add_option("--address", texts.address,
+                    "load address (24 bits); default: a HEX file's lowest address, else 0")
+        ->type_name("HEX");
+    command
+        .add_option("--checksum", texts.checksum,
+                    "expected checksum; default: the sum of the image's bytes")
+        ->type_name("HEX");
+    command
+        .add_option("--format", texts.format,
+                    "image format: auto (Intel HEX for .hex, .ihex, .ihx), raw or hex")
+        ->check(CLI::IsMember({"auto", "raw", "hex"}, CLI::ignore_case))
+        ->type_name("FORMAT");
 }
 
 void Check(const Options& options, const HexTexts& texts, CLI::App& app) {
@@ -116,9 +120,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     app.add_option("--sim-report-length", sim.reportLength,
                    "the report lengths of the target (default 65)")
         ->check(CLI::Range(0, 65535))
+        ->type_name("N")
         ->group(simGroup);
     app.add_option("--sim-bootloader-pid", texts.bootLoaderPid,
-                   "the boot loader's product identifier (hex, default 030B)")
+                   "the boot loader's product identifier (default 030B)")
+        ->type_name("HEX")
         ->group(simGroup);
     app.add_flag("--sim-in-bootloader", sim.inBootLoader, "the target starts in its boot loader")
         ->group(simGroup);
@@ -127,9 +133,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         ->group(simGroup);
     app.add_option("--sim-refuse-report", sim.refuseReport,
                    "the K-th data report is always refused")
+        ->type_name("K")
         ->group(simGroup);
     app.add_option("--sim-unplug-at", sim.unplugAt,
                    "the device is unplugged at the K-th data report")
+        ->type_name("K")
         ->group(simGroup);
     app.add_flag("--sim-wrong-checksum", sim.wrongChecksum,
                  "the boot loader reports a wrong checksum")
@@ -142,6 +150,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         ->group(simGroup);
     app.add_option("--sim-leave-delay", sim.leaveDelayMs,
                    "milliseconds the device stays on the bus after a reset (default 0)")
+        ->type_name("MS")
         ->group(simGroup);
 
     auto* update = app.add_subcommand(
@@ -168,6 +177,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         if (resetToAp->parsed()) options.command = Command::ResetToAp;
         if (list->parsed()) options.command = Command::List;
         Check(options, texts, app);
+        if (texts.format == "raw") options.imageFormat = ImageFormat::Raw;
+        if (texts.format == "hex") options.imageFormat = ImageFormat::IntelHex;
         options.vid = CheckHex(texts.vid, "--vid", 0xFFFF);
         options.pid = CheckHex(texts.pid, "--pid", 0xFFFF);
         options.address = CheckHex(texts.address, "--address", 0xFFFFFF);
