@@ -106,6 +106,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     CLI::App app{"Updates the firmware of USB HID devices through their boot loader.", "tolvane"};
     app.require_subcommand(1);
     app.fallthrough();
+    // Options are --long and -s only, so that a path that starts with "/" stays a path on Windows.
+    app.allow_windows_style_options(false);
     app.footer(ExitCodeHelp());
 
     app.add_flag("--json", options.json, "print one JSON object with the outcome at the end");
