@@ -4,44 +4,47 @@
 
 namespace tolvane::posix {
 
+PosixAutoResetEvent::PosixAutoResetEvent() : state_(std::make_shared<State>()) {}
+
 SysError PosixAutoResetEvent::signal() {
     {
-        std::lock_guard lock(mutex_);
-        if (closed_) {
+        std::lock_guard lock(state_->mutex);
+        if (state_->closed) {
             return kErrorInvalidHandle;
         }
-        signaled_ = true;
+        state_->signaled = true;
     }
-    changed_.notify_one();
+    state_->changed.notify_one();
     return 0;
 }
 
 WaitResult PosixAutoResetEvent::wait(std::uint32_t timeoutMs) {
-    std::unique_lock lock(mutex_);
-    const auto ready = [this] { return signaled_ || closed_; };
+    const std::shared_ptr<State> state = state_;
+    std::unique_lock lock(state->mutex);
+    const auto ready = [&state] { return state->signaled || state->closed; };
     if (timeoutMs == kInfinite) {
-        changed_.wait(lock, ready);
+        state->changed.wait(lock, ready);
     } else {
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        if (!changed_.wait_until(lock, deadline, ready)) {
+        if (!state->changed.wait_until(lock, deadline, ready)) {
             return WaitResult::TimedOut;
         }
     }
-    if (closed_) {
+    if (state->closed) {
         return WaitResult::Failed;
     }
-    signaled_ = false;
+    state->signaled = false;
     return WaitResult::Signaled;
 }
 
 SysError PosixAutoResetEvent::close() {
     {
-        std::lock_guard lock(mutex_);
-        closed_ = true;
-        signaled_ = false;
+        std::lock_guard lock(state_->mutex);
+        state_->closed = true;
+        state_->signaled = false;
     }
-    changed_.notify_all();
+    state_->changed.notify_all();
     return 0;
 }
 

@@ -4,13 +4,14 @@
 #include "system_services.h"
 
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 
 namespace tolvane::posix {
 
 class PosixAutoResetEvent final : public AutoResetEvent {
 public:
-    PosixAutoResetEvent() = default;
+    PosixAutoResetEvent();
     PosixAutoResetEvent(const PosixAutoResetEvent&) = delete;
     PosixAutoResetEvent& operator=(const PosixAutoResetEvent&) = delete;
 
@@ -22,10 +23,15 @@ public:
     SysError close() override;
 
 private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool signaled_ = false;
-    bool closed_ = false;
+    struct State {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool signaled = false;
+        bool closed = false;
+    };
+    // Shared with every wait in progress, so that a waiter woken by close() can still leave its
+    // wait when the event object is released right after closing.
+    std::shared_ptr<State> state_;
 };
 
 }  // namespace tolvane::posix
