@@ -5,7 +5,6 @@
 #include "system_services.h"
 
 #include <algorithm>
-#include <numeric>
 
 namespace tolvane::sim {
 
@@ -158,7 +157,7 @@ SysError SimDevice::setFeatureLocked(const InterfaceInstance& instance,
                                                                           : kResetFeature00;
             if ((spec.acceptedResets & form) == 0) return RefusedError(spec);
             acceptedLocked(kind);
-            resetLocked(spec, form);
+            resetLocked();
             return 0;
         }
         case ReportKind::OtherFeatureSet:
@@ -205,7 +204,7 @@ SysError SimDevice::writeOutputLocked(const InterfaceInstance& instance, DeviceA
     if (kind == ReportKind::ResetOutput0C) {
         if ((spec.acceptedResets & kResetOutput0C) == 0) return RefusedError(spec);
         acceptedLocked(kind);
-        resetLocked(spec, kResetOutput0C);
+        resetLocked();
         return 0;
     }
     ++memory_.ignoredReports;
@@ -213,7 +212,7 @@ SysError SimDevice::writeOutputLocked(const InterfaceInstance& instance, DeviceA
     return 0;
 }
 
-void SimDevice::resetLocked(const InterfaceSpec&, std::uint32_t) {
+void SimDevice::resetLocked() {
     if (spec_.plain || !current_) return;
     if (*current_ == Mode::Application) {
         ++memory_.entriesToBootLoader;

@@ -72,7 +72,8 @@ private:
     SysError rulesLocked(InterfaceSpec& spec, ReportKind kind);
     std::uint32_t reportNumberLocked(ReportKind kind) const;
     void acceptedLocked(ReportKind kind);
-    void resetLocked(const InterfaceSpec& spec, std::uint32_t form);
+    // An accepted reset: the device leaves and comes back as its other identity.
+    void resetLocked();
     void arriveLocked(Mode mode);
     void leaveLocked();
     void leaveAndReturnLocked(Mode comesBackAs, std::uint32_t afterMs, bool never);
