@@ -67,11 +67,12 @@ void ChooseLastSystemMenuItem(const TargetProgram& program) {
     program.pressKey(program.main(), VK_RETURN);
 }
 
-void ExpectAboutBox(const TargetProgram& program, bool throughMenu) {
-    if (throughMenu) {
+// Opens the About box through the system menu (command 0) or by the given system command.
+void ExpectAboutBox(const TargetProgram& program, WPARAM command) {
+    if (command == 0) {
         ChooseLastSystemMenuItem(program);
     } else {
-        ::PostMessageW(program.main(), WM_SYSCOMMAND, kAboutCommand, 0);
+        ::PostMessageW(program.main(), WM_SYSCOMMAND, command, 0);
     }
     const DialogView about = program.waitForDialog(10s);
     ExpectEqual(about.caption, L"About Vandrel", "About caption");
@@ -107,8 +108,10 @@ void ScenarioShippedWindow(const std::wstring& path) {
     ::GetGUIThreadInfo(program.threadId(), &focus);
     Expect(focus.hwndFocus == program.control(kUpdate), "the focus is not on Update Target");
 
-    ExpectAboutBox(program, true);
-    ExpectAboutBox(program, false);  // a fresh About box every time; the command itself
+    ExpectAboutBox(program, 0);
+    // A fresh About box every time, for every command whose value masked with 0xFFF0 is 0x0010.
+    ExpectAboutBox(program, kAboutCommand);
+    ExpectAboutBox(program, kAboutCommand | 0xF);
     ExpectShippedTexts(program);
 }
 
