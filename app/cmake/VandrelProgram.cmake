@@ -45,7 +45,7 @@ function(vandrel_add_program target)
   configure_file("${VANDREL_APP_DIR}/Vandrel.manifest.in" "${gen}/Vandrel.manifest" @ONLY)
   file(CONFIGURE OUTPUT "${gen}/program.rc" CONTENT "#include \"Vandrel.rc\"\n")
   set_source_files_properties("${gen}/program.rc" PROPERTIES OBJECT_DEPENDS
-    "${gen}/vandrel_binary.rc;${gen}/Vandrel.manifest;${VANDREL_APP_DIR}/Vandrel.rc;${VANDREL_APP_DIR}/Vandrel.ico;${VANDREL_APP_DIR}/resource.h")
+    "${gen}/vandrel_binary.rc;${gen}/Vandrel.manifest;${ARG_FIRMWARE};${VANDREL_APP_DIR}/Vandrel.rc;${VANDREL_APP_DIR}/Vandrel.ico;${VANDREL_APP_DIR}/resource.h")
 
   if(ARG_BINDING STREQUAL "demo")
     set(binding_source "${VANDREL_APP_DIR}/program_engine_demo.cpp")
