@@ -49,11 +49,13 @@ public:
     }
 
     WaitResult wait(std::uint32_t timeoutMs) override {
+        const std::uint64_t start = services_.timeline_.nowMs();
         const WaitResult result = waitFor(timeoutMs);
         services_.record({.call = Call::WaitEvent,
                           .value = timeoutMs,
                           .handle = id_,
-                          .result = static_cast<int>(result)});
+                          .result = static_cast<int>(result),
+                          .startMs = start});
         return result;
     }
 

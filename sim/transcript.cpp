@@ -86,6 +86,7 @@ std::string Entry::toString() const {
     if (error != 0) out << " error=" << error;
     if (!path.empty()) out << " " << Narrow(path);
     if (!text.empty()) out << " \"" << Narrow(text) << "\"";
+    if (call == Call::WaitEvent) out << " from " << startMs << " ms";
     if (!bytes.empty()) {
         out << " [" << bytes.size() << "]";
         std::size_t shown = bytes.size();

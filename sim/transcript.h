@@ -59,6 +59,7 @@ struct Entry {
     std::u16string path{};
     std::u16string text{};
     std::vector<std::uint8_t> bytes{};
+    std::uint64_t startMs = 0;  // WaitEvent: when the wait began (atMs: when it returned)
 
     // True for the calls the engine makes, false for what the devices did by themselves.
     bool isEngineCall() const;

@@ -94,6 +94,7 @@ TEST_F(SimServicesTest, WaitTimesOutExactlyAtItsDeadline) {
     ASSERT_EQ(waits.size(), 2u);
     EXPECT_EQ(waits[1].value, 30000u);
     EXPECT_EQ(waits[1].atMs, 30007u);
+    EXPECT_EQ(waits[1].startMs, 7u);
     EXPECT_EQ(waits[1].result, static_cast<int>(WaitResult::TimedOut));
 }
 
