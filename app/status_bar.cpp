@@ -4,11 +4,6 @@
 
 namespace vandrel {
 
-StatusBar::~StatusBar() {
-    // The parent destroys its child windows; a bar whose parent still lives goes with this object.
-    if (window_ != nullptr && ::IsWindow(window_)) ::DestroyWindow(window_);
-}
-
 bool StatusBar::Create(HWND parent, DWORD style, UINT id) {
     // Keep the window bits (WS_CHILD, WS_VISIBLE, ...); the control's own bits say: at the bottom.
     const DWORD controlStyle = (style & 0xFFFF0000u) | CCS_BOTTOM;

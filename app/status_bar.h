@@ -1,5 +1,6 @@
 // A status bar on the common control "msctls_statusbar32", laid out along the bottom edge of its
-// parent, with panes that each have an identifier, a style and a width.
+// parent, with panes that each have an identifier, a style and a width. The control is a child
+// window: its parent owns it and destroys it with itself.
 #pragma once
 
 #include <windows.h>
@@ -15,7 +16,7 @@ public:
     static constexpr UINT kPaneStretch = 0x08000000;
 
     StatusBar() = default;
-    ~StatusBar();
+    ~StatusBar() = default;
     StatusBar(const StatusBar&) = delete;
     StatusBar& operator=(const StatusBar&) = delete;
 
