@@ -48,6 +48,15 @@ void ExpectNoDialogFor(const TargetProgram& program, std::chrono::milliseconds t
     }
 }
 
+void WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit,
+               const std::string& what) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        Expect(std::chrono::steady_clock::now() < deadline, what);
+        std::this_thread::sleep_for(20ms);
+    }
+}
+
 void ExpectShippedTexts(const TargetProgram& program) {
     ExpectEqual(program.text(program.main()), L"Title", "window title");
     ExpectEqual(program.controlText(kMessage), L"Message", "message");
@@ -107,6 +116,14 @@ void ScenarioShippedWindow(const std::wstring& path) {
     focus.cbSize = sizeof(focus);
     ::GetGUIThreadInfo(program.threadId(), &focus);
     Expect(focus.hwndFocus == program.control(kUpdate), "the focus is not on Update Target");
+
+    // Minimised and restored: the window paints its icon meanwhile and comes back unchanged.
+    ::PostMessageW(program.main(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    WaitUntil([&] { return ::IsIconic(program.main()) != 0; }, 5s, "the window did not minimise");
+    ::RedrawWindow(program.main(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    ::PostMessageW(program.main(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    WaitUntil([&] { return ::IsIconic(program.main()) == 0; }, 5s, "the window was not restored");
+    ExpectShippedTexts(program);
 
     ExpectAboutBox(program, 0);
     // A fresh About box every time, for every command whose value masked with 0xFFF0 is 0x0010.
