@@ -46,7 +46,9 @@ bool CVandrelDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_
             result = TRUE;
             return true;
         case WM_PAINT:
-            return PaintMainDialog();
+            if (!PaintMainDialog()) return false;  // not minimised: the dialog's own painting
+            result = TRUE;
+            return true;
         case WM_QUERYDRAGICON:
             result = reinterpret_cast<INT_PTR>(QueryDragIcon());
             return true;
