@@ -5,7 +5,7 @@
 # (its 32-bit half runs under emulation), so it is built once per source tree, in
 # build/wine-prefix-template, and each build folder's prefix starts as a fresh copy of it. Both
 # steps take a lock, so tests may run in parallel. Without an X display the program runs on its
-# own Xvfb server. Wine's messages are silenced. Every run is bounded by WINE_RUN_TIMEOUT seconds
+# own Xvfb server. "wine-run.sh ARCH PREFIX --prepare" only prepares the prefix. Wine's messages are silenced. Every run is bounded by WINE_RUN_TIMEOUT seconds
 # (default 600), so a test never hangs.
 set -u
 arch=$1
@@ -34,11 +34,15 @@ mkdir -p "$(dirname "$template")" "$(dirname "$prefix")"
   flock 9
   if [ ! -f "$template/.tolvane-ready" ]; then
     rm -rf "$template"
-    WINEPREFIX=$template timeout -k 10 1800 /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
+    if ! WINEPREFIX=$template timeout -k 10 1800 /usr/lib/wine/wine64 wineboot --init \
+        >/dev/null 2>&1; then
+      echo "wine-run.sh: building the Wine prefix $template failed" >&2
+      exit 1
+    fi
     WINEPREFIX=$template timeout -k 10 60 /usr/lib/wine/wineserver -w
     touch "$template/.tolvane-ready"
   fi
-) 9>"$template.lock"
+) 9>"$template.lock" || exit 1
 (
   flock 9
   if [ ! -f "$prefix/.tolvane-ready" ]; then
@@ -48,6 +52,10 @@ mkdir -p "$(dirname "$template")" "$(dirname "$prefix")"
 ) 9>"$prefix.lock"
 
 export WINEPREFIX=$prefix
+# "--prepare": only make sure the prefix exists (a test of its own, with a longer time limit).
+if [ "${1:-}" = "--prepare" ]; then
+  exit 0
+fi
 if [ -z "${DISPLAY:-}" ]; then
   # Again on a display of its own; xvfb-run sets DISPLAY.
   exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$arch" "$prefix" "$@"
