@@ -183,6 +183,7 @@ CommandOutcome RunEngineCommand(Command command, const Options& options, const D
     outcome.downloadStarted = steps.downloadStarted();
     outcome.downloadFinished = steps.downloadFinished();
     outcome.bytesSent = outcome.downloadFinished ? total : watch.bytesSent();
+    outcome.reportedChecksum = engine.state().reportedChecksum;
     outcome.seconds = SecondsSince(start);
     return outcome;
 }

@@ -8,6 +8,7 @@
 #include "progress_display.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace tolvane::cli {
 
@@ -23,7 +24,8 @@ struct CommandOutcome {
     bool downloadStarted = false;   // the download was called
     bool downloadFinished = false;  // it sent every data report (success or a checksum mismatch)
     std::uint64_t bytesSent = 0;    // derived from the progress value
-    double seconds = 0;             // the whole command, in real time
+    std::optional<std::uint16_t> reportedChecksum;  // what the boot loader answered, if it did
+    double seconds = 0;                             // the whole command, in real time
 };
 
 CommandOutcome RunEngineCommand(Command command, const Options& options, const DownloadJob& job,

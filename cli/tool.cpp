@@ -100,9 +100,7 @@ public:
         } else {
             io_.err << report_.message << '\n' << "tolvane: " << Detail(outcome.code) << '\n';
         }
-        if (outcome.code == DFU_SUCCESS && outcome.downloadFinished) {
-            report_.reportedChecksum = report_.expectedChecksum;
-        }
+        report_.reportedChecksum = outcome.reportedChecksum;
         if (simulation && image_) {
             const MemoryCheck check = simulation->check(image_->bytes, job_.address);
             report_.memoryMatches = check.written && check.equal;

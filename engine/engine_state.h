@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tolvane {
@@ -38,6 +39,9 @@ struct EngineState {
     std::unique_ptr<NotifyWindow> notifyWindow;
     std::unique_ptr<NotificationRegistration> notifyHandle;
     std::uint32_t initialized = 0;
+    // The 16-bit checksum the boot loader answered in the latest download, for diagnostics;
+    // none until a download has read one.
+    std::optional<std::uint16_t> reportedChecksum;
 };
 
 }  // namespace tolvane

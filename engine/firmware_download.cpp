@@ -45,6 +45,7 @@ ResultCode DfuEngine::Download(const std::uint8_t* image, std::uint32_t address,
         return kErrorInvalidParameter;
     }
     state_.percentage.store(255);
+    state_.reportedChecksum.reset();
     ResultCode result = DFU_SUCCESS;
     try {
         result = downloadFound(image, address, size, checksum);
@@ -137,6 +138,7 @@ ResultCode DfuEngine::downloadFound(const std::uint8_t* image, std::uint32_t add
     if (const SysError error = device.getFeature(report); error != 0) {
         return error;
     }
+    state_.reportedChecksum = static_cast<std::uint16_t>(report[1] << 8 | report[2]);
     const bool matches = report[1] == static_cast<std::uint8_t>(checksum >> 8) &&
                          report[2] == static_cast<std::uint8_t>(checksum);
     return matches ? DFU_SUCCESS : DFU_ERR_VERIFY;

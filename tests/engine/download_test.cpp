@@ -132,8 +132,15 @@ TEST_F(DownloadTest, ComparesOnlyTheLowSixteenBitsHighByteFirst) {
 TEST_F(DownloadTest, WrongChecksumFromTheDeviceIsAVerifyFailure) {
     SimDevice& device = AddBootLoader(65);
     device.setWrongChecksum(true);
-    EXPECT_EQ(Download(MakeImage(100)), DFU_ERR_VERIFY);
+    const auto image = MakeImage(100);
+    EXPECT_EQ(Download(image), DFU_ERR_VERIFY);
     EXPECT_EQ(world.engine.GetPercentage(), 100u);
+    // The answer is kept for diagnostics, and forgotten when the next download starts.
+    ASSERT_TRUE(state().reportedChecksum.has_value());
+    EXPECT_NE(*state().reportedChecksum, ImageChecksum(image.data(), image.size()) & 0xFFFF);
+    device.unplug();
+    EXPECT_EQ(Download(image), DFU_ERR_NOT_FOUND);
+    EXPECT_FALSE(state().reportedChecksum.has_value());
 }
 
 TEST_F(DownloadTest, WithoutBootLoaderSearchesThirtyPassesThenWaitsForInstallation) {
