@@ -59,46 +59,31 @@ public:
     }
 
     SysError setFeature(std::span<const std::uint8_t> report) override {
-        SysError error = 0;
-        bool changed = false;
-        {
-            std::lock_guard lock(bus_.mutex_);
-            error = device_.setFeatureLocked(*instance_, report);
-            bus_.record({.call = Call::SetFeature,
-                         .error = error,
-                         .handle = id_,
-                         .bytes = {report.begin(), report.end()}});
-            changed = bus_.flushLocked();
-        }
-        if (changed) bus_.timeline_.settle();
-        pace();
-        return error;
+        return transfer(Call::SetFeature, report,
+                        [&] { return device_.setFeatureLocked(*instance_, report); });
     }
 
     SysError getFeature(std::span<std::uint8_t> report) override {
-        SysError error = 0;
-        bool changed = false;
-        {
-            std::lock_guard lock(bus_.mutex_);
-            error = device_.getFeatureLocked(*instance_, report);
-            bus_.record({.call = Call::GetFeature,
-                         .error = error,
-                         .handle = id_,
-                         .bytes = {report.begin(), report.end()}});
-            changed = bus_.flushLocked();
-        }
-        if (changed) bus_.timeline_.settle();
-        pace();
-        return error;
+        return transfer(Call::GetFeature, report,
+                        [&] { return device_.getFeatureLocked(*instance_, report); });
     }
 
     SysError writeOutput(std::span<const std::uint8_t> report) override {
+        return transfer(Call::WriteOutput, report,
+                        [&] { return device_.writeOutputLocked(*instance_, access_, report); });
+    }
+
+private:
+    // One report through the device: handled and recorded under the bus's lock (the buffer as it
+    // stands afterwards), then what it changed reaches other threads, then the report's pace.
+    template <typename Handle>
+    SysError transfer(Call call, std::span<const std::uint8_t> report, Handle handle) {
         SysError error = 0;
         bool changed = false;
         {
             std::lock_guard lock(bus_.mutex_);
-            error = device_.writeOutputLocked(*instance_, access_, report);
-            bus_.record({.call = Call::WriteOutput,
+            error = handle();
+            bus_.record({.call = call,
                          .error = error,
                          .handle = id_,
                          .bytes = {report.begin(), report.end()}});
@@ -109,7 +94,6 @@ public:
         return error;
     }
 
-private:
     void pace() {
         std::uint32_t ms = 0;
         {
