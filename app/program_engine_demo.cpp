@@ -23,10 +23,10 @@ struct DemoWorld {
     DemoWorld() {
         // Runs may follow one another for as long as the program is open: keep no bytes.
         transcript.setRecordReportBytes(false);
-        tolvane::sim::DeviceSpec spec =
+        tolvane::sim::DeviceSpec config =
             tolvane::sim::VirtualTarget::specFor(tolvane::sim::VirtualTargetOptions{});
-        spec.leaveAfterResetMs = kLeaveAfterResetMs;
-        bus.addDevice(spec);
+        config.leaveAfterResetMs = kLeaveAfterResetMs;
+        bus.addDevice(config);
     }
 };
 

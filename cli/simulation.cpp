@@ -23,11 +23,11 @@ sim::DeviceSpec SpecFor(const SimulationOptions& options) {
     // Paced on the virtual clock as well: it costs no real time there, and the times that -v
     // prints stay those of a real device.
     target.paced = true;
-    sim::DeviceSpec spec = sim::VirtualTarget::specFor(target);
-    if (options.refuseReset) spec.application.interfaces.at(0).acceptedResets = 0;
-    if (options.bootLoaderRefusesReset) spec.bootLoader.interfaces.at(0).acceptedResets = 0;
-    spec.leaveAfterResetMs = options.leaveDelayMs;
-    return spec;
+    sim::DeviceSpec config = sim::VirtualTarget::specFor(target);
+    if (options.refuseReset) config.application.interfaces.at(0).acceptedResets = 0;
+    if (options.bootLoaderRefusesReset) config.bootLoader.interfaces.at(0).acceptedResets = 0;
+    config.leaveAfterResetMs = options.leaveDelayMs;
+    return config;
 }
 
 }  // namespace

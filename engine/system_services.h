@@ -88,7 +88,7 @@ public:
     virtual std::uint64_t nowMs() = 0;
     // The hidden dialog from its in-memory template (CreateDialogIndirectParamW), owned by the
     // calling thread, never shown. Null and the error number on failure.
-    virtual std::unique_ptr<NotifyWindow> createNotifyWindow(const NotifyWindowSpec& spec,
+    virtual std::unique_ptr<NotifyWindow> createNotifyWindow(const NotifyWindowSpec& config,
                                                              DeviceChangeHandler& handler,
                                                              SysError& error) = 0;
     // MessageBoxW without owner, MB_OK; returns when the user has closed it.

@@ -35,25 +35,25 @@ const char* ReportKindName(ReportKind kind) {
 }
 
 DeviceSpec DeviceSpec::target(std::uint16_t vendorId, std::uint16_t productId) {
-    DeviceSpec spec;
-    spec.application.vendorId = vendorId;
-    spec.application.productId = productId;
-    return spec;
+    DeviceSpec config;
+    config.application.vendorId = vendorId;
+    config.application.productId = productId;
+    return config;
 }
 
 DeviceSpec DeviceSpec::plainDevice(std::uint16_t vendorId, std::uint16_t productId,
                                    std::uint16_t featureReportLength) {
-    DeviceSpec spec = target(vendorId, productId);
-    spec.plain = true;
-    spec.application.interfaces.at(0).featureReportLength = featureReportLength;
-    return spec;
+    DeviceSpec config = target(vendorId, productId);
+    config.plain = true;
+    config.application.interfaces.at(0).featureReportLength = featureReportLength;
+    return config;
 }
 
 DeviceSpec DeviceSpec::bootLoaderOnly(std::uint16_t productId) {
-    DeviceSpec spec;
-    spec.bootLoader.productId = productId;
-    spec.startsIn = Mode::BootLoader;
-    return spec;
+    DeviceSpec config;
+    config.bootLoader.productId = productId;
+    config.startsIn = Mode::BootLoader;
+    return config;
 }
 
 }  // namespace tolvane::sim

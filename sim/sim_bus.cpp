@@ -43,12 +43,12 @@ public:
         std::lock_guard lock(bus_.mutex_);
         SysError error = kErrorDeviceNotConnected;
         if (instance_->present) {
-            const InterfaceSpec& spec = device_.specOf(*instance_);
-            error = spec.capabilitiesError;
+            const InterfaceSpec& config = device_.specOf(*instance_);
+            error = config.capabilitiesError;
             if (error == 0) {
-                capabilities.inputReportByteLength = spec.inputReportLength;
-                capabilities.outputReportByteLength = spec.outputReportLength;
-                capabilities.featureReportByteLength = spec.featureReportLength;
+                capabilities.inputReportByteLength = config.inputReportLength;
+                capabilities.outputReportByteLength = config.outputReportLength;
+                capabilities.featureReportByteLength = config.featureReportLength;
             }
         }
         bus_.record({.call = Call::GetCapabilities,
@@ -201,18 +201,18 @@ bool SimBus::flushLocked() {
     return true;
 }
 
-SimDevice& SimBus::addDevice(DeviceSpec spec) {
-    SimDevice& device = addDeviceLocked(std::move(spec));
+SimDevice& SimBus::addDevice(DeviceSpec config) {
+    SimDevice& device = addDeviceLocked(std::move(config));
     timeline_.settle();
     return device;
 }
 
-SimDevice& SimBus::addDeviceLocked(DeviceSpec spec) {
+SimDevice& SimBus::addDeviceLocked(DeviceSpec config) {
     std::lock_guard lock(mutex_);
     const auto number = static_cast<std::uint32_t>(devices_.size() + 1);
-    const std::uint32_t delay = spec.appearAfterMs;
-    const Mode mode = spec.startsIn;
-    devices_.push_back(std::make_unique<SimDevice>(*this, std::move(spec), number));
+    const std::uint32_t delay = config.appearAfterMs;
+    const Mode mode = config.startsIn;
+    devices_.push_back(std::make_unique<SimDevice>(*this, std::move(config), number));
     SimDevice& device = *devices_.back();
     if (delay == 0) {
         device.arriveLocked(mode);
@@ -300,10 +300,10 @@ std::unique_ptr<HidDevice> SimBus::open(std::u16string_view path, DeviceAccess a
         }
     }
     if (instance) {
-        const InterfaceSpec& spec = device->specOf(*instance);
+        const InterfaceSpec& config = device->specOf(*instance);
         const bool refused =
-            spec.openFails || (access == DeviceAccess::ReadWrite && spec.readWriteOpenFails);
-        error = refused ? spec.openError : 0;
+            config.openFails || (access == DeviceAccess::ReadWrite && config.readWriteOpenFails);
+        error = refused ? config.openError : 0;
     }
     std::unique_ptr<HidDevice> handle;
     std::uint32_t id = 0;

@@ -32,8 +32,8 @@ public:
     SimBus(const SimBus&) = delete;
     SimBus& operator=(const SimBus&) = delete;
 
-    // Adds a device; it arrives now, or spec.appearAfterMs later. The bus keeps it.
-    SimDevice& addDevice(DeviceSpec spec);
+    // Adds a device; it arrives now, or config.appearAfterMs later. The bus keeps it.
+    SimDevice& addDevice(DeviceSpec config);
     // Devices in the order added (which is the enumeration order).
     std::vector<SimDevice*> devices() const;
     // Paths of every interface on the bus now, in enumeration order.
@@ -71,7 +71,7 @@ private:
 
     // With mutex_ held.
     void record(Entry entry);
-    SimDevice& addDeviceLocked(DeviceSpec spec);
+    SimDevice& addDeviceLocked(DeviceSpec config);
     // Notifications are collected while a change is made and delivered once its call has been
     // recorded, so the transcript always shows the cause before its effects.
     void notifyLocked(std::uint32_t eventType, const std::u16string& path);

@@ -21,14 +21,14 @@ bool IsVendorSequence(std::span<const std::uint8_t> report) {
            std::equal(std::begin(kVendorSequence), std::end(kVendorSequence), report.begin() + 1);
 }
 
-SysError RefusedError(const InterfaceSpec& spec) {
-    return spec.resetRefusedError != 0 ? spec.resetRefusedError : kErrorGenFailure;
+SysError RefusedError(const InterfaceSpec& config) {
+    return config.resetRefusedError != 0 ? config.resetRefusedError : kErrorGenFailure;
 }
 
 }  // namespace
 
-SimDevice::SimDevice(SimBus& bus, DeviceSpec spec, std::uint32_t number)
-    : bus_(bus), spec_(std::move(spec)), number_(number) {}
+SimDevice::SimDevice(SimBus& bus, DeviceSpec config, std::uint32_t number)
+    : bus_(bus), spec_(std::move(config)), number_(number) {}
 
 std::optional<Mode> SimDevice::mode() const {
     std::lock_guard lock(bus_.mutex_);
@@ -54,12 +54,12 @@ std::u16string SimDevice::pathOf(Mode mode, std::size_t interfaceIndex) const {
 
 std::u16string SimDevice::pathOfLocked(Mode mode, std::size_t interfaceIndex) const {
     const Identity& identity = spec_.identity(mode);
-    const InterfaceSpec& spec = identity.interfaces.at(interfaceIndex);
-    if (!spec.path.empty()) return spec.path;
+    const InterfaceSpec& config = identity.interfaces.at(interfaceIndex);
+    if (!config.path.empty()) return config.path;
     const std::uint32_t instance =
         kFirstInstance + (number_ - 1) * 2 + (mode == Mode::Application ? 1 : 0);
-    return MakeInterfacePath(identity.vendorId, identity.productId, spec.collectionSuffix, instance,
-                             static_cast<std::uint32_t>(interfaceIndex));
+    return MakeInterfacePath(identity.vendorId, identity.productId, config.collectionSuffix,
+                             instance, static_cast<std::uint32_t>(interfaceIndex));
 }
 
 void SimDevice::unplug() {
@@ -121,7 +121,7 @@ void SimDevice::acceptedLocked(ReportKind kind) {
     ++accepted_[kind];
 }
 
-SysError SimDevice::rulesLocked(InterfaceSpec& spec, ReportKind kind) {
+SysError SimDevice::rulesLocked(InterfaceSpec& config, ReportKind kind) {
     for (const UnplugRule& rule : spec_.unplugRules) {
         if (rule.kind != ReportKind::Any && rule.kind != kind) continue;
         if (reportNumberLocked(rule.kind == ReportKind::Any ? ReportKind::Any : kind) ==
@@ -131,7 +131,7 @@ SysError SimDevice::rulesLocked(InterfaceSpec& spec, ReportKind kind) {
         }
     }
     const std::uint32_t number = reportNumberLocked(kind);
-    for (Refusal& refusal : spec.refusals) {
+    for (Refusal& refusal : config.refusals) {
         if (refusal.kind != ReportKind::Any && refusal.kind != kind) continue;
         if (refusal.reportNumber != 0 && refusal.reportNumber != number) continue;
         if (refusal.fault.strike()) {
@@ -145,17 +145,18 @@ SysError SimDevice::rulesLocked(InterfaceSpec& spec, ReportKind kind) {
 SysError SimDevice::setFeatureLocked(const InterfaceInstance& instance,
                                      std::span<const std::uint8_t> report) {
     if (!instance.present) return kErrorDeviceNotConnected;
-    InterfaceSpec& spec = specOf(instance);
-    if (report.size() != spec.featureReportLength || report.empty()) return kErrorInvalidParameter;
+    InterfaceSpec& config = specOf(instance);
+    if (report.size() != config.featureReportLength || report.empty())
+        return kErrorInvalidParameter;
     const ReportKind kind = classifySetLocked(report);
-    if (const SysError error = rulesLocked(spec, kind)) return error;
+    if (const SysError error = rulesLocked(config, kind)) return error;
     switch (kind) {
         case ReportKind::ResetFeature00:
         case ReportKind::ResetFeature40: {
             const std::uint32_t form = kind == ReportKind::ResetFeature40 ? kResetFeature40
                                        : IsVendorSequence(report)         ? kResetVendor
                                                                           : kResetFeature00;
-            if ((spec.acceptedResets & form) == 0) return RefusedError(spec);
+            if ((config.acceptedResets & form) == 0) return RefusedError(config);
             acceptedLocked(kind);
             resetLocked();
             return 0;
@@ -174,11 +175,12 @@ SysError SimDevice::setFeatureLocked(const InterfaceInstance& instance,
 SysError SimDevice::getFeatureLocked(const InterfaceInstance& instance,
                                      std::span<std::uint8_t> report) {
     if (!instance.present) return kErrorDeviceNotConnected;
-    InterfaceSpec& spec = specOf(instance);
-    if (report.size() != spec.featureReportLength || report.empty()) return kErrorInvalidParameter;
+    InterfaceSpec& config = specOf(instance);
+    if (report.size() != config.featureReportLength || report.empty())
+        return kErrorInvalidParameter;
     const bool bootLoader = current_ == Mode::BootLoader && !spec_.plain;
     const ReportKind kind = bootLoader ? protocol_.classifyGet() : ReportKind::OtherFeatureGet;
-    if (const SysError error = rulesLocked(spec, kind)) return error;
+    if (const SysError error = rulesLocked(config, kind)) return error;
     if (bootLoader) {
         protocol_.answerGet(kind, report, memory_, spec_.wrongChecksum);
     } else {
@@ -192,17 +194,17 @@ SysError SimDevice::writeOutputLocked(const InterfaceInstance& instance, DeviceA
                                       std::span<const std::uint8_t> report) {
     if (!instance.present) return kErrorDeviceNotConnected;
     if (access == DeviceAccess::None) return kErrorAccessDenied;
-    InterfaceSpec& spec = specOf(instance);
-    if (spec.outputReportLength == 0) return kErrorInvalidFunction;
-    if (report.size() < spec.outputReportLength) return kErrorInvalidParameter;
-    if (report.size() > spec.outputReportLength) return kErrorInvalidUserBuffer;
+    InterfaceSpec& config = specOf(instance);
+    if (config.outputReportLength == 0) return kErrorInvalidFunction;
+    if (report.size() < config.outputReportLength) return kErrorInvalidParameter;
+    if (report.size() > config.outputReportLength) return kErrorInvalidUserBuffer;
     const ReportKind kind =
         report.size() > 1 && report[0] == kOutputReportId && report[1] == kResetCommand
             ? ReportKind::ResetOutput0C
             : ReportKind::OtherOutput;
-    if (const SysError error = rulesLocked(spec, kind)) return error;
+    if (const SysError error = rulesLocked(config, kind)) return error;
     if (kind == ReportKind::ResetOutput0C) {
-        if ((spec.acceptedResets & kResetOutput0C) == 0) return RefusedError(spec);
+        if ((config.acceptedResets & kResetOutput0C) == 0) return RefusedError(config);
         acceptedLocked(kind);
         resetLocked();
         return 0;

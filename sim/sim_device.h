@@ -31,7 +31,7 @@ struct InterfaceInstance {
 
 class SimDevice {
 public:
-    SimDevice(SimBus& bus, DeviceSpec spec, std::uint32_t number);
+    SimDevice(SimBus& bus, DeviceSpec config, std::uint32_t number);
     SimDevice(const SimDevice&) = delete;
     SimDevice& operator=(const SimDevice&) = delete;
 
@@ -69,7 +69,7 @@ private:
                                std::span<const std::uint8_t> report);
     ReportKind classifySetLocked(std::span<const std::uint8_t> report) const;
     // Applies the refusal and unplug rules to the report about to be handled; non-zero: it fails.
-    SysError rulesLocked(InterfaceSpec& spec, ReportKind kind);
+    SysError rulesLocked(InterfaceSpec& config, ReportKind kind);
     std::uint32_t reportNumberLocked(ReportKind kind) const;
     void acceptedLocked(ReportKind kind);
     // An accepted reset: the device leaves and comes back as its other identity.

@@ -17,7 +17,7 @@ struct WindowCore {
     std::uint32_t id = 0;
     std::thread::id owner;
     DeviceChangeHandler* handler = nullptr;
-    NotifyWindowSpec spec;
+    NotifyWindowSpec config;
     std::deque<WindowMessage> queue;
     int dispatching = 0;  // messages being handled on the owner thread right now
     bool destroyed = false;
@@ -209,8 +209,8 @@ std::uint32_t SimNotifyWindow::id() const {
 std::thread::id SimNotifyWindow::owner() const {
     return core_->owner;
 }
-NotifyWindowSpec SimNotifyWindow::spec() const {
-    return core_->spec;
+NotifyWindowSpec SimNotifyWindow::config() const {
+    return core_->config;
 }
 
 bool SimNotifyWindow::destroyed() const {
@@ -267,7 +267,7 @@ std::uint64_t SimServices::nowMs() {
     return timeline_.nowMs();
 }
 
-std::unique_ptr<NotifyWindow> SimServices::createNotifyWindow(const NotifyWindowSpec& spec,
+std::unique_ptr<NotifyWindow> SimServices::createNotifyWindow(const NotifyWindowSpec& config,
                                                               DeviceChangeHandler& handler,
                                                               SysError& error) {
     std::shared_ptr<WindowCore> core;
@@ -281,13 +281,13 @@ std::unique_ptr<NotifyWindow> SimServices::createNotifyWindow(const NotifyWindow
             core->id = nextWindowId_++;
             core->owner = std::this_thread::get_id();
             core->handler = &handler;
-            core->spec = spec;
+            core->config = config;
             cores_.push_back(core);
             ++windowsHeld_;
         }
     }
     const std::uint32_t size =
-        static_cast<std::uint32_t>(spec.buttonWidth) << 16 | spec.buttonHeight;
+        static_cast<std::uint32_t>(config.buttonWidth) << 16 | config.buttonHeight;
     record(
         {.call = Call::CreateWindow, .error = error, .value = size, .handle = core ? core->id : 0});
     if (!core) return nullptr;

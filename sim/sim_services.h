@@ -68,7 +68,7 @@ public:
 
     std::uint32_t id() const;
     std::thread::id owner() const;
-    NotifyWindowSpec spec() const;
+    NotifyWindowSpec config() const;
     bool destroyed() const;
     std::size_t queuedMessages() const;
 
@@ -91,7 +91,7 @@ public:
     std::unique_ptr<AutoResetEvent> createEvent(SysError& error) override;
     void sleep(std::uint32_t ms) override;
     std::uint64_t nowMs() override;
-    std::unique_ptr<NotifyWindow> createNotifyWindow(const NotifyWindowSpec& spec,
+    std::unique_ptr<NotifyWindow> createNotifyWindow(const NotifyWindowSpec& config,
                                                      DeviceChangeHandler& handler,
                                                      SysError& error) override;
     void showMessageBox(std::u16string_view text, std::u16string_view caption) override;

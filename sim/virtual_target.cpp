@@ -5,28 +5,28 @@
 namespace tolvane::sim {
 
 DeviceSpec VirtualTarget::specFor(const VirtualTargetOptions& options) {
-    DeviceSpec spec = DeviceSpec::target(kVirtualTargetVendorId, kVirtualTargetProductId);
-    spec.bootLoader.productId = options.bootLoaderProductId;
-    for (Identity* identity : {&spec.application, &spec.bootLoader}) {
+    DeviceSpec config = DeviceSpec::target(kVirtualTargetVendorId, kVirtualTargetProductId);
+    config.bootLoader.productId = options.bootLoaderProductId;
+    for (Identity* identity : {&config.application, &config.bootLoader}) {
         InterfaceSpec& interface = identity->interfaces.at(0);
         interface.inputReportLength = options.reportLength;
         interface.outputReportLength = options.reportLength;
         interface.featureReportLength = options.reportLength;
     }
-    spec.startsIn = options.startsInBootLoader ? Mode::BootLoader : Mode::Application;
-    spec.neverEntersBootLoader = options.neverEntersBootLoader;
-    spec.wrongChecksum = options.wrongChecksum;
-    spec.bootLoaderArrivalMs = options.paced ? options.reenumerationMs : 0;
-    spec.applicationArrivalMs = options.paced ? options.reenumerationMs : 0;
-    spec.reportPaceMs = options.paced ? options.reportPaceMs : 0;
+    config.startsIn = options.startsInBootLoader ? Mode::BootLoader : Mode::Application;
+    config.neverEntersBootLoader = options.neverEntersBootLoader;
+    config.wrongChecksum = options.wrongChecksum;
+    config.bootLoaderArrivalMs = options.paced ? options.reenumerationMs : 0;
+    config.applicationArrivalMs = options.paced ? options.reenumerationMs : 0;
+    config.reportPaceMs = options.paced ? options.reportPaceMs : 0;
     if (options.refusedDataReport > 0) {
-        spec.bootLoader.interfaces.at(0).refusals.push_back(
+        config.bootLoader.interfaces.at(0).refusals.push_back(
             {ReportKind::Data, Fault::always(kErrorGenFailure), options.refusedDataReport});
     }
     if (options.unplugAtDataReport > 0) {
-        spec.unplugRules.push_back({ReportKind::Data, options.unplugAtDataReport});
+        config.unplugRules.push_back({ReportKind::Data, options.unplugAtDataReport});
     }
-    return spec;
+    return config;
 }
 
 VirtualTarget::VirtualTarget(const VirtualTargetOptions& options)

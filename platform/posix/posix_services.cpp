@@ -34,7 +34,7 @@ std::uint64_t PosixServices::nowMs() {
         std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
 }
 
-std::unique_ptr<NotifyWindow> PosixServices::createNotifyWindow(const NotifyWindowSpec& /*spec*/,
+std::unique_ptr<NotifyWindow> PosixServices::createNotifyWindow(const NotifyWindowSpec& /*config*/,
                                                                 DeviceChangeHandler& handler,
                                                                 SysError& error) {
     try {

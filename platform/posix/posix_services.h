@@ -20,7 +20,7 @@ public:
     // Milliseconds of the steady clock.
     std::uint64_t nowMs() override;
     // The button size has no meaning here and is ignored.
-    std::unique_ptr<NotifyWindow> createNotifyWindow(const NotifyWindowSpec& spec,
+    std::unique_ptr<NotifyWindow> createNotifyWindow(const NotifyWindowSpec& config,
                                                      DeviceChangeHandler& handler,
                                                      SysError& error) override;
     // Writes "caption: text" and a line end to standard error in UTF-8; returns at once.

@@ -41,7 +41,7 @@ private:
 
 }  // namespace
 
-std::vector<std::uint8_t> BuildNotifyDialogTemplate(const NotifyWindowSpec& spec) {
+std::vector<std::uint8_t> BuildNotifyDialogTemplate(const NotifyWindowSpec& config) {
     std::vector<std::uint8_t> buffer(kNotifyDialogBufferSize, 0);
     TemplateWriter out(buffer);
 
@@ -63,8 +63,8 @@ std::vector<std::uint8_t> BuildNotifyDialogTemplate(const NotifyWindowSpec& spec
     out.dword(0);
     out.word(10);
     out.word(70);
-    out.word(spec.buttonWidth);
-    out.word(spec.buttonHeight);
+    out.word(config.buttonWidth);
+    out.word(config.buttonHeight);
     out.word(kIdOk);
     out.word(0xFFFF);  // predefined class follows as an atom
     out.word(kButtonClassAtom);

@@ -16,7 +16,7 @@ inline constexpr std::size_t kNotifyDialogBufferSize = 1000;
 inline constexpr std::size_t kNotifyDialogTemplateSize = 78;
 
 // A hidden dialog titled "Dummy Dialog" (DS_MODALFRAME | WS_CAPTION | WS_SYSMENU, no font) at
-// 10, 10, 100, 100 with one OK button at 10, 70 of the size `spec` gives.
-std::vector<std::uint8_t> BuildNotifyDialogTemplate(const NotifyWindowSpec& spec);
+// 10, 10, 100, 100 with one OK button at 10, 70 of the size `config` gives.
+std::vector<std::uint8_t> BuildNotifyDialogTemplate(const NotifyWindowSpec& config);
 
 }  // namespace tolvane::win32

@@ -43,8 +43,8 @@ Win32NotifyWindow::~Win32NotifyWindow() {
     }
 }
 
-SysError Win32NotifyWindow::create(const NotifyWindowSpec& spec) {
-    const std::vector<std::uint8_t> dialogTemplate = BuildNotifyDialogTemplate(spec);
+SysError Win32NotifyWindow::create(const NotifyWindowSpec& config) {
+    const std::vector<std::uint8_t> dialogTemplate = BuildNotifyDialogTemplate(config);
     HWND window = CreateDialogIndirectParamW(
         nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(dialogTemplate.data()), nullptr, &DialogProc,
         reinterpret_cast<LPARAM>(this));

@@ -23,7 +23,7 @@ public:
     Win32NotifyWindow& operator=(const Win32NotifyWindow&) = delete;
 
     // CreateDialogIndirectParamW from the template, owned by the calling thread. 0 or the error.
-    SysError create(const NotifyWindowSpec& spec);
+    SysError create(const NotifyWindowSpec& config);
     bool created() const noexcept { return window_.valid(); }
 
     SysError destroy() override;

@@ -34,12 +34,12 @@ std::uint64_t Win32Services::nowMs() {
     return GetTickCount64();
 }
 
-std::unique_ptr<NotifyWindow> Win32Services::createNotifyWindow(const NotifyWindowSpec& spec,
+std::unique_ptr<NotifyWindow> Win32Services::createNotifyWindow(const NotifyWindowSpec& config,
                                                                 DeviceChangeHandler& handler,
                                                                 SysError& error) {
     try {
         auto window = std::make_unique<win32::Win32NotifyWindow>(handler);
-        error = window->create(spec);
+        error = window->create(config);
         if (!window->created()) {
             return nullptr;
         }

@@ -14,7 +14,7 @@ public:
     void sleep(std::uint32_t ms) override;
     // GetTickCount64.
     std::uint64_t nowMs() override;
-    std::unique_ptr<NotifyWindow> createNotifyWindow(const NotifyWindowSpec& spec,
+    std::unique_ptr<NotifyWindow> createNotifyWindow(const NotifyWindowSpec& config,
                                                      DeviceChangeHandler& handler,
                                                      SysError& error) override;
     void showMessageBox(std::u16string_view text, std::u16string_view caption) override;

@@ -24,7 +24,7 @@ public:
     MOCK_METHOD(void, sleep, (std::uint32_t ms), (override));
     MOCK_METHOD(std::uint64_t, nowMs, (), (override));
     MOCK_METHOD(std::unique_ptr<NotifyWindow>, createNotifyWindow,
-                (const NotifyWindowSpec& spec, DeviceChangeHandler& handler, SysError& error),
+                (const NotifyWindowSpec& config, DeviceChangeHandler& handler, SysError& error),
                 (override));
     MOCK_METHOD(void, showMessageBox, (std::u16string_view text, std::u16string_view caption),
                 (override));

@@ -14,7 +14,9 @@ protected:
         world.engine.CloseTarget();
         return found;
     }
-    sim::InterfaceSpec& FirstInterface(DeviceSpec& spec) { return spec.application.interfaces[0]; }
+    sim::InterfaceSpec& FirstInterface(DeviceSpec& config) {
+        return config.application.interfaces[0];
+    }
 
     int openAfterFind = -1;
     int listsAfterFind = -1;
@@ -37,12 +39,12 @@ TEST_F(DiscoveryTest, NoListMeansNotFound) {
 }
 
 TEST_F(DiscoveryTest, FoundInterfaceStaysOpenAndIsDescribed) {
-    DeviceSpec spec = DeviceSpec::target(0x5C3B, 0x0326);
-    FirstInterface(spec).inputReportLength = 17;
-    FirstInterface(spec).outputReportLength = 33;
-    FirstInterface(spec).featureReportLength = 65;
+    DeviceSpec config = DeviceSpec::target(0x5C3B, 0x0326);
+    FirstInterface(config).inputReportLength = 17;
+    FirstInterface(config).outputReportLength = 33;
+    FirstInterface(config).featureReportLength = 65;
     world.bus.addDevice(DeviceSpec::plainDevice(0x845E, 0x0001, 0));
-    SimDevice& device = world.bus.addDevice(spec);
+    SimDevice& device = world.bus.addDevice(config);
     EXPECT_TRUE(Find(0x5C3B, 0x0326));
     EXPECT_EQ(openAfterFind, 1);
     EXPECT_EQ(listsAfterFind, 0);
@@ -53,17 +55,17 @@ TEST_F(DiscoveryTest, FoundInterfaceStaysOpenAndIsDescribed) {
 }
 
 TEST_F(DiscoveryTest, FirstInterfaceWithFeatureReportsWins) {
-    DeviceSpec spec = DeviceSpec::target(0x5C3B, 0x0326);
+    DeviceSpec config = DeviceSpec::target(0x5C3B, 0x0326);
     sim::InterfaceSpec second;
     second.collectionSuffix = u"&col02";
     second.featureReportLength = 9;
     sim::InterfaceSpec third = second;
     third.collectionSuffix = u"&col03";
-    FirstInterface(spec).featureReportLength = 0;
-    FirstInterface(spec).collectionSuffix = u"&col01";
-    spec.application.interfaces.push_back(second);
-    spec.application.interfaces.push_back(third);
-    SimDevice& device = world.bus.addDevice(spec);
+    FirstInterface(config).featureReportLength = 0;
+    FirstInterface(config).collectionSuffix = u"&col01";
+    config.application.interfaces.push_back(second);
+    config.application.interfaces.push_back(third);
+    SimDevice& device = world.bus.addDevice(config);
     EXPECT_TRUE(Find(0x5C3B, 0x0326));
     EXPECT_EQ(openAfterFind, 1);
     EXPECT_EQ(state().target.devicePath, device.paths().at(1));
@@ -71,9 +73,9 @@ TEST_F(DiscoveryTest, FirstInterfaceWithFeatureReportsWins) {
 }
 
 TEST_F(DiscoveryTest, InterfaceThatOpensOnlyWithoutAccessIsTaken) {
-    DeviceSpec spec = DeviceSpec::target(0x5C3B, 0x0326);
-    FirstInterface(spec).readWriteOpenFails = true;
-    world.bus.addDevice(spec);
+    DeviceSpec config = DeviceSpec::target(0x5C3B, 0x0326);
+    FirstInterface(config).readWriteOpenFails = true;
+    world.bus.addDevice(config);
     EXPECT_TRUE(Find(0x5C3B, 0x0326));
     const auto opens = world.transcript.of(sim::Call::Open);
     ASSERT_EQ(opens.size(), 2u);
@@ -102,9 +104,9 @@ TEST_F(DiscoveryTest, InterfacesThatCannotBeQueriedAreSkipped) {
 }
 
 TEST_F(DiscoveryTest, OnlyTheLowByteOfTheFeatureLengthIsStored) {
-    DeviceSpec spec = DeviceSpec::target(0x5C3B, 0x0326);
-    FirstInterface(spec).featureReportLength = 300;
-    world.bus.addDevice(spec);
+    DeviceSpec config = DeviceSpec::target(0x5C3B, 0x0326);
+    FirstInterface(config).featureReportLength = 300;
+    world.bus.addDevice(config);
     EXPECT_TRUE(Find(0x5C3B, 0x0326));
     EXPECT_EQ(state().target.featureReportLength, 44);
 
@@ -116,9 +118,9 @@ TEST_F(DiscoveryTest, OnlyTheLowByteOfTheFeatureLengthIsStored) {
 }
 
 TEST_F(DiscoveryTest, FailedSearchKeepsTheDescriptionOfTheLastFound) {
-    DeviceSpec spec = DeviceSpec::target(0x5C3B, 0x0326);
-    FirstInterface(spec).outputReportLength = 33;
-    SimDevice& device = world.bus.addDevice(spec);
+    DeviceSpec config = DeviceSpec::target(0x5C3B, 0x0326);
+    FirstInterface(config).outputReportLength = 33;
+    SimDevice& device = world.bus.addDevice(config);
     ASSERT_TRUE(Find(0x5C3B, 0x0326));
     EXPECT_FALSE(Find(0x5C3B, 0x0999));
     EXPECT_EQ(state().target.productId, 0x0999);
@@ -128,9 +130,9 @@ TEST_F(DiscoveryTest, FailedSearchKeepsTheDescriptionOfTheLastFound) {
 }
 
 TEST_F(DiscoveryTest, OverlongPathIsTakenAndCut) {
-    DeviceSpec spec = DeviceSpec::target(0x5C3B, 0x0326);
-    FirstInterface(spec).path = u"\\\\?\\hid#vid_5c3b&pid_0326#" + std::u16string(300, u'x');
-    world.bus.addDevice(spec);
+    DeviceSpec config = DeviceSpec::target(0x5C3B, 0x0326);
+    FirstInterface(config).path = u"\\\\?\\hid#vid_5c3b&pid_0326#" + std::u16string(300, u'x');
+    world.bus.addDevice(config);
     EXPECT_TRUE(Find(0x5C3B, 0x0326));
     EXPECT_EQ(state().target.devicePath.size(), DEVICE_PATH_CAPACITY - 1);
 }

@@ -168,9 +168,9 @@ TEST_F(DownloadTest, WithoutBootLoaderSearchesThirtyPassesThenWaitsForInstallati
 }
 
 TEST_F(DownloadTest, BootLoaderArrivingAfterTheTwelfthPassIsFoundByTheThirteenth) {
-    DeviceSpec spec = DeviceSpec::bootLoaderOnly();
-    spec.appearAfterMs = 11500;  // during the pause after the 12th pass
-    world.bus.addDevice(spec);
+    DeviceSpec config = DeviceSpec::bootLoaderOnly();
+    config.appearAfterMs = 11500;  // during the pause after the 12th pass
+    world.bus.addDevice(config);
     EXPECT_EQ(Download(MakeImage(10)), DFU_SUCCESS);
     const auto sleeps = world.transcript.sleeps();
     EXPECT_EQ(std::count(sleeps.begin(), sleeps.end(), 1000u), 12);
@@ -182,10 +182,10 @@ TEST_F(DownloadTest, FailedControlRequestsGiveTheSystemErrorAndStopThere) {
          {ReportKind::StartQuery, ReportKind::StartAnswer, ReportKind::Setup,
           ReportKind::FinishQuery, ReportKind::ChecksumAnswer}) {
         sim::SimWorld local;
-        DeviceSpec spec = DeviceSpec::bootLoaderOnly();
-        spec.bootLoader.interfaces[0].refusals.push_back(
+        DeviceSpec config = DeviceSpec::bootLoaderOnly();
+        config.bootLoader.interfaces[0].refusals.push_back(
             {kind, sim::Fault::always(kErrorGenFailure), 0});
-        SimDevice& device = local.bus.addDevice(spec);
+        SimDevice& device = local.bus.addDevice(config);
         const auto image = MakeImage(100);
         EXPECT_EQ(local.engine.Download(image.data(), 0, 100, 0), kErrorGenFailure)
             << sim::ReportKindName(kind);
@@ -197,10 +197,10 @@ TEST_F(DownloadTest, FailedControlRequestsGiveTheSystemErrorAndStopThere) {
 }
 
 TEST_F(DownloadTest, RefusedDataReportIsTriedTwoThousandAndOneTimesEightMsApart) {
-    DeviceSpec spec = DeviceSpec::bootLoaderOnly();
-    spec.bootLoader.interfaces[0].refusals.push_back(
+    DeviceSpec config = DeviceSpec::bootLoaderOnly();
+    config.bootLoader.interfaces[0].refusals.push_back(
         {ReportKind::Data, sim::Fault::always(kErrorGenFailure), 2});
-    SimDevice& device = world.bus.addDevice(spec);
+    SimDevice& device = world.bus.addDevice(config);
     EXPECT_EQ(Download(MakeImage(64 * 3)), kErrorGenFailure);
     auto sleeps = world.transcript.sleeps();
     ASSERT_EQ(sleeps.size(), 1u + 2000u);
@@ -211,10 +211,10 @@ TEST_F(DownloadTest, RefusedDataReportIsTriedTwoThousandAndOneTimesEightMsApart)
 }
 
 TEST_F(DownloadTest, RefusedLastDataReportFailsWithoutFinishQuery) {
-    DeviceSpec spec = DeviceSpec::bootLoaderOnly();
-    spec.bootLoader.interfaces[0].refusals.push_back(
+    DeviceSpec config = DeviceSpec::bootLoaderOnly();
+    config.bootLoader.interfaces[0].refusals.push_back(
         {ReportKind::Data, sim::Fault::always(kErrorDeviceNotConnected), 3});
-    SimDevice& device = world.bus.addDevice(spec);
+    SimDevice& device = world.bus.addDevice(config);
     // The last report's bytes sum to zero, as padding does: a finish query would pass.
     auto image = MakeImage(64 * 2);
     image.resize(64 * 2 + 10, 0);
@@ -224,19 +224,19 @@ TEST_F(DownloadTest, RefusedLastDataReportFailsWithoutFinishQuery) {
 }
 
 TEST_F(DownloadTest, DataReportAcceptedAfterRetriesGoesOn) {
-    DeviceSpec spec = DeviceSpec::bootLoaderOnly();
-    spec.bootLoader.interfaces[0].refusals.push_back(
+    DeviceSpec config = DeviceSpec::bootLoaderOnly();
+    config.bootLoader.interfaces[0].refusals.push_back(
         {ReportKind::Data, sim::Fault{kErrorGenFailure, 2000}, 1});
-    SimDevice& device = world.bus.addDevice(spec);
+    SimDevice& device = world.bus.addDevice(config);
     const auto image = MakeImage(100);
     EXPECT_EQ(Download(image), DFU_SUCCESS);
     EXPECT_EQ(device.memory().image, image);
 }
 
 TEST_F(DownloadTest, UnpluggedBootLoaderEndsTheDownloadWithItsError) {
-    DeviceSpec spec = DeviceSpec::bootLoaderOnly();
-    spec.unplugRules.push_back({ReportKind::Data, 2});
-    world.bus.addDevice(spec);
+    DeviceSpec config = DeviceSpec::bootLoaderOnly();
+    config.unplugRules.push_back({ReportKind::Data, 2});
+    world.bus.addDevice(config);
     EXPECT_EQ(Download(MakeImage(64 * 4)), kErrorDeviceNotConnected);
 }
 

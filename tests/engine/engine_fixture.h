@@ -43,9 +43,9 @@ protected:
 
     // A boot loader on the bus now whose interface has the given feature report length.
     SimDevice& AddBootLoader(std::uint16_t featureLength = 65, std::uint16_t productId = 0x030B) {
-        DeviceSpec spec = DeviceSpec::bootLoaderOnly(productId);
-        spec.bootLoader.interfaces[0].featureReportLength = featureLength;
-        return world.bus.addDevice(spec);
+        DeviceSpec config = DeviceSpec::bootLoaderOnly(productId);
+        config.bootLoader.interfaces[0].featureReportLength = featureLength;
+        return world.bus.addDevice(config);
     }
 
     ResultCode Download(const std::vector<std::uint8_t>& image, std::uint32_t address = 0) {

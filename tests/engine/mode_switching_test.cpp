@@ -12,12 +12,12 @@ protected:
     // Opens a device with the given report lengths and sends the reset command to it.
     bool SendTo(std::uint16_t pid, std::uint16_t featureLength, std::uint16_t outputLength,
                 std::uint32_t acceptedResets) {
-        DeviceSpec spec = DeviceSpec::target(0x5C3B, pid);
-        auto& interface = spec.application.interfaces[0];
+        DeviceSpec config = DeviceSpec::target(0x5C3B, pid);
+        auto& interface = config.application.interfaces[0];
         interface.featureReportLength = featureLength;
         interface.outputReportLength = outputLength;
         interface.acceptedResets = acceptedResets;
-        world.bus.addDevice(spec);
+        world.bus.addDevice(config);
         EXPECT_TRUE(world.engine.FindHidDevice(0x5C3B, pid));
         const bool accepted = world.engine.SendResetCommand();
         world.engine.CloseTarget();
@@ -96,9 +96,9 @@ protected:
 
 TEST_F(ResetTest, ArrivalJustBeforeTheTimeOutSucceeds) {
     StartWatcher();
-    DeviceSpec spec = DeviceSpec::target(0x5C3B, 0x0326);
-    spec.bootLoaderArrivalMs = 29000;
-    SimDevice& device = world.bus.addDevice(spec);
+    DeviceSpec config = DeviceSpec::target(0x5C3B, 0x0326);
+    config.bootLoaderArrivalMs = 29000;
+    SimDevice& device = world.bus.addDevice(config);
     EXPECT_EQ(world.engine.ResetToIsp(0x5C3B, 0x0326), DFU_SUCCESS);
     EXPECT_EQ(now(), 29000u);
     EXPECT_EQ(state().pendingChange, PendingChange::None);
@@ -108,9 +108,9 @@ TEST_F(ResetTest, ArrivalJustBeforeTheTimeOutSucceeds) {
 
 TEST_F(ResetTest, NoArrivalTimesOutAtExactlyThirtySeconds) {
     StartWatcher();
-    DeviceSpec spec = DeviceSpec::target(0x5C3B, 0x0326);
-    spec.neverEntersBootLoader = true;
-    world.bus.addDevice(spec);
+    DeviceSpec config = DeviceSpec::target(0x5C3B, 0x0326);
+    config.neverEntersBootLoader = true;
+    world.bus.addDevice(config);
     EXPECT_EQ(world.engine.ResetToIsp(0x5C3B, 0x0326), DFU_ERR_DFU_TIMEOUT);
     EXPECT_EQ(now(), 30000u);
     const auto waits = world.transcript.waits();
@@ -142,9 +142,9 @@ TEST_F(ResetTest, WaitOnTheWatchersOwnThreadTimesOut) {
 
 TEST_F(ResetTest, LeftoverSignalEndsTheNextWaitAtOnce) {
     StartWatcher();
-    DeviceSpec spec = DeviceSpec::target(0x5C3B, 0x0326);
-    spec.bootLoaderArrivalMs = 31000;  // too late for the first wait
-    SimDevice& device = world.bus.addDevice(spec);
+    DeviceSpec config = DeviceSpec::target(0x5C3B, 0x0326);
+    config.bootLoaderArrivalMs = 31000;  // too late for the first wait
+    SimDevice& device = world.bus.addDevice(config);
     EXPECT_EQ(world.engine.ResetToIsp(0x5C3B, 0x0326), DFU_ERR_DFU_TIMEOUT);
     world.clock().advanceBy(2000);
     world.services.settle();
@@ -159,12 +159,12 @@ TEST_F(ResetTest, LeftoverSignalEndsTheNextWaitAtOnce) {
 
 TEST_F(ResetTest, TwoArrivalsBeforeTheWaitCountOnce) {
     StartWatcher();
-    DeviceSpec spec = DeviceSpec::target(0x5C3B, 0x0326);
-    spec.duplicateArrivals = true;
-    spec.leaveAfterResetMs = 50;
-    spec.bootLoaderArrivalMs = 100;
-    spec.applicationArrivalMs = 100;
-    SimDevice& device = world.bus.addDevice(spec);
+    DeviceSpec config = DeviceSpec::target(0x5C3B, 0x0326);
+    config.duplicateArrivals = true;
+    config.leaveAfterResetMs = 50;
+    config.bootLoaderArrivalMs = 100;
+    config.applicationArrivalMs = 100;
+    SimDevice& device = world.bus.addDevice(config);
     EXPECT_EQ(world.engine.ResetToIsp(0x5C3B, 0x0326), DFU_SUCCESS);
     // The second signal of the doubled arrival is not counted: the next wait waits.
     EXPECT_EQ(world.engine.ResetToAp(), DFU_SUCCESS);
@@ -211,10 +211,10 @@ TEST_F(ResetTest, NothingPresentIsNotFoundAndLeavesThePendingChange) {
 
 TEST_F(ResetTest, RefusedCommandFailsAtOnce) {
     StartWatcher();
-    DeviceSpec spec = DeviceSpec::target(0x5C3B, 0x0326);
-    spec.application.interfaces[0].featureReportLength = 7;
-    spec.application.interfaces[0].outputReportLength = 7;
-    world.bus.addDevice(spec);
+    DeviceSpec config = DeviceSpec::target(0x5C3B, 0x0326);
+    config.application.interfaces[0].featureReportLength = 7;
+    config.application.interfaces[0].outputReportLength = 7;
+    world.bus.addDevice(config);
     EXPECT_EQ(world.engine.ResetToIsp(0x5C3B, 0x0326), DFU_ERR_ENTER_DFU);
     EXPECT_TRUE(world.transcript.reportsSent().empty());
     EXPECT_TRUE(world.transcript.waits().empty());
@@ -233,9 +233,9 @@ TEST_F(ResetTest, ResetToApPrefersTheFirstBootLoaderIdentity) {
 
 TEST_F(ResetTest, ResetToApFailuresKeepTheRemovalAwaited) {
     StartWatcher();
-    DeviceSpec spec = DeviceSpec::bootLoaderOnly();
-    spec.bootLoader.interfaces[0].acceptedResets = 0;
-    world.bus.addDevice(spec);
+    DeviceSpec config = DeviceSpec::bootLoaderOnly();
+    config.bootLoader.interfaces[0].acceptedResets = 0;
+    world.bus.addDevice(config);
     EXPECT_EQ(world.engine.ResetToAp(), DFU_ERR_RESET_TO_AP);
     EXPECT_EQ(state().pendingChange, PendingChange::DfuRemoval);
 }

@@ -41,9 +41,9 @@ protected:
     }
     // Leaves pendingChange at DfuRemoval: a boot loader that takes no reset.
     void AwaitRemoval() {
-        DeviceSpec spec = DeviceSpec::bootLoaderOnly();
-        spec.bootLoader.interfaces[0].acceptedResets = 0;
-        world.bus.addDevice(spec);
+        DeviceSpec config = DeviceSpec::bootLoaderOnly();
+        config.bootLoader.interfaces[0].acceptedResets = 0;
+        world.bus.addDevice(config);
         ASSERT_EQ(world.engine.ResetToAp(), DFU_ERR_RESET_TO_AP);
         ASSERT_EQ(state().pendingChange, PendingChange::DfuRemoval);
     }

@@ -43,10 +43,10 @@ protected:
 };
 
 TEST_F(WholeUpdateTest, ImageEndsUpInTheDeviceAndTheApplicationComesBack) {
-    DeviceSpec spec = DeviceSpec::target(0x5C3B, 0x0326);
-    spec.bootLoaderArrivalMs = 1500;
-    spec.applicationArrivalMs = 800;
-    SimDevice& device = world.bus.addDevice(spec);
+    DeviceSpec config = DeviceSpec::target(0x5C3B, 0x0326);
+    config.bootLoaderArrivalMs = 1500;
+    config.applicationArrivalMs = 800;
+    SimDevice& device = world.bus.addDevice(config);
     const auto image = MakeImage(5000);
     const UpdateResult result = RunUpdate(world.engine, image);
     EXPECT_EQ(result.resetToIsp, DFU_SUCCESS);
@@ -90,10 +90,10 @@ TEST_F(WholeUpdateTest, RefusedDataReportFailsInBoundedTimeAndTheNextRunSucceeds
         sim::SimWorld local;
         sim::DispatchThread localUi(local.services);
         localUi.run([&] { ASSERT_EQ(local.engine.StartDeviceChangeWatcher(), DFU_SUCCESS); });
-        DeviceSpec spec = DeviceSpec::target(0x5C3B, 0x0326);
-        spec.bootLoader.interfaces[0].refusals.push_back(
+        DeviceSpec config = DeviceSpec::target(0x5C3B, 0x0326);
+        config.bootLoader.interfaces[0].refusals.push_back(
             {ReportKind::Data, sim::Fault{kErrorGenFailure, 2001}, report});
-        SimDevice& device = local.bus.addDevice(spec);
+        SimDevice& device = local.bus.addDevice(config);
 
         const std::uint64_t start = local.nowMs();
         EXPECT_EQ(RunUpdate(local.engine, image).overall, kErrorGenFailure) << report;
@@ -121,9 +121,9 @@ TEST_F(WholeUpdateTest, UnpluggedDeviceFailsAndTheNextDeviceIsUpdated) {
         sim::SimWorld local;
         sim::DispatchThread localUi(local.services);
         localUi.run([&] { ASSERT_EQ(local.engine.StartDeviceChangeWatcher(), DFU_SUCCESS); });
-        DeviceSpec spec = DeviceSpec::target(0x5C3B, 0x0326);
-        spec.unplugRules.push_back({ReportKind::Data, report});
-        SimDevice& device = local.bus.addDevice(spec);
+        DeviceSpec config = DeviceSpec::target(0x5C3B, 0x0326);
+        config.unplugRules.push_back({ReportKind::Data, report});
+        SimDevice& device = local.bus.addDevice(config);
 
         EXPECT_EQ(RunUpdate(local.engine, image).overall, kErrorDeviceNotConnected) << report;
         EXPECT_FALSE(device.present());
@@ -140,9 +140,9 @@ TEST_F(WholeUpdateTest, UnpluggedDeviceFailsAndTheNextDeviceIsUpdated) {
 }
 
 TEST_F(WholeUpdateTest, BootLoaderThatNeverReturnsToTheApplicationTimesOut) {
-    DeviceSpec spec = DeviceSpec::target(0x5C3B, 0x0326);
-    spec.neverReturnsToApplication = true;
-    world.bus.addDevice(spec);
+    DeviceSpec config = DeviceSpec::target(0x5C3B, 0x0326);
+    config.neverReturnsToApplication = true;
+    world.bus.addDevice(config);
     const UpdateResult result = RunUpdate(world.engine, MakeImage(100));
     EXPECT_EQ(result.download, DFU_SUCCESS);
     // Leaving the boot loader is all that is awaited.

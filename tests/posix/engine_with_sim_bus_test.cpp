@@ -17,10 +17,10 @@ constexpr std::uint16_t kVendor = 0x5C3B;
 constexpr std::uint16_t kProduct = 0x0326;
 
 sim::DeviceSpec QuickTarget() {
-    sim::DeviceSpec spec = sim::DeviceSpec::target(kVendor, kProduct);
-    spec.bootLoaderArrivalMs = 2;
-    spec.applicationArrivalMs = 2;
-    return spec;
+    sim::DeviceSpec config = sim::DeviceSpec::target(kVendor, kProduct);
+    config.bootLoaderArrivalMs = 2;
+    config.applicationArrivalMs = 2;
+    return config;
 }
 
 TEST(EngineWithSimBus, NotificationsReachAResetThroughTheWatchersDispatchingThread) {

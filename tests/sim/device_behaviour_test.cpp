@@ -73,10 +73,10 @@ protected:
 };
 
 TEST_F(DeviceTest, ApplicationResetBringsTheBootLoaderAndBackWithMemoryKept) {
-    DeviceSpec spec = DeviceSpec::target(0x5C3B, 0x0326);
-    spec.bootLoaderArrivalMs = 1500;
-    spec.applicationArrivalMs = 700;
-    SimDevice& device = bus.addDevice(spec);
+    DeviceSpec config = DeviceSpec::target(0x5C3B, 0x0326);
+    config.bootLoaderArrivalMs = 1500;
+    config.applicationArrivalMs = 700;
+    SimDevice& device = bus.addDevice(config);
     auto app = open(device);
     EXPECT_EQ(app->setFeature(Report(65, {0x00, 0x55, 0x23, 0x01, 0x09, 0x00, 0x86})), 0u);
     EXPECT_FALSE(device.present());
@@ -116,10 +116,10 @@ TEST_F(DeviceTest, ApplicationResetBringsTheBootLoaderAndBackWithMemoryKept) {
 }
 
 TEST_F(DeviceTest, ResetFormsAreConfigurable) {
-    DeviceSpec spec = DeviceSpec::target(0x1234, 0x0001);
-    spec.application.interfaces[0].acceptedResets = kResetFeature40;
-    spec.neverEntersBootLoader = true;
-    SimDevice& device = bus.addDevice(spec);
+    DeviceSpec config = DeviceSpec::target(0x1234, 0x0001);
+    config.application.interfaces[0].acceptedResets = kResetFeature40;
+    config.neverEntersBootLoader = true;
+    SimDevice& device = bus.addDevice(config);
     auto handle = open(device);
     EXPECT_EQ(handle->setFeature(Report(65, {0x00, 0x44})), kErrorGenFailure);
     EXPECT_EQ(handle->setFeature(Report(65, {0x40, 0x44})), 0u);
@@ -129,10 +129,10 @@ TEST_F(DeviceTest, ResetFormsAreConfigurable) {
 }
 
 TEST_F(DeviceTest, DelayedLeaveKeepsTheDeviceUntilItsTime) {
-    DeviceSpec spec = DeviceSpec::bootLoaderOnly();
-    spec.leaveAfterResetMs = 50;
-    spec.applicationArrivalMs = 100;
-    SimDevice& device = bus.addDevice(spec);
+    DeviceSpec config = DeviceSpec::bootLoaderOnly();
+    config.leaveAfterResetMs = 50;
+    config.applicationArrivalMs = 100;
+    SimDevice& device = bus.addDevice(config);
     auto handle = open(device);
     EXPECT_EQ(handle->writeOutput(Report(65, {0x0C, 0x44})), 0u);
     EXPECT_TRUE(device.present());
@@ -156,9 +156,9 @@ TEST_F(DeviceTest, ShortReportsAndAPartialLastReport) {
 }
 
 TEST_F(DeviceTest, WrongChecksumOption) {
-    DeviceSpec spec = DeviceSpec::bootLoaderOnly();
-    spec.wrongChecksum = true;
-    SimDevice& device = bus.addDevice(spec);
+    DeviceSpec config = DeviceSpec::bootLoaderOnly();
+    config.wrongChecksum = true;
+    SimDevice& device = bus.addDevice(config);
     const auto image = Image(64);
     auto handle = open(device);
     const auto sum = static_cast<std::uint16_t>(std::accumulate(image.begin(), image.end(), 0u));

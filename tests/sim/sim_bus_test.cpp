@@ -72,9 +72,9 @@ TEST_F(SimBusTest, ListIsASnapshotInEnumerationOrder) {
 }
 
 TEST_F(SimBusTest, OpenAccessFaultsAndCaseInsensitivePaths) {
-    DeviceSpec spec = DeviceSpec::target(0x5C3B, 0x0326);
-    spec.application.interfaces[0].readWriteOpenFails = true;
-    SimDevice& device = bus.addDevice(spec);
+    DeviceSpec config = DeviceSpec::target(0x5C3B, 0x0326);
+    config.application.interfaces[0].readWriteOpenFails = true;
+    SimDevice& device = bus.addDevice(config);
     SysError error = 0;
     EXPECT_EQ(openFirst(device, DeviceAccess::ReadWrite, &error), nullptr);
     EXPECT_EQ(error, kErrorAccessDenied);
@@ -102,10 +102,10 @@ TEST_F(SimBusTest, OpenAccessFaultsAndCaseInsensitivePaths) {
 }
 
 TEST_F(SimBusTest, AttributeAndCapabilityFaults) {
-    DeviceSpec spec = DeviceSpec::target(0x1111, 0x2222);
-    spec.application.interfaces[0].attributesError = kErrorGenFailure;
-    spec.application.interfaces[0].capabilitiesError = kErrorInvalidFunction;
-    SimDevice& device = bus.addDevice(spec);
+    DeviceSpec config = DeviceSpec::target(0x1111, 0x2222);
+    config.application.interfaces[0].attributesError = kErrorGenFailure;
+    config.application.interfaces[0].capabilitiesError = kErrorInvalidFunction;
+    SimDevice& device = bus.addDevice(config);
     auto handle = openFirst(device, DeviceAccess::ReadWrite);
     HidAttributes attributes;
     HidCapabilities capabilities;
@@ -124,10 +124,10 @@ class ReportLengths : public SimBusTest, public ::testing::WithParamInterface<st
 
 TEST_P(ReportLengths, WrongLengthsFailLikeWindows) {
     const std::uint16_t length = GetParam();
-    DeviceSpec spec = DeviceSpec::plainDevice(0x1234, 0x0001, length);
-    spec.application.interfaces[0].outputReportLength = length;
-    spec.application.interfaces[0].inputReportLength = length;
-    SimDevice& device = bus.addDevice(spec);
+    DeviceSpec config = DeviceSpec::plainDevice(0x1234, 0x0001, length);
+    config.application.interfaces[0].outputReportLength = length;
+    config.application.interfaces[0].inputReportLength = length;
+    SimDevice& device = bus.addDevice(config);
     auto handle = openFirst(device, DeviceAccess::ReadWrite);
     HidCapabilities capabilities;
     ASSERT_EQ(handle->getCapabilities(capabilities), 0u);
@@ -155,11 +155,11 @@ TEST_P(ReportLengths, WrongLengthsFailLikeWindows) {
 INSTANTIATE_TEST_SUITE_P(Lengths, ReportLengths, ::testing::Values(0, 7, 8, 9, 65, 256, 300));
 
 TEST_F(SimBusTest, RefusalsCountAttemptsPerKind) {
-    DeviceSpec spec = DeviceSpec::target(0x1234, 0x0001);
-    spec.application.interfaces[0].refusals.push_back(
+    DeviceSpec config = DeviceSpec::target(0x1234, 0x0001);
+    config.application.interfaces[0].refusals.push_back(
         {ReportKind::ResetFeature00, Fault{kErrorGenFailure, 2}});
-    spec.application.interfaces[0].acceptedResets = kResetOutput0C;
-    SimDevice& device = bus.addDevice(spec);
+    config.application.interfaces[0].acceptedResets = kResetOutput0C;
+    SimDevice& device = bus.addDevice(config);
     auto handle = openFirst(device, DeviceAccess::ReadWrite);
     const auto reset = Report(65, {0x00, 0x44});
     EXPECT_EQ(handle->setFeature(reset), kErrorGenFailure);
@@ -182,10 +182,10 @@ TEST_F(SimBusTest, NotificationsReachEveryRegisteredWindow) {
     auto registration = bus.registerNotifications(*window, error);
     ASSERT_NE(registration, nullptr);
 
-    DeviceSpec spec = DeviceSpec::bootLoaderOnly(0x0332);
-    spec.duplicateArrivals = true;
-    spec.queryRemoveFirst = true;
-    SimDevice& device = bus.addDevice(spec);
+    DeviceSpec config = DeviceSpec::bootLoaderOnly(0x0332);
+    config.duplicateArrivals = true;
+    config.queryRemoveFirst = true;
+    SimDevice& device = bus.addDevice(config);
     device.unplug();
     services.dispatchMessages(0);
     const std::u16string path = device.pathOf(Mode::BootLoader);
@@ -214,9 +214,9 @@ TEST_F(SimBusTest, NotificationsReachEveryRegisteredWindow) {
 }
 
 TEST_F(SimBusTest, DeviceAppearsLateAndInstallWaitsAreRecorded) {
-    DeviceSpec spec = DeviceSpec::bootLoaderOnly();
-    spec.appearAfterMs = 12500;
-    SimDevice& device = bus.addDevice(spec);
+    DeviceSpec config = DeviceSpec::bootLoaderOnly();
+    config.appearAfterMs = 12500;
+    SimDevice& device = bus.addDevice(config);
     EXPECT_FALSE(device.present());
     services.sleep(12000);
     EXPECT_FALSE(device.present());
@@ -231,9 +231,9 @@ TEST_F(SimBusTest, DeviceAppearsLateAndInstallWaitsAreRecorded) {
 }
 
 TEST_F(SimBusTest, UnplugAtAReportFailsItAndEveryLaterCall) {
-    DeviceSpec spec = DeviceSpec::plainDevice(0x1234, 0x0001, 9);
-    spec.unplugRules.push_back({ReportKind::Any, 3});
-    SimDevice& device = bus.addDevice(spec);
+    DeviceSpec config = DeviceSpec::plainDevice(0x1234, 0x0001, 9);
+    config.unplugRules.push_back({ReportKind::Any, 3});
+    SimDevice& device = bus.addDevice(config);
     auto handle = openFirst(device, DeviceAccess::ReadWrite);
     std::vector<std::uint8_t> report(9, 0);
     EXPECT_EQ(handle->setFeature(report), 0u);

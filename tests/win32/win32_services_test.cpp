@@ -66,9 +66,9 @@ TEST(Win32AutoResetEvent, SignalFromAnotherThreadEndsAWait) {
 
 class Win32NotifyWindowTest : public ::testing::Test {
 protected:
-    std::unique_ptr<NotifyWindow> create(NotifyWindowSpec spec = {}) {
+    std::unique_ptr<NotifyWindow> create(NotifyWindowSpec config = {}) {
         SysError error = 1;
-        auto window = services.createNotifyWindow(spec, handler, error);
+        auto window = services.createNotifyWindow(config, handler, error);
         EXPECT_EQ(error, 0u);
         return window;
     }
@@ -93,10 +93,10 @@ TEST_F(Win32NotifyWindowTest, IsAHiddenDummyDialogOfTheCallingThreadWithAnOkButt
 }
 
 TEST_F(Win32NotifyWindowTest, ButtonHasTheSizeTheSpecGivesInDialogUnits) {
-    for (const NotifyWindowSpec spec : {NotifyWindowSpec{60, 14}, NotifyWindowSpec{80, 20}}) {
-        auto window = create(spec);
+    for (const NotifyWindowSpec config : {NotifyWindowSpec{60, 14}, NotifyWindowSpec{80, 20}}) {
+        auto window = create(config);
         ASSERT_NE(window, nullptr);
-        RECT expected{0, 0, spec.buttonWidth, spec.buttonHeight};
+        RECT expected{0, 0, config.buttonWidth, config.buttonHeight};
         ASSERT_TRUE(MapDialogRect(hwnd(*window), &expected));
         RECT actual{};
         ASSERT_TRUE(GetWindowRect(GetDlgItem(hwnd(*window), IDOK), &actual));
