@@ -5,6 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh native
-cmake --preset linux >/dev/null
-cmake --build --preset linux >/dev/null
+# Its own build folder without tests and benchmarks: only what ships, installed to dist/linux-x64.
+cmake --preset linux -B build/linux-demo -DTOLVANE_BUILD_TESTS=OFF -DTOLVANE_BUILD_BENCHMARKS=OFF >/dev/null
+cmake --build build/linux-demo --target install >/dev/null
 exec dist/linux-x64/tolvane update --simulate "$@" examples/sample.bin
