@@ -86,12 +86,8 @@ ResultCode DfuEngine::downloadFound(const std::uint8_t* image, std::uint32_t add
     if (length < DOWNLOAD_MIN_FEATURE_REPORT_LENGTH) {
         return DFU_ERR_NOT_FOUND;
     }
-    std::vector<std::uint8_t> report;
-    try {
-        report.resize(length);
-    } catch (const std::bad_alloc&) {
-        return kErrorOutOfMemory;
-    }
+    // A failed allocation ends in Download's handler as ERROR_OUTOFMEMORY.
+    std::vector<std::uint8_t> report(length);
     HidDevice& device = *state_.target.handle;
 
     BuildQuery(report);
