@@ -62,6 +62,13 @@ public:
     virtual SysError getFeature(std::span<std::uint8_t> report) = 0;
     // Synchronous WriteFile of one output report, byte 0 the report identifier.
     virtual SysError writeOutput(std::span<const std::uint8_t> report) = 0;
+    // HidD_GetSerialNumberString (on Linux the HID `uniq` value): the device's serial number,
+    // empty with 0 when the device has none. A backend that cannot tell answers
+    // kErrorInvalidFunction.
+    virtual SysError getSerialNumber(std::u16string& serial) {
+        serial.clear();
+        return kErrorInvalidFunction;
+    }
 };
 
 enum class InterfaceLookup {
@@ -111,6 +118,17 @@ public:
     // Null and the error number on failure.
     virtual std::unique_ptr<NotificationRegistration> registerNotifications(NotifyWindow& window,
                                                                             SysError& error) = 0;
+    // The physical place of the USB device that holds the interface at `path` (a USB port path
+    // such as "1-1.4"): the same while that device re-enumerates as its boot loader and back,
+    // different for devices on other ports. Empty with 0 when no USB device is above the
+    // interface (a virtual device). Read without opening the interface; only for a present
+    // interface, so a caller that must follow a device through its removal keeps the port it
+    // read while the device was there. A backend that cannot tell answers kErrorInvalidFunction.
+    virtual SysError portOf(std::u16string_view path, std::string& port) {
+        (void)path;
+        port.clear();
+        return kErrorInvalidFunction;
+    }
 };
 
 }  // namespace tolvane
