@@ -17,12 +17,15 @@ namespace tolvane {
 using SysError = std::uint32_t;
 
 inline constexpr SysError kErrorInvalidFunction = 1;
+inline constexpr SysError kErrorAccessDenied = 5;
 inline constexpr SysError kErrorInvalidHandle = 6;
 inline constexpr SysError kErrorOutOfMemory = 14;
 inline constexpr SysError kErrorGenFailure = 31;
 inline constexpr SysError kErrorInvalidParameter = 87;
 inline constexpr SysError kErrorInsufficientBuffer = 122;
+inline constexpr SysError kErrorOperationAborted = 995;  // a transfer cancelled at its time limit
 inline constexpr SysError kErrorDeviceNotConnected = 1167;
+inline constexpr SysError kErrorTimeout = 1460;  // a transfer the system ended at its time limit
 inline constexpr SysError kErrorInvalidUserBuffer = 1784;
 
 // Time-out value that waits without limit.

@@ -5,9 +5,20 @@
 #include "hid_bus.h"
 #include "system_services.h"
 
+#include <string>
+
 namespace tolvane::platform {
 
 HidBus& DefaultHidBus();
 SystemServices& DefaultServices();
+
+// A short text for people about a system error number: the system's own message on Windows; on
+// Linux, where the bus maps errno values to these numbers, the text of the error the number
+// stands for. Never empty.
+std::string SystemErrorText(SysError error);
+// On Linux, the errno value behind the last error number a bus call on this thread reported, as
+// "errno N (text)"; empty on Windows, where the number is the system's own, or when no call
+// has failed.
+std::string LastNativeErrorDetail();
 
 }  // namespace tolvane::platform

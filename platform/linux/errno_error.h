@@ -6,7 +6,6 @@
 namespace tolvane::hidraw {
 
 inline constexpr SysError kErrorFileNotFound = 2;  // ERROR_FILE_NOT_FOUND
-inline constexpr SysError kErrorAccessDenied = 5;  // ERROR_ACCESS_DENIED
 
 // EACCES, EPERM and EBADF: access denied (5), the last because a descriptor that is held open can
 // only be refused for its access mode (writing to a node opened read-only); ENOENT, ENODEV, ENXIO

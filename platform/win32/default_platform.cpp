@@ -19,4 +19,13 @@ SystemServices& DefaultServices() {
     return DefaultWin32Services();
 }
 
+// Placeholder texts until the platform supplies its own.
+std::string SystemErrorText(SysError error) {
+    return "system error " + std::to_string(error);
+}
+
+std::string LastNativeErrorDetail() {
+    return {};
+}
+
 }  // namespace tolvane::platform
