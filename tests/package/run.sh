@@ -168,8 +168,10 @@ check_zip() {
       "$objdump -h '$unpacked/$name/$binary' | grep -q ' .text' && ! $objdump -h '$unpacked/$name/$binary' | grep -q '.debug_' && \
        $objdump -t '$unpacked/$name/$binary' | grep -q 'no symbols'"
   done
-  check "$arch Tolvane.dll carries version $version" bash -c \
-    "strings -el '$unpacked/$name/Tolvane.dll' | grep -qxF '$version'"
+  for binary in Tolvane.dll Vandrel.exe; do
+    check "$arch $binary carries version $version" bash -c \
+      "strings -el '$unpacked/$name/$binary' | grep -qxF '$version'"
+  done
   check "$arch read-me names the version" grep -qF "Tolvane $version" "$unpacked/$name/README.txt"
 }
 check_zip x86 "PE32 executable" i686-w64-mingw32-objdump
