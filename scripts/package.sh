@@ -31,6 +31,8 @@ out="$root/dist/packages"
 SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null || date +%s)
 export SOURCE_DATE_EPOCH
 umask 022
+# "&" in a value stays itself when fill() substitutes it.
+shopt -u patsub_replacement 2>/dev/null || true
 
 if command -v ccache >/dev/null 2>&1; then
   export CMAKE_C_COMPILER_LAUNCHER="${CMAKE_C_COMPILER_LAUNCHER:-ccache}"

@@ -81,7 +81,7 @@ done
 check "dev package depends on exactly its library" test \
   "$(dpkg-deb -f "${debs[2]}" Depends)" = "libtolvane$major (= $deb_version)"
 if "$tool" --help 2>/dev/null | grep -q -- '--version'; then
-  check "tolvane --version prints $version" bash -c "'$tool' --version | grep -qF '$version'"
+  check "tolvane --version prints $version" bash -c "'$tool' --version | grep -qxF 'tolvane $version'"
 else
   echo "SKIP: this tolvane has no --version yet"
 fi
