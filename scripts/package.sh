@@ -118,6 +118,8 @@ package_linux() {
     sed -n 's/^shlibs:Depends=//p')
   depends_lib=$(cd "$build" && dpkg-shlibdeps -O -e"${library#"$build"/}" |
     sed -n 's/^shlibs:Depends=//p')
+  [ -n "$depends_tool" ] && [ -n "$depends_lib" ] ||
+    { echo "package: dpkg-shlibdeps found no dependencies" >&2; exit 1; }
 
   rm -f "$out"/tolvane_*.deb "$out"/libtolvane*.deb
   local depends size
