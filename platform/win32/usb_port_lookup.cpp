@@ -3,7 +3,9 @@
 #include "wide_text.h"
 #include "win32_error.h"
 #include "win32_handles.h"
+#include "win32_interface_list.h"
 
+#include <cstddef>
 #include <cwchar>
 #include <new>
 #include <vector>
@@ -48,26 +50,52 @@ std::wstring NodeText(DEVINST node, ULONG property) {
     return std::wstring(buffer.data(), wcsnlen(buffer.data(), buffer.size()));
 }
 
-// The device instance behind an interface path, through a device-information list of its own.
-SysError InterfaceNode(std::u16string_view path, DEVINST& node) {
-    UniqueDeviceInfoList list(SetupDiCreateDeviceInfoList(nullptr, nullptr));
-    if (!list) {
-        return LastFailure();
+bool EqualIgnoringCase(std::wstring_view a, std::u16string_view b) noexcept {
+    if (a.size() != b.size()) {
+        return false;
     }
-    const std::wstring widePath = ToWide(path);
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (FoldAscii(a[i]) != FoldAscii(static_cast<wchar_t>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The device instance behind an interface path: found among the present HID interfaces of
+// `list`, whose detail records carry their device (opening the one interface by its path is not
+// available everywhere). The node is valid while the list exists.
+SysError InterfaceNode(const UniqueDeviceInfoList& list, const GUID& hidClass,
+                       std::u16string_view path, DEVINST& node) {
     SP_DEVICE_INTERFACE_DATA interfaceData{};
     interfaceData.cbSize = sizeof(interfaceData);
-    if (!SetupDiOpenDeviceInterfaceW(list.get(), widePath.c_str(), 0, &interfaceData)) {
-        return LastFailure();
+    for (DWORD index = 0;
+         SetupDiEnumDeviceInterfaces(list.get(), nullptr, &hidClass, index, &interfaceData);
+         ++index) {
+        DWORD required = 0;
+        SetupDiGetDeviceInterfaceDetailW(list.get(), &interfaceData, nullptr, 0, &required,
+                                         nullptr);
+        if (required < kDetailFixedSize) {
+            continue;
+        }
+        std::vector<std::byte> buffer(required);
+        auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer.data());
+        detail->cbSize = kDetailFixedSize;
+        SP_DEVINFO_DATA deviceData{};
+        deviceData.cbSize = sizeof(deviceData);
+        if (!SetupDiGetDeviceInterfaceDetailW(list.get(), &interfaceData, detail, required, nullptr,
+                                              &deviceData)) {
+            continue;
+        }
+        const std::size_t offset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath);
+        const std::size_t capacity = (required - offset) / sizeof(wchar_t);
+        if (EqualIgnoringCase({detail->DevicePath, wcsnlen(detail->DevicePath, capacity)}, path)) {
+            node = deviceData.DevInst;
+            return 0;
+        }
     }
-    // Opening the interface added its device to the list, as element 0.
-    SP_DEVINFO_DATA deviceData{};
-    deviceData.cbSize = sizeof(deviceData);
-    if (!SetupDiEnumDeviceInfo(list.get(), 0, &deviceData)) {
-        return LastFailure();
-    }
-    node = deviceData.DevInst;
-    return 0;
+    // No such interface is present.
+    return ERROR_FILE_NOT_FOUND;
 }
 
 }  // namespace
@@ -92,8 +120,15 @@ bool IsUsbDeviceNodeId(std::wstring_view instanceId) noexcept {
 SysError UsbPortOfInterface(std::u16string_view path, std::string& port) {
     port.clear();
     try {
+        GUID hidClass{};
+        HidD_GetHidGuid(&hidClass);
+        const UniqueDeviceInfoList list(SetupDiGetClassDevsW(
+            &hidClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+        if (!list) {
+            return LastFailure();
+        }
         DEVINST node = 0;
-        if (const SysError error = InterfaceNode(path, node); error != 0) {
+        if (const SysError error = InterfaceNode(list, hidClass, path, node); error != 0) {
             return error;
         }
         for (int depth = 0; depth < kMaxDepth; ++depth) {

@@ -119,13 +119,13 @@ protected:
     DfuEngine engine{bus, services};
 };
 
-using Steps = std::vector<std::string>;
+using StepList = std::vector<std::string>;
 
 TEST_F(WatcherStepsTest, TearDownDestroysClosesUnregistersAndTheLastFailureWins) {
     ASSERT_EQ(engine.StartDeviceChangeWatcher(), DFU_SUCCESS);
-    EXPECT_EQ(Steps(), (Steps{"create window", "create event", "register"}));
+    EXPECT_EQ(Steps(), (StepList{"create window", "create event", "register"}));
     EXPECT_EQ(engine.StopDeviceChangeWatcher(), DFU_SUCCESS);
-    EXPECT_EQ(Steps(), (Steps{"destroy window", "close event", "unregister"}));
+    EXPECT_EQ(Steps(), (StepList{"destroy window", "close event", "unregister"}));
 
     const std::vector<std::pair<std::map<std::string, SysError>, SysError>> cases = {
         {{{"destroy window", 1400}}, 1400},
@@ -142,7 +142,7 @@ TEST_F(WatcherStepsTest, TearDownDestroysClosesUnregistersAndTheLastFailureWins)
         log.failures = failures;
         EXPECT_EQ(engine.StopDeviceChangeWatcher(), expected);
         // Every step runs whatever failed before it, and the watcher ends idle.
-        EXPECT_EQ(Steps(), (Steps{"destroy window", "close event", "unregister"}));
+        EXPECT_EQ(Steps(), (StepList{"destroy window", "close event", "unregister"}));
         EXPECT_EQ(engine.state().initialized, 0u);
         EXPECT_FALSE(engine.state().notifyWindow || engine.state().changeEvent ||
                      engine.state().notifyHandle);
@@ -155,8 +155,8 @@ TEST_F(WatcherStepsTest, RegistrationFailingWithoutAnErrorNumberIsAGeneralFailur
     EXPECT_EQ(engine.state().initialized, 1u);
     log.failures.clear();
     EXPECT_EQ(engine.StopDeviceChangeWatcher(), DFU_SUCCESS);
-    EXPECT_EQ(Steps(), (Steps{"create window", "create event", "register", "destroy window",
-                              "close event"}));
+    EXPECT_EQ(Steps(), (StepList{"create window", "create event", "register", "destroy window",
+                                 "close event"}));
 
     log.failures = {{"register", 1450}};
     EXPECT_EQ(engine.StartDeviceChangeWatcher(), 1450u);
@@ -167,35 +167,35 @@ TEST_F(WatcherStepsTest, WindowFailingWithoutAnErrorNumberGoesOnAndAnswersInvali
     log.failures = {{"create window", 0}};
     EXPECT_EQ(engine.StartDeviceChangeWatcher(), kErrorInvalidHandle);
     // The box, then the event; nothing to register without a window.
-    EXPECT_EQ(Steps(), (Steps{"create window", "message box", "create event"}));
+    EXPECT_EQ(Steps(), (StepList{"create window", "message box", "create event"}));
     EXPECT_TRUE(engine.state().changeEvent);
     EXPECT_EQ(engine.StopDeviceChangeWatcher(), DFU_SUCCESS);
-    EXPECT_EQ(Steps(), (Steps{"close event"}));
+    EXPECT_EQ(Steps(), (StepList{"close event"}));
 }
 
 TEST_F(WatcherStepsTest, EventFailingWithoutAnErrorNumberStillRegisters) {
     log.failures = {{"create event", 0}};
     EXPECT_EQ(engine.StartDeviceChangeWatcher(), DFU_SUCCESS);
-    EXPECT_EQ(Steps(), (Steps{"create window", "create event", "register"}));
+    EXPECT_EQ(Steps(), (StepList{"create window", "create event", "register"}));
     EXPECT_FALSE(engine.state().changeEvent);
     // A reset without an event fails its wait at once.
     EXPECT_EQ(engine.StopDeviceChangeWatcher(), DFU_SUCCESS);
-    EXPECT_EQ(Steps(), (Steps{"destroy window", "unregister"}));
+    EXPECT_EQ(Steps(), (StepList{"destroy window", "unregister"}));
 }
 
 TEST_F(WatcherStepsTest, ProgramVariantWithZeroErrorsAttemptsEveryStepAndReportsNothing) {
     log.failures = {{"create window", 0}};
     engine.StartProgramDeviceChangeWatcher();
-    EXPECT_EQ(Steps(), (Steps{"create window", "message box", "create event"}));
+    EXPECT_EQ(Steps(), (StepList{"create window", "message box", "create event"}));
     EXPECT_EQ(engine.state().initialized, 0u);
 
     log.failures = {{"create event", 0}, {"register", 0}};
     engine.StartProgramDeviceChangeWatcher();
-    EXPECT_EQ(Steps(), (Steps{"create window", "create event", "register"}));
+    EXPECT_EQ(Steps(), (StepList{"create window", "create event", "register"}));
     EXPECT_EQ(engine.state().initialized, 1u);
     log.failures = {{"destroy window", 5}};
     engine.StopProgramDeviceChangeWatcher();
-    EXPECT_EQ(Steps(), (Steps{"destroy window"}));
+    EXPECT_EQ(Steps(), (StepList{"destroy window"}));
     EXPECT_EQ(engine.state().initialized, 0u);
 }
 

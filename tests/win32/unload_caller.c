@@ -2,9 +2,11 @@
  * stopping it. The hidden window lives on, so its code must stay loaded: a message sent to the
  * window afterwards must not crash the process. Loading the library again and stopping the
  * watcher on the owning thread then lets the module go. Exits 0 when all went as expected. */
-#include <dbt.h>
 #include <stdio.h>
+/* clang-format off: dbt.h needs the types of windows.h */
+#include <dbt.h>
 #include <windows.h>
+/* clang-format on */
 
 #include "tolvane.h"
 

@@ -184,7 +184,8 @@ TEST(Win32HidBus, PortOfAnAbsentInterfaceIsTheSystemsError) {
     Win32HidBus bus;
     std::string port = "stale";
     EXPECT_NE(
-        bus.portOf(u"\\?\HID#Vid_5c3b&Pid_030b#none#{4d1e55b2-f16f-11cf-88cb-001111000030}", port),
+        bus.portOf(u"\\\\?\\HID#Vid_5c3b&Pid_030b#none#{4d1e55b2-f16f-11cf-88cb-001111000030}",
+                   port),
         0u);
     EXPECT_EQ(port, "");
 }
