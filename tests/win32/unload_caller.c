@@ -3,10 +3,10 @@
  * window afterwards must not crash the process. Loading the library again and stopping the
  * watcher on the owning thread then lets the module go. Exits 0 when all went as expected. */
 #include <stdio.h>
-/* clang-format off: dbt.h needs the types of windows.h */
-#include <dbt.h>
 #include <windows.h>
-/* clang-format on */
+
+/* After windows.h, whose types it uses. */
+#include <dbt.h>
 
 #include "tolvane.h"
 
