@@ -170,6 +170,17 @@ TEST_F(HidrawFixture, EngineFindsTheVendorCollectionOfACompositeDeviceWithItsOwn
     ASSERT_TRUE(engine.FindHidDevice(0x5C3B, 0x030B)) << "found although it may not be opened";
 }
 
+TEST_F(HidrawFixture, DownloadToABootLoaderThatMayNotBeOpenedFailsAsAccessDenied) {
+    HidrawBus bus = RefusingBus();
+    posix::PosixServices services;
+    DfuEngine engine(bus, services);
+    const std::vector<std::uint8_t> image(128, 0xA5);
+    EXPECT_EQ(engine.Download(image.data(), 0, static_cast<std::uint32_t>(image.size()), 0),
+              kErrorAccessDenied)
+        << "found, then refused: not 'not found'";
+    EXPECT_EQ(engine.state().target.handle, nullptr);
+}
+
 TEST_F(HidrawFixture, PortIsTheUsbDeviceAboveTheNodeAndSurvivesReEnumeration) {
     HidrawBus bus = RefusingBus();
     std::string port = "stale";
