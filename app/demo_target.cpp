@@ -57,7 +57,9 @@ DemoOptions ParseDemoOptions(std::span<const std::u16string> arguments) {
 tolvane::sim::DeviceSpec DemoTargetSpec(const std::string& shape, std::uint32_t leaveAfterResetMs) {
     using namespace tolvane::sim;
     VirtualTargetOptions options;
-    options.startsInBootLoader = shape == "in-boot-loader";
+    // A boot loader that stays is one the target is already in: a long stay after the
+    // application's reset would keep the boot loader from arriving at all.
+    options.startsInBootLoader = shape == "in-boot-loader" || shape == "stays-in-boot-loader";
     options.neverEntersBootLoader = shape == "never-enters";
     options.wrongChecksum = shape == "wrong-checksum";
     DeviceSpec config = VirtualTarget::specFor(options);

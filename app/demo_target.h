@@ -30,7 +30,8 @@ inline constexpr DemoShape kDemoShapes[] = {
     {"wrong-checksum", "the boot loader reports another checksum"},
     {"refuses-enter", "the application refuses every reset form"},
     {"refuses-return", "the boot loader refuses every reset form"},
-    {"stays-in-boot-loader", "the boot loader does not leave: time-out of the switch back"},
+    {"stays-in-boot-loader",
+     "already in its boot loader, which does not leave: time-out of the switch back"},
 };
 
 struct DemoOptions {
