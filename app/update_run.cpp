@@ -12,6 +12,7 @@
 #include "vandrel_dlg.h"
 #include "wide_text.h"
 #include "win_handles.h"
+#include "worker_attendance.h"
 
 using vandrel::g_updateJob;
 using vandrel::UpdateDownloading;
@@ -21,49 +22,6 @@ namespace {
 
 // The longest the interface thread sleeps between two looks at the progress value.
 constexpr DWORD kPollPeriodMs = 10;
-
-}  // namespace
-
-namespace {
-
-// Attends a started worker on every way out of the handler, an exception included (a failed text
-// allocation): keeps dispatching messages until the worker has ended, so that its waits for the
-// watcher's notifications still end, then waits for it, empties pane 0 and re-enables Exit. The
-// normal path does the same steps itself and then dismisses the guard.
-class WorkerAttendance {
-public:
-    WorkerAttendance(HANDLE worker, HWND exitButton, vandrel::StatusBar& statusBar) noexcept
-        : worker_(worker), exitButton_(exitButton), statusBar_(statusBar) {}
-    ~WorkerAttendance() {
-        if (worker_ == nullptr) return;
-        // A worker still suspended finds UpdateRunning at 0 and ends at once.
-        ::ResumeThread(worker_);
-        while (UpdateRunning.load() == 1) {
-            MSG message{};
-            while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                if (message.message == WM_QUIT) {
-                    ::PostQuitMessage(static_cast<int>(message.wParam));
-                    break;
-                }
-                ::TranslateMessage(&message);
-                ::DispatchMessageW(&message);
-            }
-            ::MsgWaitForMultipleObjects(1, &worker_, FALSE, kPollPeriodMs, QS_ALLINPUT);
-        }
-        ::WaitForSingleObject(worker_, INFINITE);
-        statusBar_.SetPaneText(0, std::wstring());
-        ::EnableWindow(exitButton_, TRUE);
-    }
-    WorkerAttendance(const WorkerAttendance&) = delete;
-    WorkerAttendance& operator=(const WorkerAttendance&) = delete;
-
-    void Dismiss() noexcept { worker_ = nullptr; }
-
-private:
-    HANDLE worker_;
-    HWND exitButton_;
-    vandrel::StatusBar& statusBar_;
-};
 
 }  // namespace
 
@@ -102,7 +60,7 @@ void CVandrelDlg::OnUpdateTarget() {
 
     HWND exitButton = ::GetDlgItem(window, IDC_EXIT);
     // Declared after the handle, so it has waited for the worker before the handle is closed.
-    WorkerAttendance attendance(worker.get(), exitButton, statusBar_);
+    vandrel::WorkerAttendance attendance(worker.get(), UpdateRunning, exitButton, statusBar_);
     statusBar_.SetPaneText(0, vandrel::ToWide(vandrel::kSearchingText));
     UpdateRunning.store(1);
     ::EnableWindow(exitButton, FALSE);

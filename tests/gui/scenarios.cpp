@@ -237,18 +237,26 @@ const char* IconName(UINT iconType) {
     }
 }
 
+// The pixels of a standard icon on this screen, read once per driver run.
+const std::vector<COLORREF>& ReferenceIcon(UINT iconType) {
+    static std::map<UINT, std::vector<COLORREF>> references;
+    const auto found = references.find(iconType);
+    if (found != references.end()) return found->second;
+    return references.emplace(iconType, StandardIconPixels(iconType)).first->second;
+}
+
 // The box shows the system's icon of `iconType`: its pixels are those of the same icon in a box
 // of the driver's own, and not those of any other standard icon.
 void ExpectIcon(const DialogView& box, UINT iconType) {
     Expect(box.hasIcon, "the box shows no icon");
-    const std::vector<COLORREF> expected = StandardIconPixels(iconType);
+    const std::vector<COLORREF>& expected = ReferenceIcon(iconType);
     Expect(!expected.empty(), "no reference for the " + std::string(IconName(iconType)) + " icon");
     constexpr UINT kStandardIcons[] = {MB_ICONERROR, MB_ICONWARNING, MB_ICONINFORMATION,
                                        MB_ICONQUESTION};
     for (const UINT other : kStandardIcons) {
         if (other == iconType) continue;
         // A screen that cannot be read would make every icon look alike.
-        Expect(StandardIconPixels(other) != expected, "the screen's icons cannot be told apart");
+        Expect(ReferenceIcon(other) != expected, "the screen's icons cannot be told apart");
     }
     Expect(box.iconPixels == expected,
            std::string("the box does not show the ") + IconName(iconType) + " icon");
@@ -455,6 +463,26 @@ void RunResultCase(const ResultCase& result, const std::wstring& path) {
     Expect(program.waitForExit(kExitLimit), "the program did not end by Exit");
 }
 
+// Every result box, one program run per shape, in one driver run (Wine starts once). A failing
+// shape does not stop the others; each prints its own line.
+void ScenarioResultBoxes(const std::wstring& path) {
+    int failures = 0;
+    for (const ResultCase& result : kResultCases) {
+        const auto start = std::chrono::steady_clock::now();
+        try {
+            RunResultCase(result, path);
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            std::printf("PASS %s in %.1f s\n", result.scenario, seconds);
+        } catch (const DriverFailure& failure) {
+            std::printf("FAIL %s: %s\n", result.scenario, failure.what());
+            ++failures;
+        }
+        std::fflush(stdout);
+    }
+    Expect(failures == 0, std::to_string(failures) + " result boxes were not as expected");
+}
+
 // An image the setup report cannot announce: refused with a box that says why, before any
 // confirmation or device search; the program stays usable.
 void ScenarioOversizedImage(const std::wstring& path) {
@@ -493,6 +521,7 @@ bool RunScenario(const std::string& name, const std::wstring& program) {
         {"quit-during-run", &ScenarioQuitDuringRun},
         {"escape-during-run", &ScenarioEscapeDuringRun},
         {"oversized-image", &ScenarioOversizedImage},
+        {"result-boxes", &ScenarioResultBoxes},
     };
     for (const ResultCase& result : kResultCases) {
         if (name == result.scenario) {
