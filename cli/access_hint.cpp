@@ -42,7 +42,8 @@ std::vector<std::string> AccessHint(ResultCode code, const OpenFailures& failure
     if (code == DFU_ERR_NOT_FOUND && !failures.unopened.empty()) {
         lines.push_back(Counted(failures.unopened, errorText) + " The device may be among them.");
         if (failures.unopened.contains(kErrorAccessDenied)) lines.push_back(Fix());
-    } else if (code == kErrorAccessDenied) {
+    } else if (code != DFU_SUCCESS && code != DFU_ALREADY_IN_DFU &&
+               (code == kErrorAccessDenied || failures.queryOnly.contains(kErrorAccessDenied))) {
         lines.push_back("The device was found, but the system refused to open it for writing: " +
                         Describe(kErrorAccessDenied, errorText) + ".");
         lines.push_back(Fix());

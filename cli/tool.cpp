@@ -319,12 +319,16 @@ private:
         const RunStep step = guard_.abortStep();
         const bool written = guard_.abortAfterWrite();
         const std::string state = LikelyDeviceState(step, written);
+        const bool atDevice = step == RunStep::EnteringBootLoader || step == RunStep::Downloading ||
+                              step == RunStep::ResettingToAp;
+        const std::string stepName =
+            atDevice && !written ? "looking for the device" : StepName(step);
         report_.result = "INTERRUPTED";
         report_.code = kErrorOperationAborted;
-        report_.message = std::string("interrupted while ") + StepName(step) + ": " + state;
+        report_.message = "interrupted while " + stepName + ": " + state;
         report_.bytesSent = sofar.bytesSent;
         report_.seconds = sofar.seconds;
-        report_.extra["step"] = StepName(step);
+        report_.extra["step"] = stepName;
         report_.extra["device_written"] = written;
         io_.err << "tolvane: " << report_.message << '\n';
         const int exitCode = finish(kExitInterrupted);
