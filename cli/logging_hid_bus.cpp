@@ -77,8 +77,15 @@ public:
     }
     SysError getSerialNumber(std::u16string& serial) override {
         const SysError error = inner_->getSerialNumber(serial);
-        log_.write(name() + "serial number: " +
-                   (error == 0 ? "\"" + ToUtf8(serial) + "\"" : Outcome(error, nativeDetail_)));
+        std::string line = name() + "serial number: ";
+        if (error == 0) {
+            line += '"';
+            line += ToUtf8(serial);
+            line += '"';
+        } else {
+            line += Outcome(error, nativeDetail_);
+        }
+        log_.write(line);
         return error;
     }
 
