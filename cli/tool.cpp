@@ -273,6 +273,11 @@ private:
     }
 
     int installUdevRules() {
+#ifdef _WIN32
+        return usageError(
+            "install-udev-rules is for Linux: Windows needs no rules to open HID "
+            "devices");
+#endif
         const UdevRulesRequest request{
             options_.rulesDir,
             options_.vid ? std::optional<std::uint16_t>(static_cast<std::uint16_t>(*options_.vid))
@@ -357,7 +362,9 @@ public:
         return exitCode;
     }
 
-    RunReport& report() { return report_; }
+    RunReport& report() {
+        return report_;
+    }
 
 private:
     const Options& options_;

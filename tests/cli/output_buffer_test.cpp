@@ -67,10 +67,5 @@ TEST(OutputBuffer, AWriterThatTakesNothingCountsAsAFailure) {
     EXPECT_EQ(buffer.error(), EIO);
 }
 
-TEST(OutputBuffer, OtherStreamsReportOnlyABadState) {
-    std::ostringstream fine;
-    EXPECT_EQ(WriteErrorOf(fine), 0);
-}
-
 }  // namespace
 }  // namespace tolvane::cli

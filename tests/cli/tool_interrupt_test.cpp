@@ -14,7 +14,6 @@ namespace {
 using test::SimPlatform;
 using test::TempDir;
 using ::testing::HasSubstr;
-using ::testing::Not;
 
 class ToolInterruptTest : public ::testing::Test {
 protected:
@@ -86,13 +85,6 @@ TEST_F(ToolInterruptTest, AnInterruptBeforeAnythingIsSentEndsTheRunAtOnce) {
     EXPECT_EQ(platform_.memory().startQueries, 0u);
 }
 
-TEST_F(ToolInterruptTest, AnInterruptBeforeTheRunStartsIsNotCarriedIntoIt) {
-    platform_.interrupts.raise();  // no run listens
-    const auto r = platform_.run({"update", image(), "--vid", "5C3B", "--pid", "0326"});
-    EXPECT_EQ(r.exitCode, kExitSuccess) << r.err;
-    EXPECT_THAT(r.err, Not(HasSubstr("interrupt")));
-}
-
 TEST(InterruptGuard, BeforeAnyWriteTheFirstInterruptAborts) {
     InterruptGuard guard;
     guard.enterStep(RunStep::Downloading);
@@ -122,14 +114,6 @@ TEST(InterruptGuard, AfterAWriteOnlyTheThirdAborts) {
     // The step at the moment of the decision stays, whatever the run does afterwards.
     guard.enterStep(RunStep::Finishing);
     EXPECT_EQ(guard.abortStep(), RunStep::Downloading);
-}
-
-TEST(InterruptGuard, TheDeviceStaysProtectedAfterItsStepsEnded) {
-    InterruptGuard guard;
-    guard.deviceWritten();
-    guard.enterStep(RunStep::Finishing);
-    guard.interrupt();
-    EXPECT_FALSE(guard.abortRequested());
 }
 
 }  // namespace

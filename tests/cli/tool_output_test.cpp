@@ -133,14 +133,6 @@ TEST(ToolJson, UsageErrorNamesItsCommandAndCode) {
     EXPECT_TRUE(none["command"].is_null());
 }
 
-TEST(ToolJson, HelpWithJsonGoesToStandardError) {
-    SimPlatform platform;
-    const auto r = platform.run({"--json", "--help"});
-    EXPECT_EQ(r.exitCode, kExitSuccess);
-    EXPECT_THAT(r.err, HasSubstr("Exit codes:"));
-    EXPECT_EQ(nlohmann::json::parse(r.out)["result"], "HELP");
-}
-
 TEST(ToolJson, VersionIsTheBuildsVersion) {
     SimPlatform platform;
     const auto plain = platform.run({"--version"});
