@@ -15,7 +15,11 @@ enum class Command {
     Download,
     ResetToAp,
     List,
+    InstallUdevRules,
 };
+
+// Where install-udev-rules puts its files unless told otherwise.
+inline constexpr const char* kDefaultUdevRulesDir = "/etc/udev/rules.d";
 
 // How the built-in virtual target is shaped.
 struct SimulationOptions {
@@ -45,6 +49,7 @@ struct Options {
     bool verbose = false;
     bool quiet = false;
     SimulationOptions simulation;
+    std::optional<std::string> rulesDir;  // install-udev-rules: --rules-dir
 };
 
 const char* CommandName(Command command) noexcept;
