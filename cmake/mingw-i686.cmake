@@ -12,6 +12,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Ship self-contained programs: no mingw runtime DLLs beside them.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-# Tests run under 32-bit Wine (through qemu-user where the kernel runs no 32-bit code), in a Wine
-# prefix of the build folder; see scripts/enable-wine32.sh.
+# Tests run under 32-bit Wine in a Wine prefix of the build folder, where scripts/wine32-mode.sh
+# finds that this kernel runs 32-bit code (or qemu-user was asked for).
 set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/wine-run.sh;x86;${CMAKE_BINARY_DIR}/wineprefix")

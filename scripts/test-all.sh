@@ -9,6 +9,10 @@ mkdir -p "$logdir"
 
 bash scripts/install-deps.sh all || { echo "installing dependencies failed"; exit 1; }
 bash scripts/wine32-mode.sh setup || true  # 32-bit Wine: natively where the kernel allows
+# Rebuilds of unchanged sources come from the compiler cache.
+if command -v ccache >/dev/null; then
+  export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
+fi
 
 passed=0
 failed=0

@@ -43,7 +43,10 @@ function(vandrel_add_program target)
     set(VANDREL_MANIFEST_ARCH x86)
   endif()
   configure_file("${VANDREL_APP_DIR}/Vandrel.manifest.in" "${gen}/Vandrel.manifest" @ONLY)
-  file(CONFIGURE OUTPUT "${gen}/program.rc" CONTENT "#include \"Vandrel.rc\"\n")
+  # The version resource takes the build's one version number, as the library's does.
+  string(REPLACE "." "," version_commas "${PROJECT_VERSION}")
+  file(CONFIGURE OUTPUT "${gen}/program.rc" CONTENT
+    "#define VANDREL_VERSION_NUMBERS ${version_commas}\n#define VANDREL_VERSION_TEXT \"${PROJECT_VERSION}\"\n#define VANDREL_PRODUCT_VERSION_TEXT \"${PROJECT_VERSION}_20260929_1320\"\n#include \"Vandrel.rc\"\n")
   set_source_files_properties("${gen}/program.rc" PROPERTIES OBJECT_DEPENDS
     "${gen}/vandrel_binary.rc;${gen}/Vandrel.manifest;${ARG_FIRMWARE};${VANDREL_APP_DIR}/Vandrel.rc;${VANDREL_APP_DIR}/Vandrel.ico;${VANDREL_APP_DIR}/resource.h")
 
