@@ -57,6 +57,9 @@ public:
     void waitNoPendingInstallEvents(std::uint32_t timeoutMs) override;
     std::unique_ptr<NotificationRegistration> registerNotifications(NotifyWindow& window,
                                                                     SysError& error) override;
+    // The port of the device whose identity on the bus now has the interface at `path`; 2 (the
+    // file is not found) for a path that is not on the bus.
+    SysError portOf(std::u16string_view path, std::string& port) override;
 
 private:
     friend class SimDevice;
@@ -72,6 +75,8 @@ private:
     // With mutex_ held.
     void record(Entry entry);
     SimDevice& addDeviceLocked(DeviceSpec config);
+    // The device whose identity on the bus now has the interface at `path`, and that interface.
+    std::pair<SimDevice*, std::shared_ptr<InterfaceInstance>> findLocked(std::u16string_view path);
     // Notifications are collected while a change is made and delivered once its call has been
     // recorded, so the transcript always shows the cause before its effects.
     void notifyLocked(std::uint32_t eventType, const std::u16string& path);
