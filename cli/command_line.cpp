@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include "exit_codes.h"
+#include "station_options.h"
 #include "text_format.h"
 
 #include <CLI/CLI.hpp>
@@ -73,8 +74,10 @@ void Check(const Options& options, const HexTexts& texts, CLI::App& app) {
     if (sim.unplugAt && *sim.unplugAt == 0) {
         throw UsageError{"--sim-unplug-at: reports are counted from 1"};
     }
-    const bool needsIdentifiers =
-        options.command == Command::Update || options.command == Command::ResetToIsp;
+    CheckStationOptions(options);
+    const bool needsIdentifiers = options.command == Command::Update ||
+                                  options.command == Command::ResetToIsp ||
+                                  options.command == Command::Station;
     if (needsIdentifiers && !sim.enabled && (texts.vid.empty() || texts.pid.empty())) {
         throw UsageError{"--vid and --pid are required (or give --simulate)"};
     }
@@ -94,6 +97,8 @@ const char* CommandName(Command command) noexcept {
             return "reset-to-ap";
         case Command::List:
             return "list";
+        case Command::Station:
+            return "station";
     }
     return "?";
 }
@@ -154,6 +159,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
                    "milliseconds the device stays on the bus after a reset (default 0)")
         ->type_name("MS")
         ->group(simGroup);
+    AddStationSimulationOptions(app, sim, simGroup);
 
     auto* update = app.add_subcommand(
         "update", "reset to the boot loader, download the image, reset to the application");
@@ -165,7 +171,16 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     AddImage(*download, options, texts);
     auto* resetToAp = app.add_subcommand("reset-to-ap", "reset the boot loader to the application");
     auto* list = app.add_subcommand("list", "list every HID interface present");
-    for (CLI::App* command : {update, resetToIsp, download, resetToAp, list}) {
+    for (CLI::App* command : {update, resetToIsp, download, resetToAp}) {
+        AddPortOption(*command, options);
+    }
+    AddAllOption(*update, options);
+    auto* station = app.add_subcommand(
+        "station", "update each matching device once as it is plugged in, several at a time");
+    AddImage(*station, options, texts);
+    AddIdentifiers(*station, texts);
+    AddStationOptions(*station, options);
+    for (CLI::App* command : {update, resetToIsp, download, resetToAp, list, station}) {
         command->footer(ExitCodeHelp());
     }
 
@@ -178,6 +193,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         if (download->parsed()) options.command = Command::Download;
         if (resetToAp->parsed()) options.command = Command::ResetToAp;
         if (list->parsed()) options.command = Command::List;
+        if (station->parsed()) options.command = Command::Station;
         Check(options, texts, app);
         if (texts.format == "raw") options.imageFormat = ImageFormat::Raw;
         if (texts.format == "hex") options.imageFormat = ImageFormat::IntelHex;
@@ -200,6 +216,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         parsed.err = err.str();
         parsed.exitCode = code == 0 ? kExitSuccess : kExitUsage;
     } catch (const UsageError& e) {
+        parsed.err = "tolvane: " + e.message + "\nRun with --help for more information.\n";
+        parsed.exitCode = kExitUsage;
+    } catch (const StationUsageError& e) {
         parsed.err = "tolvane: " + e.message + "\nRun with --help for more information.\n";
         parsed.exitCode = kExitUsage;
     }

@@ -75,6 +75,7 @@ private:
             case Command::ResetToAp:
                 return engine_.ResetToAp();
             case Command::List:
+            case Command::Station:
                 break;
         }
         return DFU_SUCCESS;
@@ -152,6 +153,7 @@ CommandOutcome RunEngineCommand(Command command, const Options& options, const D
     const auto start = Clock::now();
     CommandOutcome outcome;
     DfuEngine engine(bus, services);
+    if (options.port) engine.ScopeToPort(*options.port);
     WatcherThread watcher(engine, services);
     // The download waits for nothing the watcher tells, so it runs without one.
     if (command != Command::Download) {

@@ -59,6 +59,9 @@ public:
         log_.write(name() + "write output -> " + HexBytes(report) + "  " + Outcome(error));
         return error;
     }
+    SysError getSerialNumber(std::u16string& serial) override {
+        return inner_->getSerialNumber(serial);
+    }
 
 private:
     std::string name() const { return DeviceName(number_) + ' '; }
@@ -86,6 +89,10 @@ std::unique_ptr<HidDevice> LoggingHidBus::open(std::u16string_view path, DeviceA
     const int number = ++opened_;
     log_.write(DeviceName(number) + " open " + ToUtf8(path) + " (" + mode + ")");
     return std::make_unique<LoggingHidDevice>(std::move(device), log_, number);
+}
+
+SysError LoggingHidBus::portOf(std::u16string_view path, std::string& port) {
+    return inner_.portOf(path, port);
 }
 
 void LoggingHidBus::waitNoPendingInstallEvents(std::uint32_t timeoutMs) {

@@ -19,6 +19,8 @@ public:
     void waitNoPendingInstallEvents(std::uint32_t timeoutMs) override;
     std::unique_ptr<NotificationRegistration> registerNotifications(NotifyWindow& window,
                                                                     SysError& error) override;
+    // Forwarded without a log line: the searches of a scoped engine ask it for every interface.
+    SysError portOf(std::u16string_view path, std::string& port) override;
 
 private:
     HidBus& inner_;

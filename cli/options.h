@@ -15,6 +15,7 @@ enum class Command {
     Download,
     ResetToAp,
     List,
+    Station,
 };
 
 // How the built-in virtual target is shaped.
@@ -31,6 +32,9 @@ struct SimulationOptions {
     bool refuseReset = false;                   // the application refuses every form of reset
     bool bootLoaderRefusesReset = false;        // the boot loader refuses its reset
     std::uint32_t leaveDelayMs = 0;             // after a reset the device stays this long first
+    std::uint32_t devices = 1;                  // identical targets, one per port
+    std::uint32_t faultDevice = 0;  // K > 0: the fault options above shape the K-th device only
+    std::uint32_t arrivalIntervalMs = 0;  // MS > 0: the K-th device is plugged in K * MS late
 };
 
 struct Options {
@@ -44,6 +48,10 @@ struct Options {
     bool json = false;
     bool verbose = false;
     bool quiet = false;
+    std::optional<std::string> port;     // only the device at this port
+    bool all = false;                    // update: every matching device at once
+    std::string logPath;                 // station: one JSON line per device
+    std::optional<std::uint32_t> count;  // station: stop after this many devices
     SimulationOptions simulation;
 };
 

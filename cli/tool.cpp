@@ -1,25 +1,32 @@
 #include "tool.h"
 
+#include "all_devices_run.h"
 #include "command_line.h"
+#include "device_choice.h"
 #include "device_list.h"
 #include "dfu_engine.h"
 #include "engine_command.h"
 #include "exit_codes.h"
 #include "image_limits.h"
+#include "json_fields.h"
 #include "logging_hid_bus.h"
 #include "progress_display.h"
 #include "result_message.h"
 #include "run_report.h"
 #include "simulation.h"
+#include "station_run.h"
 #include "text_format.h"
 
+#include <algorithm>
+#include <fstream>
 #include <optional>
 
 namespace tolvane::cli {
 namespace {
 
 bool NeedsImage(Command command) {
-    return command == Command::Update || command == Command::Download;
+    return command == Command::Update || command == Command::Download ||
+           command == Command::Station;
 }
 
 // The final text for a command's result: the update run's texts, and for the single steps their
@@ -69,14 +76,15 @@ public:
         if (NeedsImage(options_.command)) {
             if (auto refused = loadImage()) return *refused;
         }
-        std::optional<Simulation> simulation;
         HidBus* bus = &realBus;
         SystemServices* services = &realServices;
         if (options_.simulation.enabled) {
-            simulation.emplace(options_.simulation, realServices);
-            bus = &simulation->bus();
-            services = &simulation->services();
+            simulation_.emplace(options_.simulation, realServices);
+            bus = &simulation_->bus();
+            services = &simulation_->services();
         }
+        // Before the report log: the search is the tool's own, not the engine's.
+        if (auto refused = refuseToGuess(*bus)) return *refused;
         std::optional<ReportLog> log;
         std::optional<LoggingHidBus> logged;
         if (options_.verbose) {
@@ -85,6 +93,10 @@ public:
             bus = &*logged;
         }
         if (options_.command == Command::List) return list(*bus);
+        if (options_.command == Command::Station) return station(*bus, *services);
+        if (options_.command == Command::Update && options_.all) {
+            return updateAll(*bus, *services);
+        }
 
         ProgressDisplay display(human_, humanIsTerminal_, !options_.quiet);
         const CommandOutcome outcome =
@@ -101,8 +113,9 @@ public:
             io_.err << report_.message << '\n' << "tolvane: " << Detail(outcome.code) << '\n';
         }
         report_.reportedChecksum = outcome.reportedChecksum;
-        if (simulation && image_) {
-            const MemoryCheck check = simulation->check(image_->bytes, job_.address);
+        if (simulation_ && image_) {
+            const MemoryCheck check =
+                simulation_->check(image_->bytes, job_.address, options_.port);
             report_.memoryMatches = check.written && check.equal;
             if (check.written) report_.deviceChecksum = check.checksum;
             say(!check.written ? "Virtual device: received no image."
@@ -162,12 +175,108 @@ private:
                 if (i != 0) json += ',';
                 json += InterfaceToJson(listing.interfaces[i]);
             }
-            io_.out << json << "]}\n";
+            io_.out << WithJsonMembers(json + "]}", simulatedDevicesMember()) << "\n";
             return kExitSuccess;
         }
         for (const ListedInterface& entry : listing.interfaces) say(FormatInterface(entry));
         say(std::to_string(listing.interfaces.size()) + " HID interface(s)");
         return kExitSuccess;
+    }
+
+    // Several devices match and the command was not told which: nothing is sent.
+    std::optional<int> refuseToGuess(HidBus& bus) {
+        const DeviceChoice choice = ChooseDevice(options_, bus);
+        if (!choice.several) return std::nullopt;
+        io_.err << "tolvane: " << kSeveralDevicesText << '\n';
+        for (const DeviceCandidate& candidate : choice.candidates) {
+            io_.err << FormatCandidate(candidate) << '\n';
+        }
+        report_.result = "SEVERAL_DEVICES";
+        report_.message = kSeveralDevicesText;
+        jsonMembers_ = CandidatesMember(choice.candidates);
+        return finish(kExitSeveralDevices);
+    }
+
+    int updateAll(HidBus& bus, SystemServices& services) {
+        const AllDevicesResult all = UpdateAllDevices(options_, job_, bus, services, human_,
+                                                      humanIsTerminal_, !options_.quiet);
+        const int exitCode = AllDevicesExitCode(all);
+        if (all.listError != 0) {
+            report_.code = all.listError;
+            report_.result = ResultName(all.listError);
+            report_.message = "The system gives no list of HID interfaces.";
+        } else if (all.devices.empty()) {
+            report_.code = DFU_ERR_NOT_FOUND;
+            report_.result = ResultName(DFU_ERR_NOT_FOUND);
+            report_.message = MessageFor(Command::Update, DFU_ERR_NOT_FOUND, options_, job_);
+        } else {
+            report_.result = "DFU_SUCCESS";
+            for (const DeviceResult& device : all.devices) {
+                report_.bytesSent += device.outcome.bytesSent;
+                report_.seconds = std::max(report_.seconds, device.outcome.seconds);
+                if (exitCode != kExitSuccess && device.exitCode == exitCode && report_.code == 0) {
+                    report_.code = device.outcome.code;
+                    report_.result = device.result;
+                }
+            }
+            report_.message =
+                std::to_string(all.devices.size()) + " device(s), " +
+                std::to_string(std::ranges::count_if(
+                    all.devices, [](const auto& d) { return d.exitCode == kExitSuccess; })) +
+                " updated.";
+            if (!options_.quiet) human_ << FormatResultTable(all.devices);
+        }
+        if (exitCode == kExitSuccess) {
+            say(report_.message);
+        } else {
+            io_.err << "tolvane: " << report_.message << '\n';
+        }
+        jsonMembers_ = DevicesMember(all.devices, job_);
+        return finish(exitCode);
+    }
+
+    int station(HidBus& bus, SystemServices& services) {
+        std::ofstream logFile;
+        if (!options_.logPath.empty()) {
+            logFile.open(options_.logPath, std::ios::out | std::ios::app);
+            if (!logFile) {
+                return refuse(kExitSystemError, "SYSTEM_ERROR",
+                              options_.logPath + ": cannot open the log for appending");
+            }
+        }
+        StationOutput output;
+        if (!options_.quiet) output.lines = &human_;
+        if (options_.json) output.jsonLines = &io_.out;
+        if (logFile.is_open()) output.log = &logFile;
+        say("Waiting for devices " + Hex(options_.vid.value_or(0), 4) + ":" +
+            Hex(options_.pid.value_or(0), 4) + " (and boot loaders)...");
+        Station station(options_, job_, bus, services);
+        const StationSummary summary = station.run(output);
+        if (summary.error != 0) {
+            report_.code = summary.error;
+            report_.result = ResultName(summary.error);
+            report_.message = "The station cannot listen for devices.";
+            io_.err << "tolvane: " << report_.message << " (" << Detail(summary.error) << ")\n";
+            return finish(kExitSystemError);
+        }
+        int exitCode = kExitSuccess;
+        for (const DeviceResult& device : summary.finished) {
+            if (exitCode == kExitSuccess && device.exitCode != kExitSuccess) {
+                exitCode = device.exitCode;
+                report_.code = device.outcome.code;
+                report_.result = device.result;
+            }
+        }
+        if (exitCode == kExitSuccess) report_.result = "DFU_SUCCESS";
+        report_.message = std::to_string(summary.finished.size()) + " device(s) done.";
+        say(report_.message);
+        return finish(exitCode);
+    }
+
+    std::string simulatedDevicesMember() const {
+        if (!simulation_) return {};
+        return SimulatedDevicesMember(
+            simulation_->checkAll(image_ ? &image_->bytes : nullptr, job_.address));
     }
 
     void say(const std::string& text) {
@@ -176,7 +285,10 @@ private:
 
     int finish(int exitCode) {
         report_.exitCode = exitCode;
-        if (options_.json) io_.out << ToJson(report_) << '\n';
+        if (options_.json) {
+            io_.out << WithJsonMembers(ToJson(report_), jsonMembers_ + simulatedDevicesMember())
+                    << '\n';
+        }
         human_.flush();
         io_.err.flush();
         return exitCode;
@@ -189,6 +301,9 @@ private:
     RunReport report_;
     std::optional<FirmwareImage> image_;
     DownloadJob job_;
+    std::string jsonMembers_;  // the arrays of the multi-device commands
+    // Last: the devices' clock goes before anything that might still refer to it.
+    std::optional<Simulation> simulation_;
 };
 
 }  // namespace
