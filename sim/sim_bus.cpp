@@ -303,13 +303,27 @@ std::pair<SimDevice*, std::shared_ptr<InterfaceInstance>> SimBus::findLocked(
     return {nullptr, nullptr};
 }
 
+void SimBus::updatePortsLocked() {
+    std::vector<std::pair<std::u16string, std::string>> table;
+    for (const auto& device : devices_) {
+        for (const auto& instance : device->instances_) {
+            table.emplace_back(instance->path, device->port_);
+        }
+    }
+    std::lock_guard lock(portsMutex_);
+    portsByPath_ = std::move(table);
+}
+
 SysError SimBus::portOf(std::u16string_view path, std::string& port) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(portsMutex_);
     port.clear();
-    const auto [device, instance] = findLocked(path);
-    if (!device) return kErrorFileNotFound;
-    port = device->port_;
-    return 0;
+    for (const auto& [present, at] : portsByPath_) {
+        if (SamePath(present, path)) {
+            port = at;
+            return 0;
+        }
+    }
+    return kErrorFileNotFound;
 }
 
 std::unique_ptr<HidDevice> SimBus::open(std::u16string_view path, DeviceAccess access,

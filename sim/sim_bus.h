@@ -84,6 +84,8 @@ private:
     bool flushLocked();
     // Records a device's own change once the call that caused it has been recorded.
     void recordChangeLocked(Entry entry);
+    // Rebuilds the table portOf reads, after a device arrived or left.
+    void updatePortsLocked();
 
     Timeline& timeline_;
     Transcript& transcript_;
@@ -92,6 +94,10 @@ private:
     std::vector<Registration> registrations_;
     std::vector<std::pair<std::uint32_t, std::u16string>> outbox_;
     std::vector<Entry> changes_;
+    // Path to port of every interface present. A lock of its own: notifications are delivered
+    // with mutex_ held, and a handler that runs on the delivering thread may ask for a port.
+    mutable std::mutex portsMutex_;
+    std::vector<std::pair<std::u16string, std::string>> portsByPath_;
     Fault listFault_;
     Fault registrationFault_;
     std::uint32_t installWaitMs_ = 0;

@@ -283,6 +283,7 @@ void SimDevice::arriveLocked(Mode mode) {
         instance->mode = mode;
         instances_.push_back(instance);
     }
+    bus_.updatePortsLocked();
     for (const auto& instance : instances_) {
         bus_.recordChangeLocked(
             {.call = Call::DeviceArrived,
@@ -300,6 +301,7 @@ void SimDevice::leaveLocked() {
     current_.reset();
     ++generation_;
     for (const auto& instance : leaving) instance->present = false;
+    bus_.updatePortsLocked();
     if (spec_.queryRemoveFirst) {
         for (const auto& instance : leaving) {
             bus_.recordChangeLocked({.call = Call::DeviceQueryRemove, .path = instance->path});

@@ -56,6 +56,36 @@ TEST_F(PortsTest, PortStaysWithTheDeviceAcrossBothIdentities) {
     EXPECT_EQ(bus.held(), Held{});
 }
 
+// A window that handles each notification on the delivering thread, as the real services of a
+// platform without message loops do, and asks for the arriving interface's port right there.
+class PortAskingWindow final : public NotifyWindow {
+public:
+    explicit PortAskingWindow(SimBus& bus) : bus_(bus) {}
+    SysError destroy() override { return 0; }
+    void* nativeHandle() const override { return nullptr; }
+    void deliverDeviceChange(std::uint32_t eventType, std::u16string path) override {
+        std::string port;
+        const SysError error = bus_.portOf(path, port);
+        heard.push_back({eventType, error == 0 ? port : "?"});
+    }
+    std::vector<std::pair<std::uint32_t, std::string>> heard;
+
+private:
+    SimBus& bus_;
+};
+
+TEST_F(PortsTest, HandlerOnTheDeliveringThreadMayAskForPorts) {
+    PortAskingWindow window(bus);
+    SysError error = 0;
+    auto registration = bus.registerNotifications(window, error);
+    ASSERT_NE(registration, nullptr);
+    SimDevice& device = bus.addDevice(DeviceSpec::target(0x5C3B, 0x0326));
+    device.unplug();
+    // Known on arrival; gone by the time its removal is told.
+    EXPECT_EQ(window.heard, (std::vector<std::pair<std::uint32_t, std::string>>{
+                                {kDeviceArrival, "1-1"}, {kDeviceRemoveComplete, "?"}}));
+}
+
 TEST_F(PortsTest, PortLookupIgnoresPathCase) {
     SimDevice& device = bus.addDevice(DeviceSpec::target(0x5C3B, 0x0326));
     std::u16string upper = device.paths().at(0);
