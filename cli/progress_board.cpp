@@ -44,7 +44,10 @@ void ProgressBoard::finish() {
 }
 
 BoardLineStream::BoardLineStream(ProgressBoard& board, std::size_t index)
-    : std::ostream(static_cast<std::streambuf*>(this)), board_(board), index_(index) {}
+    : std::ostream(static_cast<std::streambuf*>(this)), board_(board), index_(index) {
+    // An empty put area, so that every character comes to overflow() at once.
+    setp(&none_, &none_);
+}
 
 std::streambuf::int_type BoardLineStream::overflow(std::streambuf::int_type c) {
     using Traits = std::streambuf::traits_type;

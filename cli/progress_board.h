@@ -50,6 +50,7 @@ private:
     ProgressBoard& board_;
     const std::size_t index_;
     std::string pending_;
+    char none_ = 0;
 };
 
 }  // namespace tolvane::cli

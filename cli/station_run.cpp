@@ -74,7 +74,16 @@ void Station::scan(const StationOutput& output) {
         const bool freed =
             !present && (entry.state == PortState::Present ||
                          (entry.state == PortState::Settling && now - entry.sinceMs >= kSettleMs));
-        it = freed ? ports_.erase(it) : std::next(it);
+        if (!freed) {
+            ++it;
+            continue;
+        }
+        if (output.freed) output.freed(it->first);
+        if (output.lines) {
+            *output.lines << it->first << "  free for the next device\n";
+            output.lines->flush();
+        }
+        it = ports_.erase(it);
     }
     for (const PortedDevice& device : found.devices) {
         // A device whose port is unknown cannot be followed through its boot loader.
@@ -130,6 +139,7 @@ void Station::reap(const StationOutput& output, StationSummary& summary) {
                           << result.result << "  " << seconds << "  " << result.message << '\n';
             output.lines->flush();
         }
+        if (output.finished) output.finished(result.port);
         summary.finished.push_back(std::move(result));
     }
 }

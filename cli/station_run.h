@@ -22,8 +22,11 @@ struct StationOutput {
     std::ostream* lines = nullptr;      // one line per device started and finished (people)
     std::ostream* jsonLines = nullptr;  // one JSON line per finished device
     std::ostream* log = nullptr;        // the --log file: the same JSON lines
-    // Called on the station's thread as each device's update starts (benchmarks, tests).
+    // Called on the station's thread as each device's update starts, as it finishes, and once
+    // its port is free for the next device (unplugged after its update).
     std::function<void(const std::string& port)> started;
+    std::function<void(const std::string& port)> finished;
+    std::function<void(const std::string& port)> freed;
 };
 
 struct StationSummary {
