@@ -1,5 +1,7 @@
 #include "dialog_base.h"
 
+#include "window_placement.h"
+
 namespace vandrel {
 
 INT_PTR CDialogBase::DoModal() noexcept {
@@ -24,6 +26,7 @@ INT_PTR CALLBACK CDialogBase::DialogProc(HWND window, UINT message, WPARAM wPara
         // No exception may cross the system's dialog manager; the message counts as unhandled.
         result = FALSE;
     }
+    if (message == WM_INITDIALOG) self->CentreWindow();
     if (message == WM_NCDESTROY) {
         ::SetWindowLongPtrW(window, DWLP_USER, 0);
         self->window_ = nullptr;
@@ -52,6 +55,31 @@ INT_PTR CDialogBase::Route(UINT message, WPARAM wParam, LPARAM lParam) {
         default:
             return FALSE;
     }
+}
+
+void CDialogBase::CentreWindow() noexcept {
+    const auto toScreenRect = [](const RECT& rect) {
+        return ScreenRect{rect.left, rect.top, rect.right, rect.bottom};
+    };
+    RECT window{};
+    if (!::GetWindowRect(window_, &window)) return;
+    // An owned dialog opens over its owner, an unowned one in the work area of its monitor.
+    HWND owner = ::GetWindow(window_, GW_OWNER);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (!::GetMonitorInfoW(
+            ::MonitorFromWindow(owner != nullptr ? owner : window_, MONITOR_DEFAULTTONEAREST),
+            &monitor)) {
+        return;
+    }
+    RECT over = monitor.rcWork;
+    if (owner != nullptr && ::IsWindowVisible(owner) && !::IsIconic(owner)) {
+        ::GetWindowRect(owner, &over);
+    }
+    const ScreenPoint origin =
+        CentredOrigin(toScreenRect(window), toScreenRect(over), toScreenRect(monitor.rcWork));
+    ::SetWindowPos(window_, nullptr, origin.x, origin.y, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool CDialogBase::HandleMessage(UINT, WPARAM, LPARAM, INT_PTR&) {

@@ -37,6 +37,8 @@ protected:
     void EndDialog(INT_PTR result) noexcept;
 
 private:
+    // Places the window as the framework's modal dialogs open, whatever the template says.
+    void CentreWindow() noexcept;
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR Route(UINT message, WPARAM wParam, LPARAM lParam);
 

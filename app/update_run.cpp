@@ -1,5 +1,6 @@
 // The Update Target button: confirmation, the worker thread, progress in pane 0 while the
 // interface thread keeps dispatching messages, and the result box.
+#include "image_limit.h"
 #include "program_engine.h"
 #include "progress_text.h"
 #include "resource.h"
@@ -11,6 +12,7 @@
 #include "vandrel_dlg.h"
 #include "wide_text.h"
 #include "win_handles.h"
+#include "worker_attendance.h"
 
 using vandrel::g_updateJob;
 using vandrel::UpdateDownloading;
@@ -32,6 +34,12 @@ void CVandrelDlg::OnUpdateTarget() {
         ::MessageBoxW(window, L"Buffer size is zero !", theApp.ApplicationName().c_str(), MB_OK);
         return;
     }
+    // The setup report cannot announce such an image: refuse it before the target is switched
+    // into its boot loader, where the download would fail and leave it.
+    if (const auto refusal = vandrel::OversizedImageMessage(g_updateJob.size)) {
+        ShowResult(vandrel::ToWide(refusal->text), refusal->iconType);
+        return;
+    }
     if (::MessageBoxW(window, L"Update Firmware ?", L"Confirm File", MB_YESNO | MB_ICONQUESTION) !=
         IDYES) {
         return;
@@ -39,41 +47,47 @@ void CVandrelDlg::OnUpdateTarget() {
 
     vandrel::UniqueHandle worker(::CreateThread(nullptr, 0, &vandrel::UpdateThreadProc,
                                                 &g_updateJob, CREATE_SUSPENDED, nullptr));
-    const DWORD creationError = worker ? 0 : ::GetLastError();
-    HWND exitButton = ::GetDlgItem(window, IDC_EXIT);
-    if (worker) {
-        statusBar_.SetPaneText(0, vandrel::ToWide(vandrel::kSearchingText));
-        UpdateRunning.store(1);
-        ::EnableWindow(exitButton, FALSE);
-        ::ResumeThread(worker.get());
-        PollUntilWorkerEnds(worker.get());
-    } else {
+    if (!worker) {
+        const DWORD creationError = ::GetLastError();
         UpdateRunning.store(0);
-    }
-
-    statusBar_.SetPaneText(
-        0, vandrel::ToWide(vandrel::ProgressText(vandrel::ProgramEngine().GetPercentage())));
-    DWORD exitCode = 0;
-    if (worker) {
-        ::WaitForSingleObject(worker.get(), INFINITE);
-        statusBar_.SetPaneText(0, L"");
-        ::GetExitCodeThread(worker.get(), &exitCode);
-        ::EnableWindow(exitButton, TRUE);
-        const tolvane::ResultMessage message =
-            tolvane::ResultMessageFor(exitCode, g_updateJob.vid, g_updateJob.pid);
-        ShowResult(vandrel::ToWide(message.text), message.iconType);
-    } else {
+        statusBar_.SetPaneText(
+            0, vandrel::ToWide(vandrel::ProgressText(vandrel::ProgramEngine().GetPercentage())));
         statusBar_.SetPaneText(0, L"");
         const tolvane::ResultMessage message = vandrel::ThreadFailureMessage(creationError);
         ShowResult(vandrel::ToWide(message.text), message.iconType);
+        return;
     }
+
+    HWND exitButton = ::GetDlgItem(window, IDC_EXIT);
+    // Declared after the handle, so it has waited for the worker before the handle is closed.
+    vandrel::WorkerAttendance attendance(worker.get(), UpdateRunning, exitButton, statusBar_);
+    statusBar_.SetPaneText(0, vandrel::ToWide(vandrel::kSearchingText));
+    UpdateRunning.store(1);
+    ::EnableWindow(exitButton, FALSE);
+    ::ResumeThread(worker.get());
+    PollUntilWorkerEnds(worker.get());
+
+    statusBar_.SetPaneText(
+        0, vandrel::ToWide(vandrel::ProgressText(vandrel::ProgramEngine().GetPercentage())));
+    ::WaitForSingleObject(worker.get(), INFINITE);
+    statusBar_.SetPaneText(0, L"");
+    DWORD exitCode = 0;
+    ::GetExitCodeThread(worker.get(), &exitCode);
+    ::EnableWindow(exitButton, TRUE);
+    attendance.Dismiss();
+    const tolvane::ResultMessage message =
+        tolvane::ResultMessageFor(exitCode, g_updateJob.vid, g_updateJob.pid);
+    ShowResult(vandrel::ToWide(message.text), message.iconType);
 }
 
 void CVandrelDlg::PollUntilWorkerEnds(HANDLE worker) {
     vandrel::ProgressDisplay progress;
     while (UpdateRunning.load() == 1) {
-        const auto text =
-            progress.next(UpdateDownloading.load() == 1, vandrel::ProgramEngine().GetPercentage());
+        // The flag first, then the value: a value read before the flag could be an older figure
+        // that the pane would keep while the target switches back.
+        const bool downloading = UpdateDownloading.load() == 1;
+        const std::uint32_t percentage = vandrel::ProgramEngine().GetPercentage();
+        const auto text = progress.next(downloading, percentage);
         if (text) statusBar_.SetPaneText(0, vandrel::ToWide(*text));
 
         bool quitPending = false;

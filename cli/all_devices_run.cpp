@@ -6,6 +6,7 @@
 #include "run_report.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <thread>
@@ -30,8 +31,7 @@ PortedDevices FindPortedDevices(HidBus& bus, std::uint16_t vendorId, std::uint16
 }
 
 DeviceResult UpdateDeviceAt(const PortedDevice& device, const Options& options,
-                            const DownloadJob& job, HidBus& bus, SystemServices& services,
-                            ProgressDisplay& display) {
+                            const DownloadJob& job, const CommandContext& context) {
     Options scoped = options;
     scoped.command = Command::Update;
     scoped.port = device.port;
@@ -39,7 +39,7 @@ DeviceResult UpdateDeviceAt(const PortedDevice& device, const Options& options,
     DeviceResult result;
     result.port = device.port;
     result.serial = device.serial;
-    result.outcome = RunEngineCommand(Command::Update, scoped, job, bus, services, display);
+    result.outcome = RunEngineCommand(Command::Update, scoped, job, context);
     result.exitCode = ExitCodeFor(result.outcome.code);
     result.result = ResultName(result.outcome.code);
     result.message = ToUtf8(
@@ -48,9 +48,9 @@ DeviceResult UpdateDeviceAt(const PortedDevice& device, const Options& options,
     return result;
 }
 
-AllDevicesResult UpdateAllDevices(const Options& options, const DownloadJob& job, HidBus& bus,
-                                  SystemServices& services, std::ostream& progress, bool terminal,
-                                  bool showProgress) {
+AllDevicesResult UpdateAllDevices(const Options& options, const DownloadJob& job,
+                                  std::ostream& progress, bool terminal, bool showProgress,
+                                  const ContextFactory& contextFor, HidBus& bus) {
     AllDevicesResult all;
     const PortedDevices found =
         FindPortedDevices(bus, static_cast<std::uint16_t>(options.vid.value_or(0)),
@@ -70,7 +70,7 @@ AllDevicesResult UpdateAllDevices(const Options& options, const DownloadJob& job
                 BoardLineStream lines(board, i);
                 ProgressDisplay display(lines, false, true);
                 all.devices[i] =
-                    UpdateDeviceAt(found.devices[i], options, job, bus, services, display);
+                    UpdateDeviceAt(found.devices[i], options, job, contextFor(display));
             });
         }
     }
@@ -117,30 +117,29 @@ std::string FormatResultTable(const std::vector<DeviceResult>& devices) {
     return table;
 }
 
-std::string DevicesMember(const std::vector<DeviceResult>& devices, const DownloadJob& job) {
-    const auto orNull = [](const std::optional<std::uint16_t>& value) {
-        return value ? std::to_string(*value) : std::string("null");
-    };
+Json DeviceJson(const DeviceResult& device, const DownloadJob& job) {
+    // Seconds to the millisecond, as the run's own object has them.
+    const double seconds = static_cast<double>(std::llround(device.outcome.seconds * 1000)) / 1000;
+    Json item;
+    item["port"] = device.port;
+    item["serial"] = ToUtf8(device.serial);
+    item["exit_code"] = device.exitCode;
+    item["result"] = device.result;
+    item["message"] = device.message;
+    item["bytes_sent"] = device.outcome.bytesSent;
+    item["seconds"] = seconds;
     // Only a command with an image expects a checksum.
-    const std::string expected =
-        job.image ? std::to_string(job.checksum & 0xFFFF) : std::string("null");
-    std::string json = ",\"devices\":[";
-    for (std::size_t i = 0; i < devices.size(); ++i) {
-        const DeviceResult& device = devices[i];
-        char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%.3f", device.outcome.seconds);
-        if (i != 0) json += ',';
-        json += "{\"port\":" + JsonString(device.port);
-        json += ",\"serial\":" + JsonString(ToUtf8(device.serial));
-        json += ",\"exit_code\":" + std::to_string(device.exitCode);
-        json += ",\"result\":" + JsonString(device.result);
-        json += ",\"message\":" + JsonString(device.message);
-        json += ",\"bytes_sent\":" + std::to_string(device.outcome.bytesSent);
-        json += ",\"seconds\":" + std::string(seconds);
-        json += ",\"expected_checksum\":" + expected;
-        json += ",\"reported_checksum\":" + orNull(device.outcome.reportedChecksum) + "}";
-    }
-    return json + "]";
+    item["expected_checksum"] =
+        job.image ? Json(static_cast<std::uint16_t>(job.checksum & 0xFFFF)) : Json(nullptr);
+    item["reported_checksum"] =
+        device.outcome.reportedChecksum ? Json(*device.outcome.reportedChecksum) : Json(nullptr);
+    return item;
+}
+
+Json DevicesJson(const std::vector<DeviceResult>& devices, const DownloadJob& job) {
+    Json array = Json::array();
+    for (const DeviceResult& device : devices) array.push_back(DeviceJson(device, job));
+    return array;
 }
 
 }  // namespace tolvane::cli

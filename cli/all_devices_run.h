@@ -5,8 +5,10 @@
 #include "engine_command.h"
 #include "options.h"
 #include "progress_board.h"
+#include "run_report.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,15 +40,17 @@ struct PortedDevices {
 };
 PortedDevices FindPortedDevices(HidBus& bus, std::uint16_t vendorId, std::uint16_t productId);
 
-// Updates the device at `port` with its own engine and watcher; progress goes to `display`.
-DeviceResult UpdateDeviceAt(const PortedDevice& device, const Options& options,
-                            const DownloadJob& job, HidBus& bus, SystemServices& services,
-                            ProgressDisplay& display);
+// What one device's engine runs on, given the display its progress goes to.
+using ContextFactory = std::function<CommandContext(ProgressDisplay& display)>;
 
-// Updates every device found, in parallel; returns once all are done.
-AllDevicesResult UpdateAllDevices(const Options& options, const DownloadJob& job, HidBus& bus,
-                                  SystemServices& services, std::ostream& progress, bool terminal,
-                                  bool showProgress);
+// Updates the device at `port` with its own engine and watcher.
+DeviceResult UpdateDeviceAt(const PortedDevice& device, const Options& options,
+                            const DownloadJob& job, const CommandContext& context);
+
+// Updates every device found on `bus`, in parallel; returns once all are done.
+AllDevicesResult UpdateAllDevices(const Options& options, const DownloadJob& job,
+                                  std::ostream& progress, bool terminal, bool showProgress,
+                                  const ContextFactory& contextFor, HidBus& bus);
 
 // The exit code of the whole run: 0 when every device succeeded, else the first failure's in
 // port order; no device at all is "not found".
@@ -55,7 +59,9 @@ int AllDevicesExitCode(const AllDevicesResult& result);
 // "port  serial     result        seconds" and one row per device.
 std::string FormatResultTable(const std::vector<DeviceResult>& devices);
 
-// ",\"devices\":[...]" for the one JSON object at the end.
-std::string DevicesMember(const std::vector<DeviceResult>& devices, const DownloadJob& job);
+// One item of the JSON `devices` array (and of a station's log line).
+Json DeviceJson(const DeviceResult& device, const DownloadJob& job);
+// The JSON `devices` array, in the order given.
+Json DevicesJson(const std::vector<DeviceResult>& devices, const DownloadJob& job);
 
 }  // namespace tolvane::cli

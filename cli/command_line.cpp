@@ -22,38 +22,51 @@ struct UsageError {
 
 // The raw texts of the hexadecimal options, checked after CLI11 has parsed the line.
 struct HexTexts {
-    std::string vid, pid, address, checksum, bootLoaderPid, format;
+    std::optional<std::string> vid, pid, address, checksum, bootLoaderPid;
+    std::string format;
 };
 
-std::optional<std::uint32_t> CheckHex(const std::string& text, const char* option,
+// A value given as "" is refused rather than read as "not given": `--checksum "$SUM"` with an
+// unset variable must not skip the check it asks for.
+const CLI::Validator kNotEmpty(
+    [](std::string& value) {
+        return value.empty() ? std::string("an empty value is not allowed") : std::string();
+    },
+    "", "not empty");
+
+CLI::Option* Valued(CLI::Option* option) {
+    return option->check(kNotEmpty);
+}
+
+std::optional<std::uint32_t> CheckHex(const std::optional<std::string>& given, const char* option,
                                       std::uint32_t max) {
-    if (text.empty()) return std::nullopt;
+    if (!given) return std::nullopt;
+    const std::string& text = *given;
     if (auto value = ParseHex(text, max)) return value;
     throw UsageError{std::string(option) + ": '" + text +
                      "' is not a hexadecimal number from 0 to " + Hex(max, 1)};
 }
 
-void AddIdentifiers(CLI::App& command, HexTexts& texts) {
-    command.add_option("--vid", texts.vid, "vendor identifier of the device's application")
+void AddIdentifiers(CLI::App& command, HexTexts& texts, const std::string& whose) {
+    Valued(command.add_option("--vid", texts.vid, "vendor identifier of " + whose))
         ->type_name("HEX");
-    command.add_option("--pid", texts.pid, "product identifier of the device's application")
+    Valued(command.add_option("--pid", texts.pid, "product identifier of " + whose))
         ->type_name("HEX");
 }
 
 void AddImage(CLI::App& command, Options& options, HexTexts& texts) {
-    command.add_option("IMAGE", options.imagePath, "firmware image: raw binary or Intel HEX")
+    Valued(
+        command.add_option("IMAGE", options.imagePath, "firmware image: raw binary or Intel HEX"))
         ->required();
-    command
-        .add_option("--address", texts.address,
-                    "load address (24 bits); default: a HEX file's lowest address, else 0")
+    Valued(command.add_option("--address", texts.address,
+                              "load address (24 bits); default: a HEX file's lowest address, "
+                              "else 0"))
         ->type_name("HEX");
-    command
-        .add_option("--checksum", texts.checksum,
-                    "expected checksum; default: the sum of the image's bytes")
+    Valued(command.add_option("--checksum", texts.checksum,
+                              "expected checksum; default: the sum of the image's bytes"))
         ->type_name("HEX");
-    command
-        .add_option("--format", texts.format,
-                    "image format: auto (Intel HEX for .hex, .ihex, .ihx), raw or hex")
+    Valued(command.add_option("--format", texts.format,
+                              "image format: auto (Intel HEX for .hex, .ihex, .ihx), raw or hex"))
         ->check(CLI::IsMember({"auto", "raw", "hex"}, CLI::ignore_case))
         ->type_name("FORMAT");
 }
@@ -78,9 +91,34 @@ void Check(const Options& options, const HexTexts& texts, CLI::App& app) {
     const bool needsIdentifiers = options.command == Command::Update ||
                                   options.command == Command::ResetToIsp ||
                                   options.command == Command::Station;
-    if (needsIdentifiers && !sim.enabled && (texts.vid.empty() || texts.pid.empty())) {
+    if (needsIdentifiers && !sim.enabled && (!texts.vid || !texts.pid)) {
         throw UsageError{"--vid and --pid are required (or give --simulate)"};
     }
+    if (options.command == Command::InstallUdevRules &&
+        texts.vid.has_value() != texts.pid.has_value()) {
+        throw UsageError{"install-udev-rules: give --vid and --pid together"};
+    }
+}
+
+// The command the line names, found without parsing, for the JSON object of a usage error.
+std::string CommandNamed(const std::vector<std::string>& args) {
+    for (const std::string& arg : args) {
+        if (arg == "--") break;
+        for (const Command command :
+             {Command::Update, Command::ResetToIsp, Command::Download, Command::ResetToAp,
+              Command::List, Command::InstallUdevRules, Command::Station}) {
+            if (arg == CommandName(command)) return arg;
+        }
+    }
+    return {};
+}
+
+bool AsksForJson(const std::vector<std::string>& args) {
+    for (const std::string& arg : args) {
+        if (arg == "--") break;
+        if (arg == "--json") return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -97,6 +135,8 @@ const char* CommandName(Command command) noexcept {
             return "reset-to-ap";
         case Command::List:
             return "list";
+        case Command::InstallUdevRules:
+            return "install-udev-rules";
         case Command::Station:
             return "station";
     }
@@ -115,6 +155,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     app.allow_windows_style_options(false);
     app.footer(ExitCodeHelp());
 
+    app.set_version_flag("--version", "tolvane " TOLVANE_VERSION, "print the version and exit");
     app.add_flag("--json", options.json, "print one JSON object with the outcome at the end");
     auto* verbose =
         app.add_flag("-v,--verbose", options.verbose, "print every report sent and received");
@@ -124,13 +165,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     app.add_flag("--simulate", sim.enabled, "run against the built-in virtual target")
         ->group(simGroup);
     app.add_flag("--sim-fast", sim.fast, "virtual clock: no real waiting")->group(simGroup);
-    app.add_option("--sim-report-length", sim.reportLength,
-                   "the report lengths of the target (default 65)")
+    Valued(app.add_option("--sim-report-length", sim.reportLength,
+                          "the report lengths of the target (default 65)"))
         ->check(CLI::Range(0, 65535))
         ->type_name("N")
         ->group(simGroup);
-    app.add_option("--sim-bootloader-pid", texts.bootLoaderPid,
-                   "the boot loader's product identifier (default 030B)")
+    Valued(app.add_option("--sim-bootloader-pid", texts.bootLoaderPid,
+                          "the boot loader's product identifier (default 030B)"))
         ->type_name("HEX")
         ->group(simGroup);
     app.add_flag("--sim-in-bootloader", sim.inBootLoader, "the target starts in its boot loader")
@@ -138,12 +179,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     app.add_flag("--sim-never-enters", sim.neverEnters,
                  "the target takes the reset command but its boot loader never appears")
         ->group(simGroup);
-    app.add_option("--sim-refuse-report", sim.refuseReport,
-                   "the K-th data report is always refused")
+    Valued(app.add_option("--sim-refuse-report", sim.refuseReport,
+                          "the K-th data report is always refused"))
         ->type_name("K")
         ->group(simGroup);
-    app.add_option("--sim-unplug-at", sim.unplugAt,
-                   "the device is unplugged at the K-th data report")
+    Valued(app.add_option("--sim-unplug-at", sim.unplugAt,
+                          "the device is unplugged at the K-th data report"))
         ->type_name("K")
         ->group(simGroup);
     app.add_flag("--sim-wrong-checksum", sim.wrongChecksum,
@@ -155,8 +196,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     app.add_flag("--sim-bootloader-refuse-reset", sim.bootLoaderRefusesReset,
                  "the boot loader refuses the reset command")
         ->group(simGroup);
-    app.add_option("--sim-leave-delay", sim.leaveDelayMs,
-                   "milliseconds the device stays on the bus after a reset (default 0)")
+    Valued(app.add_option("--sim-leave-delay", sim.leaveDelayMs,
+                          "milliseconds the device stays on the bus after a reset (default 0)"))
         ->type_name("MS")
         ->group(simGroup);
     AddStationSimulationOptions(app, sim, simGroup);
@@ -164,13 +205,23 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     auto* update = app.add_subcommand(
         "update", "reset to the boot loader, download the image, reset to the application");
     AddImage(*update, options, texts);
-    AddIdentifiers(*update, texts);
+    const std::string application = "the device's application";
+    AddIdentifiers(*update, texts, application);
     auto* resetToIsp = app.add_subcommand("reset-to-isp", "reset the device to its boot loader");
-    AddIdentifiers(*resetToIsp, texts);
+    AddIdentifiers(*resetToIsp, texts, application);
     auto* download = app.add_subcommand("download", "download an image into the boot loader");
     AddImage(*download, options, texts);
     auto* resetToAp = app.add_subcommand("reset-to-ap", "reset the boot loader to the application");
     auto* list = app.add_subcommand("list", "list every HID interface present");
+    auto* installRules = app.add_subcommand(
+        "install-udev-rules",
+        "Linux: install udev rules that let users open the devices, and reload udev (as root)");
+    AddIdentifiers(*installRules, texts, "one more application identity to cover");
+    Valued(installRules->add_option(
+               "--rules-dir", options.rulesDir,
+               "where to install the rules (default: $TOLVANE_UDEV_RULES_DIR, else " +
+                   std::string(kDefaultUdevRulesDir) + ")"))
+        ->type_name("DIR");
     for (CLI::App* command : {update, resetToIsp, download, resetToAp}) {
         AddPortOption(*command, options);
     }
@@ -178,13 +229,16 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     auto* station = app.add_subcommand(
         "station", "update each matching device once as it is plugged in, several at a time");
     AddImage(*station, options, texts);
-    AddIdentifiers(*station, texts);
+    AddIdentifiers(*station, texts, application);
     AddStationOptions(*station, options);
-    for (CLI::App* command : {update, resetToIsp, download, resetToAp, list, station}) {
+    for (CLI::App* command :
+         {update, resetToIsp, download, resetToAp, list, installRules, station}) {
         command->footer(ExitCodeHelp());
     }
 
     ParsedCommandLine parsed;
+    parsed.json = AsksForJson(args);
+    parsed.command = CommandNamed(args);
     try {
         std::vector<std::string> reversed(args.rbegin(), args.rend());
         app.parse(reversed);
@@ -193,6 +247,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         if (download->parsed()) options.command = Command::Download;
         if (resetToAp->parsed()) options.command = Command::ResetToAp;
         if (list->parsed()) options.command = Command::List;
+        if (installRules->parsed()) options.command = Command::InstallUdevRules;
         if (station->parsed()) options.command = Command::Station;
         Check(options, texts, app);
         if (texts.format == "raw") options.imageFormat = ImageFormat::Raw;
@@ -209,17 +264,24 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             if (!options.pid) options.pid = kSimulatedPid;
         }
         parsed.options = options;
+    } catch (const CLI::CallForVersion&) {
+        parsed.version = true;
+        parsed.out = std::string("tolvane ") + TOLVANE_VERSION + "\n";
+        parsed.exitCode = kExitSuccess;
     } catch (const CLI::ParseError& e) {
         std::ostringstream out, err;
         const int code = app.exit(e, out, err);
         parsed.out = out.str();
         parsed.err = err.str();
         parsed.exitCode = code == 0 ? kExitSuccess : kExitUsage;
+        if (code != 0) parsed.message = e.what();
     } catch (const UsageError& e) {
         parsed.err = "tolvane: " + e.message + "\nRun with --help for more information.\n";
+        parsed.message = e.message;
         parsed.exitCode = kExitUsage;
     } catch (const StationUsageError& e) {
         parsed.err = "tolvane: " + e.message + "\nRun with --help for more information.\n";
+        parsed.message = e.message;
         parsed.exitCode = kExitUsage;
     }
     return parsed;

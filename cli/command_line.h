@@ -11,9 +11,14 @@ namespace tolvane::cli {
 
 struct ParsedCommandLine {
     std::optional<Options> options;  // set when the tool is to run
-    int exitCode = 0;                // when not: 0 after --help, 64 after a usage error
-    std::string out;                 // help text
-    std::string err;                 // the usage error
+    int exitCode = 0;      // when not: 0 after --help or --version, 64 after a usage error
+    std::string out;       // help or version text
+    std::string err;       // the usage error as printed, with a hint
+    std::string message;   // the usage error alone
+    bool version = false;  // --version was asked for
+    // Known even when the line is refused, so that a refusal can still be told in JSON.
+    bool json = false;    // --json is on the line
+    std::string command;  // the command the line names, empty when none
 };
 
 // `args` holds the arguments without the program name.

@@ -63,22 +63,20 @@ std::string FormatInterface(const ListedInterface& entry) {
     return line;
 }
 
-std::string InterfaceToJson(const ListedInterface& entry) {
-    std::string json = "{\"path\":" + JsonString(ToUtf8(entry.path));
+Json InterfaceToJson(const ListedInterface& entry) {
+    Json json;
+    json["path"] = ToUtf8(entry.path);
     if (entry.opened) {
-        json += ",\"vid\":" + std::to_string(entry.attributes.vendorId);
-        json += ",\"pid\":" + std::to_string(entry.attributes.productId);
-        json +=
-            ",\"input_report_length\":" + std::to_string(entry.capabilities.inputReportByteLength);
-        json += ",\"output_report_length\":" +
-                std::to_string(entry.capabilities.outputReportByteLength);
-        json += ",\"feature_report_length\":" +
-                std::to_string(entry.capabilities.featureReportByteLength);
+        json["vid"] = entry.attributes.vendorId;
+        json["pid"] = entry.attributes.productId;
+        json["input_report_length"] = entry.capabilities.inputReportByteLength;
+        json["output_report_length"] = entry.capabilities.outputReportByteLength;
+        json["feature_report_length"] = entry.capabilities.featureReportByteLength;
     }
-    json += ",\"port\":" + JsonString(entry.port);
-    json += ",\"serial\":" + JsonString(ToUtf8(entry.serial));
-    json += ",\"boot_loader\":" + std::string(entry.bootLoader ? "true" : "false");
-    return json + "}";
+    json["port"] = entry.port;
+    json["serial"] = ToUtf8(entry.serial);
+    json["boot_loader"] = entry.bootLoader;
+    return json;
 }
 
 }  // namespace tolvane::cli

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "hid_bus.h"
+#include "run_report.h"
 
 #include <cstdint>
 #include <string>
@@ -30,6 +31,6 @@ InterfaceListing ListInterfaces(HidBus& bus);
 
 // "5c3b:030b  in 0  out 0  feature 65  \\?\HID#...  [boot loader]"
 std::string FormatInterface(const ListedInterface& entry);
-std::string InterfaceToJson(const ListedInterface& entry);
+Json InterfaceToJson(const ListedInterface& entry);
 
 }  // namespace tolvane::cli

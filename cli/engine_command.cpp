@@ -1,5 +1,6 @@
 #include "engine_command.h"
 
+#include "exit_codes.h"
 #include "watcher_thread.h"
 
 #include <atomic>
@@ -26,14 +27,22 @@ double SecondsSince(Clock::time_point start) {
 // The steps of one command, run on the worker thread.
 class Steps {
 public:
-    Steps(Command command, const Options& options, const DownloadJob& job, DfuEngine& engine)
-        : command_(command), options_(options), job_(job), engine_(engine) {}
+    Steps(Command command, const Options& options, const DownloadJob& job, DfuEngine& engine,
+          const CommandContext& context)
+        : command_(command), options_(options), job_(job), engine_(engine), context_(context) {}
 
     void run() {
         const ResultCode code = runSteps();
+        // The detail belongs to this thread's last failed call: read it before anything else.
+        std::string detail;
+        if (ExitCodeFor(code) == kExitSystemError && context_.nativeDetail) {
+            detail = context_.nativeDetail();
+        }
+        context_.guard.enterStep(RunStep::Finishing);
         {
             const std::lock_guard lock(mutex_);
             code_ = code;
+            nativeDetail_ = std::move(detail);
             stage_ = Stage::Done;
         }
         done_.notify_all();
@@ -52,6 +61,10 @@ public:
         const std::lock_guard lock(mutex_);
         return code_;
     }
+    std::string nativeDetail() {
+        const std::lock_guard lock(mutex_);
+        return nativeDetail_;
+    }
     bool downloadStarted() const { return downloadStarted_; }
     bool reachedResetToAp() const { return reachedResetToAp_; }
     bool downloadFinished() const { return downloadFinished_; }
@@ -60,21 +73,26 @@ private:
     ResultCode runSteps() {
         switch (command_) {
             case Command::Update: {
+                context_.guard.enterStep(RunStep::EnteringBootLoader);
                 const ResultCode reset = engine_.ResetToIsp(*options_.vid, *options_.pid);
                 if (reset != DFU_SUCCESS && reset != DFU_ALREADY_IN_DFU) return reset;
                 const ResultCode download = download_();
                 if (download != DFU_SUCCESS) return download;
                 reachedResetToAp_ = true;
                 enter(Stage::ResettingToAp);
+                context_.guard.enterStep(RunStep::ResettingToAp);
                 return engine_.ResetToAp();
             }
             case Command::ResetToIsp:
+                context_.guard.enterStep(RunStep::EnteringBootLoader);
                 return engine_.ResetToIsp(*options_.vid, *options_.pid);
             case Command::Download:
                 return download_();
             case Command::ResetToAp:
+                context_.guard.enterStep(RunStep::ResettingToAp);
                 return engine_.ResetToAp();
             case Command::List:
+            case Command::InstallUdevRules:
             case Command::Station:
                 break;
         }
@@ -83,6 +101,7 @@ private:
 
     ResultCode download_() {
         enter(Stage::Downloading);
+        context_.guard.enterStep(RunStep::Downloading);
         downloadStarted_ = true;
         const auto& bytes = job_.image->bytes;
         const ResultCode code = engine_.Download(
@@ -100,10 +119,12 @@ private:
     const Options& options_;
     const DownloadJob& job_;
     DfuEngine& engine_;
+    const CommandContext& context_;
     std::mutex mutex_;
     std::condition_variable done_;
     Stage stage_ = Stage::Searching;
     ResultCode code_ = 0;
+    std::string nativeDetail_;
     std::atomic<bool> downloadStarted_{false};
     std::atomic<bool> downloadFinished_{false};
     std::atomic<bool> reachedResetToAp_{false};
@@ -149,12 +170,12 @@ private:
 }  // namespace
 
 CommandOutcome RunEngineCommand(Command command, const Options& options, const DownloadJob& job,
-                                HidBus& bus, SystemServices& services, ProgressDisplay& display) {
+                                const CommandContext& context) {
     const auto start = Clock::now();
     CommandOutcome outcome;
-    DfuEngine engine(bus, services);
+    DfuEngine engine(context.bus, context.services);
     if (options.port) engine.ScopeToPort(*options.port);
-    WatcherThread watcher(engine, services);
+    WatcherThread watcher(engine, context.services);
     // The download waits for nothing the watcher tells, so it runs without one.
     if (command != Command::Download) {
         const ResultCode started = watcher.start();
@@ -166,22 +187,47 @@ CommandOutcome RunEngineCommand(Command command, const Options& options, const D
         }
     }
 
+    ProgressDisplay& display = context.display;
     display.phase("Searching device...");
     const std::uint64_t total = job.image ? job.image->bytes.size() : 0;
-    Steps steps(command, options, job, engine);
+    Steps steps(command, options, job, engine, context);
     ProgressWatch watch(display, total);
+    const auto tellNotice = [&] {
+        if (context.guard.takeNotice() && context.notice) {
+            display.finish();
+            context.notice();
+        }
+    };
     {
         std::jthread worker([&steps] { steps.run(); });
-        while (!steps.waitDone(kPollInterval)) {
-            watch.look(steps.stage(), engine.GetPercentage());
+        bool done = false;
+        while (!done) {
+            done = steps.waitDone(kPollInterval);
+            if (!done) watch.look(steps.stage(), engine.GetPercentage());
+            tellNotice();
+            if (context.guard.abortRequested()) break;
         }
+        if (context.guard.abortRequested()) {
+            watch.look(steps.stage(), engine.GetPercentage());
+            display.finish();
+            outcome.interrupted = true;
+            outcome.bytesSent = watch.bytesSent();
+            outcome.seconds = SecondsSince(start);
+            if (context.abandon) context.abandon(outcome);
+        }
+    }
+    if (outcome.interrupted) {
+        watcher.stop();
+        return outcome;
     }
     watch.look(steps.reachedResetToAp() ? Stage::ResettingToAp : Stage::Done,
                engine.GetPercentage());
     display.finish();
     watcher.stop();
+    tellNotice();
 
     outcome.code = steps.code();
+    outcome.nativeDetail = steps.nativeDetail();
     outcome.downloadStarted = steps.downloadStarted();
     outcome.downloadFinished = steps.downloadFinished();
     outcome.bytesSent = outcome.downloadFinished ? total : watch.bytesSent();

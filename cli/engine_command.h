@@ -4,11 +4,14 @@
 
 #include "dfu_engine.h"
 #include "image_file.h"
+#include "interrupt_guard.h"
 #include "options.h"
 #include "progress_display.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <string>
 
 namespace tolvane::cli {
 
@@ -26,9 +29,28 @@ struct CommandOutcome {
     std::uint64_t bytesSent = 0;    // derived from the progress value
     std::optional<std::uint16_t> reportedChecksum;  // what the boot loader answered, if it did
     double seconds = 0;                             // the whole command, in real time
+    // What the system said about a failed call beyond its number, read on the engine's thread.
+    std::string nativeDetail;
+    bool interrupted = false;  // an interrupt ended the command
+};
+
+// What a command runs on and whom it tells.
+struct CommandContext {
+    HidBus& bus;
+    SystemServices& services;
+    ProgressDisplay& display;
+    InterruptGuard& guard;
+    // Read on the engine's thread right after a step failed (LastNativeErrorDetail).
+    std::function<std::string()> nativeDetail;
+    // Called on the calling thread when the first interrupt has been put off.
+    std::function<void()> notice;
+    // Called on the calling thread when an interrupt ends the command while the engine may still
+    // be at work, with the outcome so far. It may end the process; when it returns, the command
+    // waits for the engine's step to return and reports itself interrupted.
+    std::function<void(const CommandOutcome& sofar)> abandon;
 };
 
 CommandOutcome RunEngineCommand(Command command, const Options& options, const DownloadJob& job,
-                                HidBus& bus, SystemServices& services, ProgressDisplay& display);
+                                const CommandContext& context);
 
 }  // namespace tolvane::cli

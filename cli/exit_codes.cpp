@@ -33,11 +33,16 @@ const char* ExitCodeHelp() noexcept {
            "   4  the boot loader did not leave within 30 s (DFU_ERR_AP_TIMEOUT)\n"
            "   5  the boot loader did not appear within 30 s (DFU_ERR_DFU_TIMEOUT)\n"
            "   6  the checksum the boot loader reports differs (DFU_ERR_VERIFY)\n"
-           "   7  system error (its number is printed)\n"
+           "   7  system error (its number and a short text are printed)\n"
            "   8  several devices match: choose one with --port, or use --all\n"
            "  64  bad usage\n"
            "  65  bad image\n"
-           "  66  image cannot be read\n";
+           "  66  image cannot be read (missing, unreadable, or not a regular file)\n"
+           "  74  the outcome could not be written to standard output (the update itself\n"
+           "      succeeded), or install-udev-rules could not install the rules or reload udev\n"
+           "  77  install-udev-rules without root rights\n"
+           " 130  interrupted (Ctrl-C): before anything was sent to the device, or by the third\n"
+           "      interrupt while it was being written\n";
 }
 
 }  // namespace tolvane::cli

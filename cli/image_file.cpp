@@ -8,7 +8,18 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
+#include <string_view>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace tolvane::cli {
 namespace {
@@ -17,17 +28,106 @@ namespace {
 // largest image cannot describe an acceptable one.
 constexpr std::size_t kMaxHexFileSize = 64 * 1024 * 1024;
 
-struct FileCloser {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+// The system error numbers the tool reports (Windows' numbering on every platform).
+constexpr std::uint32_t kErrorAccessDenied = 5;
+constexpr std::uint32_t kErrorInvalidData = 13;
+constexpr std::uint32_t kErrorGenFailure = 31;
+
+// Windows' numbers for the errors an image file meets, as the rest of the tool reports them.
+std::uint32_t SysErrorFromErrno(int error) {
+    switch (error) {
+        case ENOENT:
+            return 2;  // ERROR_FILE_NOT_FOUND
+        case ENOTDIR:
+        case ENAMETOOLONG:
+            return 3;  // ERROR_PATH_NOT_FOUND
+        case EMFILE:
+        case ENFILE:
+            return 4;  // ERROR_TOO_MANY_OPEN_FILES
+        case EACCES:
+        case EPERM:
+        case EISDIR:
+            return kErrorAccessDenied;
+        case ENOMEM:
+            return 8;  // ERROR_NOT_ENOUGH_MEMORY
+        case EIO:
+            return 1117;  // ERROR_IO_DEVICE
+        default:
+            return kErrorGenFailure;
+    }
+}
 
 ImageError Unreadable(const std::string& path, int error) {
-    return {ImageProblem::Unreadable, path + ": cannot read the image: " + std::strerror(error)};
+    return {ImageProblem::Unreadable, path + ": cannot read the image: " + std::strerror(error),
+            SysErrorFromErrno(error)};
 }
 
 ImageError Invalid(const std::string& path, const std::string& what) {
-    return {ImageProblem::Invalid, path + ": " + what};
+    return {ImageProblem::Invalid, path + ": " + what, kErrorInvalidData};
+}
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) noexcept : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) CloseDescriptor(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const noexcept { return fd_; }
+
+private:
+    static void CloseDescriptor(int fd) noexcept {
+#ifdef _WIN32
+        _close(fd);
+#else
+        ::close(fd);
+#endif
+    }
+    int fd_;
+};
+
+// Opens without blocking: a FIFO without a writer would otherwise hold the tool in open().
+int OpenForReading(const std::string& path) {
+#ifdef _WIN32
+    return _open(path.c_str(), _O_RDONLY | _O_BINARY);
+#else
+    return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+#endif
+}
+
+// Only a regular file or a block device holds an image that can be read to its end.
+bool IsReadableKind(int fd, int& error) {
+#ifdef _WIN32
+    struct _stat64 info {};
+    if (_fstat64(fd, &info) != 0) {
+        error = errno;
+        return false;
+    }
+    return (info.st_mode & _S_IFMT) == _S_IFREG;
+#else
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        error = errno;
+        return false;
+    }
+    if (!S_ISREG(info.st_mode) && !S_ISBLK(info.st_mode)) return false;
+    // Reads may block from here on: they are bounded, and a block device answers them.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return true;
+#endif
+}
+
+long ReadSome(int fd, std::uint8_t* buffer, std::size_t size) {
+#ifdef _WIN32
+    return _read(fd, buffer, static_cast<unsigned>(size));
+#else
+    for (;;) {
+        const long got = static_cast<long>(::read(fd, buffer, size));
+        if (got >= 0 || errno != EINTR) return got;
+    }
+#endif
 }
 
 // Reads at most `limit` + 1 bytes, enough to tell that a file is too large without reading it
@@ -35,19 +135,34 @@ ImageError Invalid(const std::string& path, const std::string& what) {
 std::variant<std::vector<std::uint8_t>, ImageError> ReadFile(const std::string& path,
                                                              std::size_t limit) {
     errno = 0;
-    File file{std::fopen(path.c_str(), "rb")};
-    if (!file) return Unreadable(path, errno != 0 ? errno : ENOENT);
+    const Descriptor file(OpenForReading(path));
+    if (file.get() < 0) return Unreadable(path, errno != 0 ? errno : ENOENT);
+    int error = 0;
+    if (!IsReadableKind(file.get(), error)) {
+        if (error != 0) return Unreadable(path, error);
+        ImageError refused{ImageProblem::Unreadable,
+                           path + ": cannot read the image: not a regular file",
+                           kErrorAccessDenied};
+        return refused;
+    }
     std::vector<std::uint8_t> content;
-    std::uint8_t chunk[65536];
+    std::vector<std::uint8_t> chunk(65536);
     while (content.size() <= limit) {
-        const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
-        content.insert(content.end(), chunk, chunk + got);
-        if (got < sizeof chunk) {
-            if (std::ferror(file.get())) return Unreadable(path, errno != 0 ? errno : EIO);
-            break;
-        }
+        const long got = ReadSome(file.get(), chunk.data(), chunk.size());
+        if (got < 0) return Unreadable(path, errno != 0 ? errno : EIO);
+        if (got == 0) break;
+        content.insert(content.end(), chunk.begin(), chunk.begin() + got);
     }
     return content;
+}
+
+// Whether a file read as raw holds Intel HEX text that describes an image.
+bool IsIntelHexText(const std::vector<std::uint8_t>& bytes) {
+    std::size_t first = 0;
+    while (first < bytes.size() && std::isspace(bytes[first]) != 0) ++first;
+    if (first == bytes.size() || bytes[first] != ':') return false;
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return std::holds_alternative<HexImage>(ReadIntelHex(text));
 }
 
 }  // namespace
@@ -68,13 +183,20 @@ ImageFormat FormatForPath(const std::string& path) {
 }
 
 std::variant<FirmwareImage, ImageError> LoadImageFile(const std::string& path, ImageFormat format) {
-    if (format == ImageFormat::Auto) format = FormatForPath(path);
+    const bool chosen = format != ImageFormat::Auto;
+    if (!chosen) format = FormatForPath(path);
     const std::size_t limit = format == ImageFormat::IntelHex ? kMaxHexFileSize : kMaxImageSize;
     auto content = ReadFile(path, limit);
     if (auto* error = std::get_if<ImageError>(&content)) return *error;
     auto& bytes = std::get<std::vector<std::uint8_t>>(content);
 
     FirmwareImage image;
+    if (!chosen && format == ImageFormat::Raw && IsIntelHexText(bytes)) {
+        format = ImageFormat::IntelHex;
+        image.warnings.push_back(path +
+                                 " has no .hex name but holds Intel HEX text: it is read as "
+                                 "Intel HEX (give --format raw to send the text as it is)");
+    }
     image.format = format;
     if (format == ImageFormat::IntelHex) {
         if (bytes.size() > limit) return Invalid(path, "file too large for an Intel HEX image");

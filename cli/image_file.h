@@ -20,6 +20,8 @@ struct FirmwareImage {
     // The load address the file itself names (the lowest address of a HEX file).
     std::optional<std::uint32_t> loadAddress;
     ImageFormat format = ImageFormat::Raw;
+    // Things the user should know about how the file was read.
+    std::vector<std::string> warnings;
 };
 
 enum class ImageProblem {
@@ -30,10 +32,16 @@ enum class ImageProblem {
 struct ImageError {
     ImageProblem problem = ImageProblem::Invalid;
     std::string message;  // names the file, and the line for a HEX file
+    // The system error number of the failure: the failed call's for an unreadable file,
+    // ERROR_INVALID_DATA (13) for content that is refused.
+    std::uint32_t code = 0;
 };
 
 // Reads and checks the whole image before anything else happens, so that a bad file never gets as
-// far as a device. Refuses an empty image and one of more than kMaxImageSize bytes.
+// far as a device. Refuses an empty image and one of more than kMaxImageSize bytes, and anything
+// that is not a regular file or a block device (a FIFO would block the tool for ever). A file
+// that Auto takes for raw but that is Intel HEX text throughout is read as Intel HEX, with a
+// warning: only a raw format chosen by name sends such text as it is.
 std::variant<FirmwareImage, ImageError> LoadImageFile(const std::string& path, ImageFormat format);
 
 // The format that Auto picks for `path`.

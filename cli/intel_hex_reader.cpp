@@ -19,6 +19,7 @@ constexpr std::uint8_t kStartLinearAddress = 0x05;
 // Byte count, two address bytes, record type and checksum.
 constexpr std::size_t kRecordOverhead = 5;
 constexpr std::uint64_t kAddressSpace = 0x100000000;
+constexpr std::uint32_t kSegmentSize = 0x10000;
 
 // One data record's bytes, kept as a slice of the decoded-data pool.
 struct Chunk {
@@ -115,6 +116,13 @@ private:
         const std::uint8_t* data = bytes_.data() + 4;
         switch (type) {
             case kData:
+                if (segmented_ && offset + count > kSegmentSize) {
+                    // Segment addressing wraps within the 64 KiB segment: the bytes past its
+                    // end belong at the segment's start.
+                    const std::size_t first = kSegmentSize - offset;
+                    if (auto error = addData(base_ + offset, data, first, line)) return error;
+                    return addData(base_, data + first, count - first, line);
+                }
                 return addData(base_ + offset, data, count, line);
             case kEndOfFile:
                 if (count != 0) return HexError{line, "end-of-file record carries data"};
@@ -127,7 +135,8 @@ private:
                                               "data bytes, has " + std::to_string(count)};
                 }
                 const auto value = static_cast<std::uint64_t>((data[0] << 8) | data[1]);
-                base_ = type == kExtendedSegmentAddress ? value << 4 : value << 16;
+                segmented_ = type == kExtendedSegmentAddress;
+                base_ = segmented_ ? value << 4 : value << 16;
                 return std::nullopt;
             }
             case kStartSegmentAddress:
@@ -190,6 +199,7 @@ private:
     }
 
     std::uint64_t base_ = 0;
+    bool segmented_ = false;  // the base came from an extended segment address (02)
     std::size_t endLine_ = 0;
     std::vector<std::uint8_t> bytes_;
     std::vector<std::uint8_t> pool_;

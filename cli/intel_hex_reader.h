@@ -24,7 +24,8 @@ struct HexError {
 };
 
 // Accepts data (00), end-of-file (01), extended segment address (02) and extended linear address
-// (04) records; start addresses (03, 05) are checked and ignored. Blank lines, surrounding blanks
+// (04) records; under a segment address a record's offset wraps within its 64 KiB segment, as the
+// format defines; start addresses (03, 05) are checked and ignored. Blank lines, surrounding blanks
 // and CR-LF line ends are allowed. Refuses bad digits, bad record checksums and lengths, unknown
 // record types, overlapping data, records after the end record, a missing end record, an image
 // without data and one that spans more than kMaxImageSize bytes.

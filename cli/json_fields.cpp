@@ -1,42 +1,33 @@
 #include "json_fields.h"
 
-#include "device_list.h"
 #include "result_message.h"
-#include "run_report.h"
 
 namespace tolvane::cli {
 
-std::string WithJsonMembers(std::string object, const std::string& members) {
-    const std::size_t end = object.rfind('}');
-    if (end == std::string::npos || members.empty()) return object;
-    object.insert(end, members);
-    return object;
+Json SimulatedDevicesJson(const std::vector<SimulatedDeviceCheck>& devices) {
+    Json array = Json::array();
+    for (const SimulatedDeviceCheck& device : devices) {
+        Json item;
+        item["port"] = device.port;
+        item["memory_equals_image"] = device.memoryEqualsImage;
+        array.push_back(std::move(item));
+    }
+    return array;
 }
 
-std::string SimulatedDevicesMember(const std::vector<SimulatedDeviceCheck>& devices) {
-    std::string json = ",\"simulated_devices\":[";
-    for (std::size_t i = 0; i < devices.size(); ++i) {
-        if (i != 0) json += ',';
-        json += "{\"port\":" + JsonString(devices[i].port) +
-                ",\"memory_equals_image\":" + (devices[i].memoryEqualsImage ? "true" : "false") +
-                "}";
+Json CandidatesJson(const std::vector<DeviceCandidate>& candidates) {
+    Json array = Json::array();
+    for (const DeviceCandidate& candidate : candidates) {
+        Json item;
+        item["port"] = candidate.port;
+        item["serial"] = ToUtf8(candidate.serial);
+        item["vid"] = candidate.vendorId;
+        item["pid"] = candidate.productId;
+        item["boot_loader"] = candidate.bootLoader;
+        item["path"] = ToUtf8(candidate.path);
+        array.push_back(std::move(item));
     }
-    return json + "]";
-}
-
-std::string CandidatesMember(const std::vector<DeviceCandidate>& candidates) {
-    std::string json = ",\"candidates\":[";
-    for (std::size_t i = 0; i < candidates.size(); ++i) {
-        const DeviceCandidate& candidate = candidates[i];
-        if (i != 0) json += ',';
-        json += "{\"port\":" + JsonString(candidate.port);
-        json += ",\"serial\":" + JsonString(ToUtf8(candidate.serial));
-        json += ",\"vid\":" + std::to_string(candidate.vendorId);
-        json += ",\"pid\":" + std::to_string(candidate.productId);
-        json += ",\"boot_loader\":" + std::string(candidate.bootLoader ? "true" : "false");
-        json += ",\"path\":" + JsonString(ToUtf8(candidate.path)) + "}";
-    }
-    return json + "]";
+    return array;
 }
 
 }  // namespace tolvane::cli

@@ -1,21 +1,19 @@
-// Extra members for the one JSON object a run prints: the arrays of the multi-device commands.
+// Members of the one JSON object a run prints that belong to several devices: the simulated
+// devices and the candidates of a refused guess.
 #pragma once
 
 #include "device_candidates.h"
+#include "run_report.h"
 #include "simulation.h"
 
-#include <string>
 #include <vector>
 
 namespace tolvane::cli {
 
-// `object` (one JSON object) with `members` (",\"name\":value..." or empty) before its last '}'.
-std::string WithJsonMembers(std::string object, const std::string& members);
+// [{"port":...,"memory_equals_image":...},...]
+Json SimulatedDevicesJson(const std::vector<SimulatedDeviceCheck>& devices);
 
-// ",\"simulated_devices\":[{\"port\":...,\"memory_equals_image\":...},...]"
-std::string SimulatedDevicesMember(const std::vector<SimulatedDeviceCheck>& devices);
-
-// ",\"candidates\":[{\"port\":...,\"serial\":...,\"vid\":...,\"pid\":...,...},...]"
-std::string CandidatesMember(const std::vector<DeviceCandidate>& candidates);
+// [{"port":...,"serial":...,"vid":...,"pid":...,"boot_loader":...,"path":...},...]
+Json CandidatesJson(const std::vector<DeviceCandidate>& candidates);
 
 }  // namespace tolvane::cli

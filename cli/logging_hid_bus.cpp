@@ -8,8 +8,17 @@
 namespace tolvane::cli {
 namespace {
 
-std::string Outcome(SysError error) {
-    return error == 0 ? "ok" : "error " + std::to_string(error);
+using NativeDetail = std::function<std::string()>;
+
+// "ok", or "error 5" followed by what the system said beyond the number when it is known.
+std::string Outcome(SysError error, const NativeDetail& nativeDetail) {
+    if (error == 0) return "ok";
+    std::string text = "error " + std::to_string(error);
+    if (nativeDetail) {
+        const std::string detail = nativeDetail();
+        if (!detail.empty()) text += " [" + detail + "]";
+    }
+    return text;
 }
 
 // "#3": the opened devices are numbered so that their lines can be told apart.
@@ -21,8 +30,12 @@ std::string DeviceName(int number) {
 
 class LoggingHidDevice final : public HidDevice {
 public:
-    LoggingHidDevice(std::unique_ptr<HidDevice> inner, ReportLog& log, int number)
-        : inner_(std::move(inner)), log_(log), number_(number) {}
+    LoggingHidDevice(std::unique_ptr<HidDevice> inner, ReportLog& log, int number,
+                     NativeDetail nativeDetail)
+        : inner_(std::move(inner)),
+          log_(log),
+          number_(number),
+          nativeDetail_(std::move(nativeDetail)) {}
     ~LoggingHidDevice() override { log_.write(name() + "close"); }
     LoggingHidDevice(const LoggingHidDevice&) = delete;
     LoggingHidDevice& operator=(const LoggingHidDevice&) = delete;
@@ -32,7 +45,7 @@ public:
         log_.write(name() + "attributes: " +
                    (error == 0 ? "vid " + Hex(attributes.vendorId, 4) + " pid " +
                                      Hex(attributes.productId, 4)
-                               : Outcome(error)));
+                               : Outcome(error, nativeDetail_)));
         return error;
     }
     SysError getCapabilities(HidCapabilities& caps) override {
@@ -41,26 +54,39 @@ public:
                    (error == 0 ? "input " + std::to_string(caps.inputReportByteLength) +
                                      ", output " + std::to_string(caps.outputReportByteLength) +
                                      ", feature " + std::to_string(caps.featureReportByteLength)
-                               : Outcome(error)));
+                               : Outcome(error, nativeDetail_)));
         return error;
     }
     SysError setFeature(std::span<const std::uint8_t> report) override {
         const SysError error = inner_->setFeature(report);
-        log_.write(name() + "set feature  -> " + HexBytes(report) + "  " + Outcome(error));
+        log_.write(name() + "set feature  -> " + HexBytes(report) + "  " +
+                   Outcome(error, nativeDetail_));
         return error;
     }
     SysError getFeature(std::span<std::uint8_t> report) override {
         const SysError error = inner_->getFeature(report);
-        log_.write(name() + "get feature  <- " + (error == 0 ? HexBytes(report) : Outcome(error)));
+        log_.write(name() + "get feature  <- " +
+                   (error == 0 ? HexBytes(report) : Outcome(error, nativeDetail_)));
         return error;
     }
     SysError writeOutput(std::span<const std::uint8_t> report) override {
         const SysError error = inner_->writeOutput(report);
-        log_.write(name() + "write output -> " + HexBytes(report) + "  " + Outcome(error));
+        log_.write(name() + "write output -> " + HexBytes(report) + "  " +
+                   Outcome(error, nativeDetail_));
         return error;
     }
     SysError getSerialNumber(std::u16string& serial) override {
-        return inner_->getSerialNumber(serial);
+        const SysError error = inner_->getSerialNumber(serial);
+        std::string line = name() + "serial number: ";
+        if (error == 0) {
+            line += '"';
+            line += ToUtf8(serial);
+            line += '"';
+        } else {
+            line += Outcome(error, nativeDetail_);
+        }
+        log_.write(line);
+        return error;
     }
 
 private:
@@ -69,6 +95,7 @@ private:
     std::unique_ptr<HidDevice> inner_;
     ReportLog& log_;
     int number_;
+    NativeDetail nativeDetail_;
 };
 
 }  // namespace
@@ -83,16 +110,12 @@ std::unique_ptr<HidDevice> LoggingHidBus::open(std::u16string_view path, DeviceA
     auto device = inner_.open(path, access, error);
     const std::string mode = access == DeviceAccess::ReadWrite ? "read-write" : "query";
     if (!device) {
-        log_.write("open " + ToUtf8(path) + " (" + mode + "): " + Outcome(error));
+        log_.write("open " + ToUtf8(path) + " (" + mode + "): " + Outcome(error, nativeDetail_));
         return device;
     }
     const int number = ++opened_;
     log_.write(DeviceName(number) + " open " + ToUtf8(path) + " (" + mode + ")");
-    return std::make_unique<LoggingHidDevice>(std::move(device), log_, number);
-}
-
-SysError LoggingHidBus::portOf(std::u16string_view path, std::string& port) {
-    return inner_.portOf(path, port);
+    return std::make_unique<LoggingHidDevice>(std::move(device), log_, number, nativeDetail_);
 }
 
 void LoggingHidBus::waitNoPendingInstallEvents(std::uint32_t timeoutMs) {
@@ -105,8 +128,20 @@ void LoggingHidBus::waitNoPendingInstallEvents(std::uint32_t timeoutMs) {
 std::unique_ptr<NotificationRegistration> LoggingHidBus::registerNotifications(NotifyWindow& window,
                                                                                SysError& error) {
     auto registration = inner_.registerNotifications(window, error);
-    log_.write("register for interface notifications: " + Outcome(error));
+    log_.write("register for interface notifications: " + Outcome(error, nativeDetail_));
     return registration;
+}
+
+}  // namespace tolvane::cli
+
+namespace tolvane::cli {
+
+SysError LoggingHidBus::portOf(std::u16string_view path, std::string& port) {
+    const SysError error = inner_.portOf(path, port);
+    log_.write(
+        "port of " + ToUtf8(path) + ": " +
+        (error == 0 ? (port.empty() ? std::string("none") : port) : Outcome(error, nativeDetail_)));
+    return error;
 }
 
 }  // namespace tolvane::cli

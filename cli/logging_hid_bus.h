@@ -6,12 +6,17 @@
 #include "report_log.h"
 
 #include <atomic>
+#include <functional>
+#include <string>
 
 namespace tolvane::cli {
 
 class LoggingHidBus final : public HidBus {
 public:
-    LoggingHidBus(HidBus& inner, ReportLog& log) noexcept : inner_(inner), log_(log) {}
+    // `nativeDetail` tells, on the calling thread, what the system said about the last failed
+    // call beyond its error number (may be empty).
+    LoggingHidBus(HidBus& inner, ReportLog& log, std::function<std::string()> nativeDetail = {})
+        : inner_(inner), log_(log), nativeDetail_(std::move(nativeDetail)) {}
 
     std::unique_ptr<HidInterfaceList> listInterfaces() override;
     std::unique_ptr<HidDevice> open(std::u16string_view path, DeviceAccess access,
@@ -19,12 +24,12 @@ public:
     void waitNoPendingInstallEvents(std::uint32_t timeoutMs) override;
     std::unique_ptr<NotificationRegistration> registerNotifications(NotifyWindow& window,
                                                                     SysError& error) override;
-    // Forwarded without a log line: the searches of a scoped engine ask it for every interface.
     SysError portOf(std::u16string_view path, std::string& port) override;
 
 private:
     HidBus& inner_;
     ReportLog& log_;
+    std::function<std::string()> nativeDetail_;
     std::atomic<int> opened_{0};
 };
 

@@ -1,21 +1,66 @@
 // tolvane: the command-line firmware updater.
 #include "exit_codes.h"
+#include "interrupt_source.h"
+#include "output_buffer.h"
 #include "platform.h"
+#include "run_program.h"
 #include "terminal.h"
 #include "tool.h"
 
+#include <cstdlib>
 #include <exception>
-#include <iostream>
+#include <ostream>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace {
+
+tolvane::cli::UdevSystem RealUdevSystem() {
+    tolvane::cli::UdevSystem udev;
+#ifndef _WIN32
+    udev.runningAsRoot = geteuid() == 0;
+#endif
+    // Both can be pointed elsewhere, for a staged root or a test without root rights.
+    if (const char* dir = std::getenv("TOLVANE_UDEV_RULES_DIR"); dir && *dir) {
+        udev.rulesDir = dir;
+        udev.rulesDirChosen = true;
+    }
+    if (const char* udevadm = std::getenv("TOLVANE_UDEVADM"); udevadm && *udevadm) {
+        udev.udevadm = udevadm;
+    }
+    udev.run = tolvane::cli::RunProgram;
+    return udev;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    using namespace tolvane;
+    // Before any other thread exists, so that every thread leaves interrupts to this one.
+    const auto interrupts = cli::CatchInterrupts();
+    cli::OutputBuffer outBuffer(cli::OutputBuffer::ToDescriptor(1));
+    cli::OutputBuffer errBuffer(cli::OutputBuffer::ToDescriptor(2));
+    std::ostream out(&outBuffer);
+    std::ostream err(&errBuffer);
     try {
         const std::vector<std::string> args(argv + 1, argv + argc);
-        const tolvane::cli::ToolIo io{std::cout, std::cerr, tolvane::cli::StdoutIsTerminal(),
-                                      tolvane::cli::StderrIsTerminal()};
-        return tolvane::cli::RunTool(args, io, tolvane::platform::DefaultHidBus(),
-                                     tolvane::platform::DefaultServices());
+        const cli::ToolIo io{out, err, cli::StdoutIsTerminal(), cli::StderrIsTerminal()};
+        const cli::ToolPlatform platform{
+            platform::DefaultHidBus(), platform::DefaultServices(), platform::SystemErrorText,
+            platform::LastNativeErrorDetail, interrupts.get(),
+            // The engine may be inside a wait of 30 s on another thread: the process ends
+            // without waiting for it. Everything it holds belongs to the process.
+            [&](int exitCode) {
+                out.flush();
+                err.flush();
+                std::_Exit(exitCode);
+            },
+            RealUdevSystem()};
+        return cli::RunTool(args, io, platform);
     } catch (const std::exception& e) {
-        std::cerr << "tolvane: " << e.what() << '\n';
-        return tolvane::cli::kExitSystemError;
+        err << "tolvane: " << e.what() << '\n';
+        return cli::kExitSystemError;
     }
 }

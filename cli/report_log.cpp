@@ -16,7 +16,11 @@ void ReportLog::write(const std::string& line) {
     std::snprintf(stamp, sizeof stamp, "[%6llu.%03llu] ",
                   static_cast<unsigned long long>(ms / 1000),
                   static_cast<unsigned long long>(ms % 1000));
-    out_ << stamp << line << '\n' << std::flush;
+    // One piece per line, so that an unbuffered stream writes each line at once.
+    std::string text = stamp;
+    text += line;
+    text += '\n';
+    out_ << text << std::flush;
 }
 
 }  // namespace tolvane::cli

@@ -1,19 +1,13 @@
 #include "run_report.h"
 
-#include <cstdio>
-#include <type_traits>
+#include <cmath>
 
 namespace tolvane::cli {
 namespace {
 
 template <typename T>
-std::string OrNull(const std::optional<T>& value) {
-    if (!value) return "null";
-    if constexpr (std::is_same_v<T, bool>) {
-        return *value ? "true" : "false";
-    } else {
-        return std::to_string(*value);
-    }
+Json OrNull(const std::optional<T>& value) {
+    return value ? Json(*value) : Json(nullptr);
 }
 
 }  // namespace
@@ -24,57 +18,29 @@ std::string ResultName(ResultCode code) {
     return name ? name : "SYSTEM_ERROR";
 }
 
-std::string JsonString(std::string_view text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (u < 0x20) {
-                    char escape[8];
-                    std::snprintf(escape, sizeof escape, "\\u%04x", u);
-                    out += escape;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    return out + "\"";
+Json ToJson(const RunReport& report) {
+    Json json;
+    json["command"] = report.command.empty() ? Json(nullptr) : Json(report.command);
+    json["result"] = report.result;
+    json["code"] = report.code;
+    json["exit_code"] = report.exitCode;
+    json["message"] = report.message;
+    json["bytes_sent"] = report.bytesSent;
+    json["bytes_total"] = report.bytesTotal;
+    // Milliseconds are all a reader can use.
+    json["seconds"] = std::round(report.seconds * 1000) / 1000;
+    json["expected_checksum"] = OrNull(report.expectedChecksum);
+    json["reported_checksum"] = OrNull(report.reportedChecksum);
+    json["simulated"] = report.simulated;
+    json["memory_matches"] = OrNull(report.memoryMatches);
+    json["device_checksum"] = OrNull(report.deviceChecksum);
+    if (!report.warnings.empty()) json["warnings"] = report.warnings;
+    for (const auto& [key, value] : report.extra.items()) json[key] = value;
+    return json;
 }
 
-std::string ToJson(const RunReport& report) {
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.3f", report.seconds);
-    std::string json = "{";
-    json += "\"command\":" + JsonString(report.command);
-    json += ",\"result\":" + JsonString(report.result);
-    json += ",\"code\":" + std::to_string(report.code);
-    json += ",\"exit_code\":" + std::to_string(report.exitCode);
-    json += ",\"message\":" + JsonString(report.message);
-    json += ",\"bytes_sent\":" + std::to_string(report.bytesSent);
-    json += ",\"bytes_total\":" + std::to_string(report.bytesTotal);
-    json += ",\"seconds\":" + std::string(seconds);
-    json += ",\"expected_checksum\":" + OrNull(report.expectedChecksum);
-    json += ",\"reported_checksum\":" + OrNull(report.reportedChecksum);
-    json += ",\"simulated\":" + std::string(report.simulated ? "true" : "false");
-    json += ",\"memory_matches\":" + OrNull(report.memoryMatches);
-    json += ",\"device_checksum\":" + OrNull(report.deviceChecksum);
-    return json + "}";
+std::string JsonText(const Json& json) {
+    return json.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 }  // namespace tolvane::cli

@@ -1,19 +1,25 @@
-// The outcome of one run of the tool, as --json prints it.
+// The outcome of one run of the tool, as --json prints it: one object, built up during the run
+// and printed once at its end.
 #pragma once
 
 #include "dfu_constants.h"
 
+#include <nlohmann/json.hpp>
+
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
+#include <vector>
 
 namespace tolvane::cli {
 
+using Json = nlohmann::ordered_json;
+
 struct RunReport {
     std::string command;
-    std::string result;      // the result code's name, SYSTEM_ERROR, BAD_IMAGE, IMAGE_UNREADABLE
-    std::uint32_t code = 0;  // the engine's result code, 0 when none was reached
+    // The result code's name, SYSTEM_ERROR, USAGE, BAD_IMAGE, IMAGE_UNREADABLE, INTERRUPTED...
+    std::string result;
+    std::uint32_t code = 0;  // the engine's result code, or the system error number of a refusal
     int exitCode = 0;
     std::string message;
     std::uint64_t bytesSent = 0;
@@ -26,15 +32,17 @@ struct RunReport {
     std::optional<bool> memoryMatches;  // with --simulate: the virtual device holds the image
     // With --simulate: the 16-bit sum of what the virtual device received.
     std::optional<std::uint16_t> deviceChecksum;
+    std::vector<std::string> warnings;  // printed only when there are any
+    Json extra = Json::object();        // fields of one command (the list's interfaces...)
 };
 
 // The result-code name for `code`: DFU_SUCCESS, the engine's names, SYSTEM_ERROR.
 std::string ResultName(ResultCode code);
 
-// One JSON object on one line.
-std::string ToJson(const RunReport& report);
+Json ToJson(const RunReport& report);
 
-// `text` as a JSON string literal, quotes included.
-std::string JsonString(std::string_view text);
+// One line of JSON. Bytes that are not UTF-8 (a file name's, say) are replaced by U+FFFD, so the
+// text is always valid UTF-8.
+std::string JsonText(const Json& json);
 
 }  // namespace tolvane::cli

@@ -17,12 +17,11 @@ std::string UtcTimestamp(std::time_t when) {
 }
 
 std::string StationLogLine(const DeviceResult& device, const DownloadJob& job, std::time_t when) {
-    // The same members as one item of update --all's `devices`, after the time.
-    std::string members = DevicesMember({device}, job);
-    const std::size_t open = members.find('{');
-    const std::size_t close = members.rfind('}');
-    return "{\"time\":" + JsonString(UtcTimestamp(when)) + "," +
-           members.substr(open + 1, close - open - 1) + "}";
+    // The time first, then the members of one item of update --all's `devices`.
+    Json line;
+    line["time"] = UtcTimestamp(when);
+    line.update(DeviceJson(device, job));
+    return JsonText(line);
 }
 
 }  // namespace tolvane::cli

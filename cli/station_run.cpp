@@ -15,6 +15,8 @@ namespace {
 // How long a finished device's port is held after its update: the device comes back as its
 // application within this time, and must not be taken for a newly plugged one.
 constexpr std::uint64_t kSettleMs = 10000;
+// The interrupt guard cannot wake the station: it is looked at this often.
+constexpr std::uint64_t kGuardLookMs = 200;
 
 std::string Shown(const std::string& text) {
     return text.empty() ? "-" : text;
@@ -23,8 +25,13 @@ std::string Shown(const std::string& text) {
 }  // namespace
 
 Station::Station(const Options& options, const DownloadJob& job, HidBus& bus,
-                 SystemServices& services)
-    : options_(options), job_(job), bus_(bus), services_(services) {}
+                 SystemServices& services, InterruptGuard& guard, ContextFactory contextFor)
+    : options_(options),
+      job_(job),
+      bus_(bus),
+      services_(services),
+      guard_(guard),
+      contextFor_(std::move(contextFor)) {}
 
 // Joins any update still running before the rest goes away.
 Station::~Station() {
@@ -32,7 +39,7 @@ Station::~Station() {
 }
 
 bool Station::countReached() const {
-    return options_.count && started_ >= *options_.count;
+    return (options_.count && started_ >= *options_.count) || guard_.interrupted();
 }
 
 StationSummary Station::run(const StationOutput& output) {
@@ -51,7 +58,10 @@ StationSummary Station::run(const StationOutput& output) {
     // Devices already plugged in when the station starts count as newly plugged in.
     for (;;) {
         reap(output, summary);
-        if (countReached() && jobs_.empty()) break;
+        if (countReached() && jobs_.empty()) {
+            summary.interrupted = guard_.interrupted();
+            break;
+        }
         scan(output);
         wake_->wait(waitTimeoutMs());
     }
@@ -103,7 +113,7 @@ void Station::start(const PortedDevice& device, const StationOutput& output) {
     jobs_[device.port] = std::jthread([this, device] {
         std::ostream discard(nullptr);
         ProgressDisplay quiet(discard, false, false);
-        DeviceResult result = UpdateDeviceAt(device, options_, job_, bus_, services_, quiet);
+        DeviceResult result = UpdateDeviceAt(device, options_, job_, contextFor_(quiet));
         {
             const std::lock_guard lock(doneMutex_);
             done_.push_back(std::move(result));
@@ -154,8 +164,8 @@ std::uint32_t Station::waitTimeoutMs() {
         if (!any || due < earliest) earliest = due;
         any = true;
     }
-    if (!any) return kInfinite;
-    return earliest <= now ? 0 : static_cast<std::uint32_t>(earliest - now);
+    const std::uint64_t untilDue = any && earliest > now ? earliest - now : any ? 0 : kGuardLookMs;
+    return static_cast<std::uint32_t>(std::min(untilDue, kGuardLookMs));
 }
 
 }  // namespace tolvane::cli

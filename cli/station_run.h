@@ -31,12 +31,17 @@ struct StationOutput {
 
 struct StationSummary {
     SysError error = 0;                  // the station could not listen for devices
+    bool interrupted = false;            // an interrupt stopped it
     std::vector<DeviceResult> finished;  // in the order they finished
 };
 
 class Station {
 public:
-    Station(const Options& options, const DownloadJob& job, HidBus& bus, SystemServices& services);
+    // Each device's engine runs on the context `contextFor` gives; after an interrupt (as
+    // `guard` counts them) no further device is started, and the devices being written follow
+    // the guard's rules.
+    Station(const Options& options, const DownloadJob& job, HidBus& bus, SystemServices& services,
+            InterruptGuard& guard, ContextFactory contextFor);
     ~Station();
     Station(const Station&) = delete;
     Station& operator=(const Station&) = delete;
@@ -65,6 +70,8 @@ private:
     const DownloadJob& job_;
     HidBus& bus_;
     SystemServices& services_;
+    InterruptGuard& guard_;
+    ContextFactory contextFor_;
     std::unique_ptr<AutoResetEvent> wake_;
     std::map<std::string, PortEntry> ports_;
     std::map<std::string, std::jthread> jobs_;

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine for ctest: wine-run.sh x64|x86 PREFIX PROGRAM [ARGS...]
 #
-# PREFIX is a Wine prefix of the build folder. Building a prefix takes minutes on these machines
-# (its 32-bit half runs under emulation), so it is built once per source tree, in
-# build/wine-prefix-template, and each build folder's prefix starts as a fresh copy of it. Both
-# steps take a lock, so tests may run in parallel. Without an X display the program runs on its
-# own Xvfb server. "wine-run.sh ARCH PREFIX --prepare" only prepares the prefix. Wine's messages are silenced. Every run is bounded by WINE_RUN_TIMEOUT seconds
-# (default 600), so a test never hangs.
+# PREFIX is a Wine prefix of the build folder. Building a prefix takes seconds to minutes, so it is
+# built once per source tree, in build/wine-prefix-template, and each build folder's prefix starts
+# as a fresh copy of it. A template built before 32-bit Wine was installed lacks its 32-bit half
+# and is built again. Both steps take a lock, so tests may run in parallel. Without an X display
+# the program runs on its own Xvfb server. "wine-run.sh ARCH PREFIX --prepare" only prepares the
+# prefix. Wine's messages are silenced. Every run is bounded by WINE_RUN_TIMEOUT seconds (default
+# 600), so a test never hangs. Whether 32-bit Wine runs here at all is scripts/wine32-mode.sh's
+# decision, made when the build is configured.
 set -u
 arch=$1
 prefix=$(realpath -m "$2")
@@ -29,10 +31,14 @@ export WINEDEBUG=-all
 # No Mono or Gecko installation dialogs, no menu entries.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
+# What the template holds: its 64-bit half always, its 32-bit half when 32-bit Wine is installed.
+halves=win64
+[ -x /usr/lib/wine/wine ] && halves="win64 win32"
+
 mkdir -p "$(dirname "$template")" "$(dirname "$prefix")"
 (
   flock 9
-  if [ ! -f "$template/.tolvane-ready" ]; then
+  if [ "$(cat "$template/.tolvane-ready" 2>/dev/null)" != "$halves" ]; then
     rm -rf "$template"
     if ! WINEPREFIX=$template timeout -k 10 1800 /usr/lib/wine/wine64 wineboot --init \
         >/dev/null 2>&1; then
@@ -40,12 +46,12 @@ mkdir -p "$(dirname "$template")" "$(dirname "$prefix")"
       exit 1
     fi
     WINEPREFIX=$template timeout -k 10 60 /usr/lib/wine/wineserver -w
-    touch "$template/.tolvane-ready"
+    echo "$halves" >"$template/.tolvane-ready"
   fi
 ) 9>"$template.lock" || exit 1
 (
   flock 9
-  if [ ! -f "$prefix/.tolvane-ready" ]; then
+  if ! cmp -s "$template/.tolvane-ready" "$prefix/.tolvane-ready"; then
     rm -rf "$prefix"
     cp -a --reflink=auto "$template" "$prefix"
   fi

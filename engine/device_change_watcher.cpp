@@ -1,6 +1,7 @@
 // The hidden window that learns of the boot loader's arrival and removal, and its checks.
 #include "dfu_engine.h"
 
+#include <mutex>
 #include <string>
 
 namespace tolvane {
@@ -57,6 +58,12 @@ bool DfuEngine::DeviceChangeProc(const DeviceChangeMessage& message) noexcept {
     if (state_.pendingChange.load() != awaited) {
         return false;
     }
+    // A start or stop running on another thread may be replacing the event: the change is not
+    // awaited by a watcher that is coming or going, so it is dropped rather than waited for.
+    const std::unique_lock lock(state_.watcherMutex, std::try_to_lock);
+    if (!lock.owns_lock()) {
+        return false;
+    }
     if (IsBootLoaderPath(message.name) && state_.changeEvent) {
         state_.changeEvent->signal();
     }
@@ -64,6 +71,7 @@ bool DfuEngine::DeviceChangeProc(const DeviceChangeMessage& message) noexcept {
 }
 
 ResultCode DfuEngine::StartDeviceChangeWatcher() noexcept {
+    const std::lock_guard lock(state_.watcherMutex);
     if (state_.initialized != 0) {
         return DFU_SUCCESS;
     }
@@ -89,7 +97,12 @@ ResultCode DfuEngine::StartDeviceChangeWatcher() noexcept {
         }
         error = 0;
         state_.notifyHandle = bus_.registerNotifications(*state_.notifyWindow, error);
-        return state_.notifyHandle ? DFU_SUCCESS : error;
+        if (state_.notifyHandle) {
+            return DFU_SUCCESS;
+        }
+        // A registration that failed without an error number must not read as a working
+        // watcher: every reset would time out.
+        return error != 0 ? error : kErrorGenFailure;
     } catch (...) {
         return kErrorOutOfMemory;
     }
@@ -121,6 +134,7 @@ SysError DfuEngine::releaseWatcher() noexcept {
 }
 
 ResultCode DfuEngine::StopDeviceChangeWatcher() noexcept {
+    const std::lock_guard lock(state_.watcherMutex);
     if (state_.initialized != 1) {
         return DFU_SUCCESS;
     }
@@ -128,6 +142,7 @@ ResultCode DfuEngine::StopDeviceChangeWatcher() noexcept {
 }
 
 void DfuEngine::StartProgramDeviceChangeWatcher() noexcept {
+    const std::lock_guard lock(state_.watcherMutex);
     if (state_.initialized != 0) {
         return;
     }
@@ -156,6 +171,7 @@ void DfuEngine::StartProgramDeviceChangeWatcher() noexcept {
 }
 
 void DfuEngine::StopProgramDeviceChangeWatcher() noexcept {
+    const std::lock_guard lock(state_.watcherMutex);
     if (state_.initialized == 1) {
         releaseWatcher();
     }

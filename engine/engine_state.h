@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -39,6 +40,11 @@ struct EngineState {
     std::unique_ptr<NotifyWindow> notifyWindow;
     std::unique_ptr<NotificationRegistration> notifyHandle;
     std::uint32_t initialized = 0;
+    // Serialises the watcher's start and stop, which callers may run on several threads at once;
+    // held only by them, never while a reset waits. Recursive, so that a notification the system
+    // delivers to the owning thread while it starts or stops may test it without undefined
+    // behaviour.
+    std::recursive_mutex watcherMutex;
     // The 16-bit checksum the boot loader answered in the latest download, for diagnostics;
     // none until a download has read one.
     std::optional<std::uint16_t> reportedChecksum;

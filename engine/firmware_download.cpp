@@ -12,6 +12,13 @@ namespace {
 
 constexpr std::uint8_t kReportId = 0x00;
 
+// Errors after which another attempt cannot succeed: the device has left the bus, or the
+// transfer already ran out of its time limit (another 2000 limits would freeze the caller).
+constexpr bool EndsRetries(SysError error) {
+    return error == kErrorDeviceNotConnected || error == kErrorOperationAborted ||
+           error == kErrorTimeout;
+}
+
 // Start and finish query: command byte 1, 0x02 in byte 7.
 void BuildQuery(std::vector<std::uint8_t>& report) {
     std::ranges::fill(report, 0);
@@ -48,6 +55,8 @@ ResultCode DfuEngine::Download(const std::uint8_t* image, std::uint32_t address,
     state_.reportedChecksum.reset();
     ResultCode result = DFU_SUCCESS;
     try {
+        // The retry pauses are 8 ms: a coarse system timer would stretch each to its own period.
+        const std::unique_ptr<TimerResolutionHold> fineTimer = services_.holdFineTimerResolution();
         result = downloadFound(image, address, size, checksum);
     } catch (const std::bad_alloc&) {
         result = kErrorOutOfMemory;
@@ -111,7 +120,8 @@ ResultCode DfuEngine::downloadFound(const std::uint8_t* image, std::uint32_t add
         std::ranges::fill(report, 0);
         std::memcpy(report.data() + 1, image + sent, count);
         SysError error = device.setFeature(report);
-        for (std::uint32_t retry = 0; error != 0 && retry < DOWNLOAD_DATA_RETRIES; ++retry) {
+        for (std::uint32_t retry = 0;
+             error != 0 && !EndsRetries(error) && retry < DOWNLOAD_DATA_RETRIES; ++retry) {
             services_.sleep(DOWNLOAD_RETRY_PAUSE_MS);
             error = device.setFeature(report);
         }

@@ -76,6 +76,13 @@ public:
     virtual void deliverDeviceChange(std::uint32_t eventType, std::u16string path) = 0;
 };
 
+// A finer resolution of the system timer, held for the object's lifetime so that short sleeps last
+// what they ask for. Destruction gives it back.
+class TimerResolutionHold {
+public:
+    virtual ~TimerResolutionHold() = default;
+};
+
 class SystemServices {
 public:
     virtual ~SystemServices() = default;
@@ -86,6 +93,10 @@ public:
     virtual void sleep(std::uint32_t ms) = 0;
     // A monotonic clock in milliseconds.
     virtual std::uint64_t nowMs() = 0;
+    // A 1 ms timer resolution for as long as the returned hold lives (timeBeginPeriod(1) and
+    // timeEndPeriod(1) on Windows). Null where sleeps are already that fine, or when the system
+    // refused; the caller goes on either way.
+    virtual std::unique_ptr<TimerResolutionHold> holdFineTimerResolution() { return nullptr; }
     // The hidden dialog from its in-memory template (CreateDialogIndirectParamW), owned by the
     // calling thread, never shown. Null and the error number on failure.
     virtual std::unique_ptr<NotifyWindow> createNotifyWindow(const NotifyWindowSpec& config,

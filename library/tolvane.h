@@ -6,16 +6,31 @@
  * every result is a 32-bit value, the image pointer of DFU_Download aside.
  *
  * One update, in order:
- *   1. DFU_Initialize() once, on a thread that keeps retrieving and dispatching its window
- *      messages for as long as the library is used: it creates the hidden window that learns of
- *      the boot loader's arrival and removal.
- *   2. DFU_ResetToISP(vid, pid) on another thread; go on if it returns DFU_SUCCESS or
- *      DFU_ALREADY_IN_DFU.
+ *   1. DFU_Initialize() once: it creates the hidden window that learns of the boot loader's
+ *      arrival and removal. The window belongs to the calling thread.
+ *   2. DFU_ResetToISP(vid, pid); go on if it returns DFU_SUCCESS or DFU_ALREADY_IN_DFU.
  *   3. DFU_Download(image, address, size, checksum); meanwhile any thread may poll
  *      DFU_GetPercentage().
  *   4. DFU_ResetToAP() if the download returned DFU_SUCCESS.
  *   5. DFU_Deinitialize() on the thread that called DFU_Initialize.
  * DFU_ResetToISP, DFU_Download and DFU_ResetToAP must not overlap.
+ *
+ * Threads (Windows; on Linux no message loop is needed). The hidden window's notifications are
+ * handled only when the thread that called DFU_Initialize retrieves its window messages. Either
+ *   - call everything on that one thread: while DFU_ResetToISP or DFU_ResetToAP waits there, it
+ *     retrieves and dispatches that thread's messages itself (a WM_QUIT met on the way is posted
+ *     again when the wait ends); or
+ *   - call DFU_Initialize and DFU_Deinitialize on a thread that keeps dispatching its messages
+ *     (a dialog or window loop) for as long as the library is used, and the resets and the
+ *     download on another thread, so that the interface stays responsive.
+ * DFU_Initialize and DFU_Deinitialize may be called from several threads at once: each call
+ * returns a result code and the library stays usable, but only the owning thread can destroy
+ * the window (see DFU_Deinitialize). Unloading the library while its window exists does not
+ * unload its code: the module stays loaded until a DFU_Deinitialize on the owning thread.
+ *
+ * Device transfers. Each feature or output report has a time limit of 5 seconds; a device that
+ * holds a transfer longer fails it with 995 (ERROR_OPERATION_ABORTED; 1460, ERROR_TIMEOUT, on
+ * Linux), and the download then stops at once, as it does for a device that is gone (1167).
  */
 #ifndef TOLVANE_H
 #define TOLVANE_H
@@ -74,8 +89,9 @@ extern "C" {
 #endif
 
 /* Starts the device-change watcher: a hidden window registered for HID interface arrivals and
- * removals, owned by the calling thread, which must keep dispatching its messages. A second call
- * returns DFU_SUCCESS and creates nothing. */
+ * removals, owned by the calling thread (see "Threads" above). A second call returns DFU_SUCCESS
+ * and creates nothing. A registration that fails without an error number answers 31
+ * (ERROR_GEN_FAILURE). */
 TOLVANE_API uint32_t TOLVANE_CALL DFU_Initialize(void);
 
 /* Restarts the device with the given vendor and product identifiers (low 16 bits compared) into

@@ -1,31 +1,13 @@
-// The six exports of the library, each forwarding to the one process-wide engine bound to this
-// build's platform.
-#include "dfu_engine.h"
-#include "platform.h"
+// The six exports of the library, each forwarding to the one process-wide engine.
+#include "library_engine.h"
 
 // After the engine's headers: the C header's result-code macros share the engine's names.
 #include "tolvane.h"
 
-#include <utility>
-
 namespace {
 
-// Storage whose object is never destroyed: the engine lives until the process ends and nothing
-// is released at unload.
-template <typename T>
-union NoDestroy {
-    template <typename... Args>
-    explicit NoDestroy(Args&&... args) : value(std::forward<Args>(args)...) {}
-    ~NoDestroy() {}
-    NoDestroy(const NoDestroy&) = delete;
-    NoDestroy& operator=(const NoDestroy&) = delete;
-    T value;
-};
-
 tolvane::DfuEngine& Engine() noexcept {
-    static NoDestroy<tolvane::DfuEngine> engine(tolvane::platform::DefaultHidBus(),
-                                                tolvane::platform::DefaultServices());
-    return engine.value;
+    return tolvane::library::LibraryEngine();
 }
 
 }  // namespace

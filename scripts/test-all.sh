@@ -8,7 +8,7 @@ logdir=build/test-logs
 mkdir -p "$logdir"
 
 bash scripts/install-deps.sh all || { echo "installing dependencies failed"; exit 1; }
-[ -x scripts/enable-wine32.sh ] && { bash scripts/enable-wine32.sh || true; }
+bash scripts/wine32-mode.sh setup || true  # 32-bit Wine: natively where the kernel allows
 
 passed=0
 failed=0

@@ -48,8 +48,9 @@ function(vandrel_add_program target)
     "${gen}/vandrel_binary.rc;${gen}/Vandrel.manifest;${ARG_FIRMWARE};${VANDREL_APP_DIR}/Vandrel.rc;${VANDREL_APP_DIR}/Vandrel.ico;${VANDREL_APP_DIR}/resource.h")
 
   if(ARG_BINDING STREQUAL "demo")
-    set(binding_source "${VANDREL_APP_DIR}/program_engine_demo.cpp")
-    set(binding_libs tolvane_sim tolvane_platform_win32)
+    set(binding_source "${VANDREL_APP_DIR}/program_engine_demo.cpp"
+      "${VANDREL_APP_DIR}/demo_target.cpp" "${VANDREL_APP_DIR}/scaled_services.cpp")
+    set(binding_libs tolvane_sim tolvane_platform_win32 shell32)
   else()
     set(binding_source "${VANDREL_APP_DIR}/program_engine_device.cpp")
     set(binding_libs tolvane_platform_win32)
@@ -57,7 +58,7 @@ function(vandrel_add_program target)
 
   add_executable(${target} WIN32
     "${VANDREL_APP_DIR}/main.cpp"
-    "${binding_source}"
+    ${binding_source}
     "${gen}/program.rc")
   set_target_properties(${target} PROPERTIES OUTPUT_NAME "${ARG_OUTPUT_NAME}")
   target_include_directories(${target} PRIVATE "${gen}" "${VANDREL_APP_DIR}")

@@ -6,9 +6,11 @@
 // the shared library has no message loop that would dispatch them on the thread that started the
 // watcher, and the engine's checks only read an atomic value and signal an event, which any
 // thread may do. The window's destruction still waits for a check in progress.
+#include "errno_error.h"
 #include "hidraw_bus.h"
 #include "platform.h"
 #include "posix_services.h"
+#include "system_error_text.h"
 
 namespace tolvane::platform {
 
@@ -22,13 +24,12 @@ SystemServices& DefaultServices() {
     return services;
 }
 
-// Placeholder texts until the platform supplies its own.
 std::string SystemErrorText(SysError error) {
-    return "system error " + std::to_string(error);
+    return hidraw::SystemErrorTextFor(error);
 }
 
 std::string LastNativeErrorDetail() {
-    return {};
+    return hidraw::LastFailureErrnoDetail();
 }
 
 }  // namespace tolvane::platform

@@ -1,8 +1,14 @@
 #include "errno_error.h"
 
 #include <cerrno>
+#include <system_error>
 
 namespace tolvane::hidraw {
+namespace {
+
+thread_local int lastFailureErrno = 0;
+
+}  // namespace
 
 SysError SysErrorFromErrno(int error) noexcept {
     switch (error) {
@@ -17,6 +23,8 @@ SysError SysErrorFromErrno(int error) noexcept {
         case ENXIO:
         case ESHUTDOWN:
             return kErrorDeviceNotConnected;
+        case ETIMEDOUT:
+            return kErrorTimeout;
         case EINVAL:
             return kErrorInvalidParameter;
         case ENOMEM:
@@ -27,8 +35,27 @@ SysError SysErrorFromErrno(int error) noexcept {
 }
 
 SysError LastFailure() noexcept {
-    const SysError error = SysErrorFromErrno(errno);
-    return error != 0 ? error : kErrorGenFailure;
+    const int native = errno;
+    const SysError error = SysErrorFromErrno(native);
+    return NoteFailure(error != 0 ? error : kErrorGenFailure, native);
+}
+
+SysError NoteFailure(SysError error, int nativeError) noexcept {
+    lastFailureErrno = nativeError;
+    return error;
+}
+
+int LastFailureErrno() noexcept {
+    return lastFailureErrno;
+}
+
+std::string LastFailureErrnoDetail() {
+    const int native = lastFailureErrno;
+    if (native == 0) {
+        return {};
+    }
+    return "errno " + std::to_string(native) + " (" +
+           std::error_code(native, std::generic_category()).message() + ")";
 }
 
 }  // namespace tolvane::hidraw

@@ -6,8 +6,8 @@
 #include "hidraw_notification_registration.h"
 #include "hidraw_path.h"
 #include "posix_notify_window.h"
+#include "udev_event_source.h"
 #include "udev_handles.h"
-#include "udev_hidraw.h"
 #include "unique_fd.h"
 
 #include <fcntl.h>
@@ -23,35 +23,58 @@ namespace {
 
 constexpr std::chrono::milliseconds kQueuePollInterval{20};
 
+int OpenSystemNode(const char* node, int flags) {
+    return ::open(node, flags);
+}
+
 }  // namespace
 
-std::unique_ptr<HidInterfaceList> HidrawBus::listInterfaces() {
-    const UdevPtr context(udev_new());
-    if (!context) {
-        return nullptr;
+HidrawBus::HidrawBus(HidrawBusConfig config)
+    : config_(std::move(config)), sysfs_(config_.sysfsRoot) {
+    if (!config_.openNode) {
+        config_.openNode = OpenSystemNode;
     }
+}
+
+std::unique_ptr<HidInterfaceList> HidrawBus::listInterfaces() {
     std::vector<std::u16string> paths;
-    for (const HidrawNode& node : EnumerateHidrawNodes(*context)) {
-        paths.push_back(InterfacePathFor(node.id.vendorId, node.id.productId, node.name));
+    for (const HidrawNode& node : sysfs_.nodes()) {
+        for (const std::u16string& path : InterfacePathsOf(node)) {
+            paths.push_back(path);
+        }
     }
     return std::make_unique<HidrawInterfaceList>(std::move(paths));
 }
 
 std::unique_ptr<HidDevice> HidrawBus::open(std::u16string_view path, DeviceAccess access,
                                            SysError& error) {
-    const auto node = NodeNameFromInterfacePath(path);
-    if (!node) {
-        error = kErrorFileNotFound;
+    auto location = LocationFromInterfacePath(path);
+    if (!location) {
+        error = NoteFailure(kErrorFileNotFound, 0);
         return nullptr;
     }
+    const std::string node = (config_.deviceRoot / location->nodeName).string();
     const int flags = (access == DeviceAccess::ReadWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC;
-    posix::UniqueFd fd(::open(DeviceNodeFor(*node).c_str(), flags));
+    const int descriptor = config_.openNode(node.c_str(), flags);
+    const int refusal = errno;
+    posix::UniqueFd fd(descriptor);
+    HidrawDeviceSite site{std::move(location->nodeName), location->collection, sysfs_};
     if (!fd) {
+        // Without access rights Windows still answers attributes and capabilities; sysfs tells
+        // them here to anyone, so a device the user may not open is found and refused, not
+        // mistaken for an absent one.
+        if (access == DeviceAccess::None && (refusal == EACCES || refusal == EPERM) &&
+            sysfs_.hasNode(site.nodeName)) {
+            error = 0;
+            return std::make_unique<HidrawDevice>(
+                HidrawDevice::WithoutAccess(std::move(site), refusal));
+        }
+        errno = refusal;
         error = LastFailure();
         return nullptr;
     }
     error = 0;
-    return std::make_unique<HidrawDevice>(std::move(fd));
+    return std::make_unique<HidrawDevice>(std::move(fd), std::move(site));
 }
 
 void HidrawBus::waitNoPendingInstallEvents(std::uint32_t timeoutMs) {
@@ -87,7 +110,26 @@ std::unique_ptr<NotificationRegistration> HidrawBus::registerNotifications(Notif
             window.deliverDeviceChange(eventType, std::move(path));
         };
     }
-    return HidrawNotificationRegistration::Start(std::move(deliver), error);
+    auto source = UdevEventSource::Create(error);
+    if (!source) {
+        return nullptr;
+    }
+    return HidrawNotificationRegistration::Start(std::move(deliver), std::move(source), sysfs_,
+                                                 error);
+}
+
+SysError HidrawBus::portOf(std::u16string_view path, std::string& port) {
+    port.clear();
+    const auto location = LocationFromInterfacePath(path);
+    if (!location) {
+        return NoteFailure(kErrorFileNotFound, 0);
+    }
+    auto found = sysfs_.usbPortOf(location->nodeName);
+    if (!found) {
+        return NoteFailure(kErrorDeviceNotConnected, 0);
+    }
+    port = std::move(*found);
+    return 0;
 }
 
 }  // namespace tolvane::hidraw

@@ -1,10 +1,16 @@
-// The HID bus on Linux: hidraw nodes found through udev, opened as files.
+// The HID bus on Linux: hidraw nodes found through sysfs, opened as files, watched through udev.
 //
 // Interface paths have the form "\\?\HID#VID_5C3B&PID_030B#hidraw3" (see hidraw_path.h), so the
-// engine's prefix checks read them as they read Windows' paths.
+// engine's prefix checks read them as they read Windows' paths. A node whose report descriptor
+// holds several top-level collections shows one interface per collection, each with its own
+// report lengths, as Windows shows them.
 #pragma once
 
 #include "hid_bus.h"
+#include "hidraw_sysfs.h"
+
+#include <filesystem>
+#include <functional>
 
 namespace tolvane::hidraw {
 
@@ -14,13 +20,26 @@ namespace tolvane::hidraw {
 // nothing there and cannot hang an update.
 inline constexpr std::uint32_t kMaxInstallWaitMs = 2000;
 
+// Where the bus finds the system: the real one by default, a fixture tree in tests.
+struct HidrawBusConfig {
+    std::filesystem::path sysfsRoot = "/sys";
+    std::filesystem::path deviceRoot = "/dev";
+    // open(2) of a device node: a descriptor, or -1 with errno set.
+    std::function<int(const char* node, int flags)> openNode;
+};
+
 class HidrawBus final : public HidBus {
 public:
-    // Every hidraw node udev knows, with the identifiers of its HID device; null only when no udev
-    // context can be made. No node is opened.
+    HidrawBus() : HidrawBus(HidrawBusConfig{}) {}
+    explicit HidrawBus(HidrawBusConfig config);
+
+    // One interface per top-level collection of every hidraw node sysfs lists, with the
+    // identifiers of its HID device; never null. No node is opened.
     std::unique_ptr<HidInterfaceList> listInterfaces() override;
-    // ReadWrite opens the node read-write, None read-only. A path that names no hidraw node fails
-    // with ERROR_FILE_NOT_FOUND (2); errno is mapped as SysErrorFromErrno tells.
+    // ReadWrite opens the node read-write, None read-only. A node that refuses a read-only open
+    // for its permissions (EACCES, EPERM) is still given for None, described from sysfs, and
+    // refuses its reports as access denied (5). A path that names no hidraw node fails with
+    // ERROR_FILE_NOT_FOUND (2); errno is mapped as SysErrorFromErrno tells.
     std::unique_ptr<HidDevice> open(std::u16string_view path, DeviceAccess access,
                                     SysError& error) override;
     // Polls udev's event queue until it is empty, for at most the time-out (kMaxInstallWaitMs for
@@ -31,6 +50,14 @@ public:
     // any other window must outlive the registration.
     std::unique_ptr<NotificationRegistration> registerNotifications(NotifyWindow& window,
                                                                     SysError& error) override;
+    // The USB device's name in sysfs, its port path ("1-1.4"), found by walking up from the
+    // node's HID device; empty with 0 for a device on another bus or without a USB device above
+    // it; ERROR_DEVICE_NOT_CONNECTED (1167) when the node is not present.
+    SysError portOf(std::u16string_view path, std::string& port) override;
+
+private:
+    HidrawBusConfig config_;
+    HidrawSysfs sysfs_;
 };
 
 }  // namespace tolvane::hidraw

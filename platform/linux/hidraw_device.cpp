@@ -2,54 +2,91 @@
 
 #include "errno_error.h"
 #include "report_descriptor.h"
-#include "udev_hidraw.h"
+#include "utf8.h"
 
 #include <linux/hidraw.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <vector>
 
 namespace tolvane::hidraw {
 
+std::uint32_t DescriptorRequestLength(int reportedSize) noexcept {
+    return static_cast<std::uint32_t>(std::clamp(reportedSize, 0, HID_MAX_DESCRIPTOR_SIZE - 1));
+}
+
+HidrawDevice HidrawDevice::WithoutAccess(HidrawDeviceSite site, int refusal) noexcept {
+    HidrawDevice device(posix::UniqueFd{}, std::move(site));
+    device.refusal_ = refusal;
+    return device;
+}
+
+SysError HidrawDevice::refused() const noexcept {
+    return NoteFailure(kErrorAccessDenied, refusal_);
+}
+
 SysError HidrawDevice::getAttributes(HidAttributes& attributes) {
-    hidraw_devinfo info{};
-    if (::ioctl(fd_.get(), HIDIOCGRAWINFO, &info) < 0) {
-        return LastFailure();
+    if (!fd_) {
+        const auto id = site_.sysfs.hidIdOf(site_.nodeName);
+        if (!id) {
+            return NoteFailure(kErrorDeviceNotConnected, 0);
+        }
+        attributes.vendorId = id->vendorId;
+        attributes.productId = id->productId;
+    } else {
+        hidraw_devinfo info{};
+        if (::ioctl(fd_.get(), HIDIOCGRAWINFO, &info) < 0) {
+            return LastFailure();
+        }
+        attributes.vendorId = static_cast<std::uint16_t>(info.vendor);
+        attributes.productId = static_cast<std::uint16_t>(info.product);
     }
-    attributes.vendorId = static_cast<std::uint16_t>(info.vendor);
-    attributes.productId = static_cast<std::uint16_t>(info.product);
-    struct stat status {};
     attributes.versionNumber =
-        ::fstat(fd_.get(), &status) == 0 ? UsbReleaseNumberOfNode(status.st_rdev) : 0;
+        site_.nodeName.empty() ? 0 : site_.sysfs.usbReleaseNumberOf(site_.nodeName);
     return 0;
 }
 
 SysError HidrawDevice::getCapabilities(HidCapabilities& capabilities) {
-    int size = 0;
-    if (::ioctl(fd_.get(), HIDIOCGRDESCSIZE, &size) < 0) {
-        return LastFailure();
+    std::vector<std::uint8_t> bytes;
+    if (!fd_) {
+        auto fromSysfs = site_.sysfs.reportDescriptorOf(site_.nodeName);
+        if (!fromSysfs) {
+            return NoteFailure(kErrorDeviceNotConnected, 0);
+        }
+        bytes = std::move(*fromSysfs);
+    } else {
+        int size = 0;
+        if (::ioctl(fd_.get(), HIDIOCGRDESCSIZE, &size) < 0) {
+            return LastFailure();
+        }
+        const auto descriptor = std::make_unique<hidraw_report_descriptor>();
+        descriptor->size = DescriptorRequestLength(size);
+        if (::ioctl(fd_.get(), HIDIOCGRDESC, descriptor.get()) < 0) {
+            return LastFailure();
+        }
+        bytes.assign(descriptor->value, descriptor->value + descriptor->size);
     }
-    const auto descriptor = std::make_unique<hidraw_report_descriptor>();
-    descriptor->size = static_cast<std::uint32_t>(std::clamp(size, 0, HID_MAX_DESCRIPTOR_SIZE));
-    if (::ioctl(fd_.get(), HIDIOCGRDESC, descriptor.get()) < 0) {
-        return LastFailure();
+    const auto lengths = ReportLengthsByCollection(bytes);
+    // The interface's collection must still be there: a node number taken over by another
+    // device with fewer collections names nothing.
+    const std::size_t index = site_.collection == 0 ? 0 : site_.collection - 1;
+    if (!lengths || index >= lengths->size()) {
+        return NoteFailure(kErrorGenFailure, 0);
     }
-    const auto lengths = ReportLengthsFromDescriptor(
-        std::span<const std::uint8_t>(descriptor->value, descriptor->size));
-    if (!lengths) {
-        return kErrorGenFailure;
-    }
-    capabilities = *lengths;
+    capabilities = (*lengths)[index];
     return 0;
 }
 
 SysError HidrawDevice::setFeature(std::span<const std::uint8_t> report) {
     if (report.empty()) {
-        return kErrorInvalidParameter;
+        return NoteFailure(kErrorInvalidParameter, 0);
+    }
+    if (!fd_) {
+        return refused();
     }
     // The kernel reads the buffer only; the request code carries the length.
     if (::ioctl(fd_.get(), HIDIOCSFEATURE(report.size()), report.data()) < 0) {
@@ -60,7 +97,10 @@ SysError HidrawDevice::setFeature(std::span<const std::uint8_t> report) {
 
 SysError HidrawDevice::getFeature(std::span<std::uint8_t> report) {
     if (report.empty()) {
-        return kErrorInvalidParameter;
+        return NoteFailure(kErrorInvalidParameter, 0);
+    }
+    if (!fd_) {
+        return refused();
     }
     const int received = ::ioctl(fd_.get(), HIDIOCGFEATURE(report.size()), report.data());
     if (received < 0) {
@@ -73,13 +113,27 @@ SysError HidrawDevice::getFeature(std::span<std::uint8_t> report) {
 
 SysError HidrawDevice::writeOutput(std::span<const std::uint8_t> report) {
     if (report.empty()) {
-        return kErrorInvalidParameter;
+        return NoteFailure(kErrorInvalidParameter, 0);
+    }
+    if (!fd_) {
+        return refused();
     }
     const ssize_t written = ::write(fd_.get(), report.data(), report.size());
     if (written < 0) {
         return LastFailure();
     }
-    return static_cast<std::size_t>(written) == report.size() ? 0 : kErrorGenFailure;
+    return static_cast<std::size_t>(written) == report.size() ? 0
+                                                              : NoteFailure(kErrorGenFailure, 0);
+}
+
+SysError HidrawDevice::getSerialNumber(std::u16string& serial) {
+    serial.clear();
+    const auto unique = site_.sysfs.uniqueIdOf(site_.nodeName);
+    if (!unique) {
+        return NoteFailure(kErrorDeviceNotConnected, 0);
+    }
+    serial = posix::Utf8ToUtf16(*unique);
+    return 0;
 }
 
 }  // namespace tolvane::hidraw

@@ -1,50 +1,23 @@
 #include "hidraw_notification_registration.h"
 
 #include "errno_error.h"
-#include "udev_hidraw.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdint>
-#include <optional>
-#include <string_view>
 #include <system_error>
 #include <utility>
 
 namespace tolvane::hidraw {
-namespace {
-
-// udev's own events follow the rules it applies (permissions among them); where no udev daemon
-// runs, as in many containers, only the kernel's events come.
-const char* MonitorSource() {
-    return ::access("/run/udev/control", F_OK) == 0 ? "udev" : "kernel";
-}
-
-}  // namespace
 
 std::unique_ptr<HidrawNotificationRegistration> HidrawNotificationRegistration::Start(
-    Deliver deliver, SysError& error) {
-    UdevPtr context(udev_new());
-    if (!context) {
-        error = LastFailure();
+    Deliver deliver, std::unique_ptr<HidrawEventSource> source, HidrawSysfs sysfs, SysError& error,
+    MonitorTiming timing) {
+    if (!source) {
+        error = kErrorInvalidParameter;
         return nullptr;
-    }
-    UdevMonitorPtr monitor(udev_monitor_new_from_netlink(context.get(), MonitorSource()));
-    if (!monitor) {
-        error = LastFailure();
-        return nullptr;
-    }
-    if (udev_monitor_filter_add_match_subsystem_devtype(monitor.get(), "hidraw", nullptr) < 0 ||
-        udev_monitor_enable_receiving(monitor.get()) < 0) {
-        error = LastFailure();
-        return nullptr;
-    }
-    HidrawChangeTracker tracker;
-    for (const HidrawNode& node : EnumerateHidrawNodes(*context)) {
-        tracker.remember(node);
     }
     posix::UniqueFd stop(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!stop) {
@@ -52,8 +25,10 @@ std::unique_ptr<HidrawNotificationRegistration> HidrawNotificationRegistration::
         return nullptr;
     }
     auto registration = std::make_unique<HidrawNotificationRegistration>(
-        Key{}, std::move(deliver), std::move(context), std::move(monitor), std::move(stop),
-        std::move(tracker));
+        Key{}, std::move(deliver), std::move(source), std::move(sysfs), std::move(stop), timing);
+    for (const HidrawNode& node : registration->sysfs_.nodes()) {
+        registration->tracker_.remember(node);
+    }
     try {
         registration->thread_ = std::jthread([raw = registration.get()] { raw->run(); });
     } catch (const std::system_error&) {
@@ -65,16 +40,14 @@ std::unique_ptr<HidrawNotificationRegistration> HidrawNotificationRegistration::
     return registration;
 }
 
-HidrawNotificationRegistration::HidrawNotificationRegistration(Key /*key*/, Deliver deliver,
-                                                               UdevPtr context,
-                                                               UdevMonitorPtr monitor,
-                                                               posix::UniqueFd stop,
-                                                               HidrawChangeTracker tracker) noexcept
+HidrawNotificationRegistration::HidrawNotificationRegistration(
+    Key /*key*/, Deliver deliver, std::unique_ptr<HidrawEventSource> source, HidrawSysfs sysfs,
+    posix::UniqueFd stop, MonitorTiming timing) noexcept
     : deliver_(std::move(deliver)),
-      context_(std::move(context)),
-      monitor_(std::move(monitor)),
+      source_(std::move(source)),
+      sysfs_(std::move(sysfs)),
       stop_(std::move(stop)),
-      tracker_(std::move(tracker)) {}
+      timing_(timing) {}
 
 HidrawNotificationRegistration::~HidrawNotificationRegistration() {
     unregister();
@@ -85,6 +58,7 @@ SysError HidrawNotificationRegistration::unregister() {
         return 0;
     }
     unregistered_ = true;
+    stopping_ = true;
     // The counter starts at 0 and gets this one write, so the write cannot find it full.
     const std::uint64_t one = 1;
     while (::write(stop_.get(), &one, sizeof one) < 0 && errno == EINTR) {
@@ -96,48 +70,130 @@ SysError HidrawNotificationRegistration::unregister() {
 }
 
 void HidrawNotificationRegistration::run() noexcept {
-    pollfd fds[2] = {{udev_monitor_get_fd(monitor_.get()), POLLIN, 0}, {stop_.get(), POLLIN, 0}};
-    for (;;) {
-        fds[0].revents = 0;
-        fds[1].revents = 0;
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
+    while (!stopping_.load()) {
+        try {
+            step();
+        } catch (...) {
+            // A failed allocation loses what this step would have told; the next comparison
+            // finds it again.
+            retriesLeft_ = timing_.retries;
+        }
+    }
+}
+
+bool HidrawNotificationRegistration::waitForStop(std::chrono::milliseconds time) {
+    pollfd stop{stop_.get(), POLLIN, 0};
+    const int ready = ::poll(&stop, 1, static_cast<int>(time.count()));
+    if (ready < 0 && errno != EINTR) {
+        // Not even the stop descriptor can be waited for: pause anyway, so that the comparisons
+        // do not spin, and look at the flag.
+        std::this_thread::sleep_for(time);
+    }
+    return stopping_.load() || (ready > 0 && stop.revents != 0);
+}
+
+void HidrawNotificationRegistration::step() {
+    if (degraded_) {
+        if (waitForStop(timing_.rescanInterval)) {
+            stopping_ = true;
             return;
         }
-        if (fds[1].revents != 0) {
-            return;
+        reconcile();
+        // Try the monitor again: a wait that works means it has recovered.
+        int error = 0;
+        const SourceWait outcome = source_->wait(stop_.get(), 0, error);
+        if (outcome == SourceWait::Ready) {
+            degraded_ = false;
+            receive();
+        } else if (outcome == SourceWait::TimedOut) {
+            degraded_ = false;
+        } else if (outcome == SourceWait::Stopped) {
+            stopping_ = true;
         }
-        // POLLERR comes with an overrun receive buffer (a burst of events): the next receive
-        // reports and clears it, and watching goes on.
-        if ((fds[0].revents & (POLLIN | POLLERR)) != 0) {
-            try {
-                receive();
-            } catch (...) {
-                // One notification lost to a failed allocation; watching goes on.
+        return;
+    }
+    const int timeout =
+        retriesLeft_ > 0 ? static_cast<int>(timing_.retryDelay.count()) : -1;  // -1: no limit
+    int error = 0;
+    switch (source_->wait(stop_.get(), timeout, error)) {
+        case SourceWait::Stopped:
+            stopping_ = true;
+            return;
+        case SourceWait::Ready:
+            receive();
+            return;
+        case SourceWait::TimedOut:
+            --retriesLeft_;
+            reconcile();
+            return;
+        case SourceWait::Failed: {
+            const SysError mapped = SysErrorFromErrno(error);
+            SysError none = 0;
+            if (failure_.compare_exchange_strong(none, mapped != 0 ? mapped : kErrorGenFailure)) {
+                failureErrno_ = error;
             }
-        } else if ((fds[0].revents & (POLLHUP | POLLNVAL)) != 0) {
-            return;  // the monitor's socket is gone
+            degraded_ = true;
+            reconcile();
+            return;
         }
     }
 }
 
 void HidrawNotificationRegistration::receive() {
-    const UdevDevicePtr device(udev_monitor_receive_device(monitor_.get()));
-    if (!device) {
-        return;
+    HidrawEvent event;
+    switch (source_->receive(event)) {
+        case SourceReceive::Event:
+            onEvent(event);
+            break;
+        case SourceReceive::Overrun:
+            reconcile();
+            break;
+        case SourceReceive::Nothing:
+            break;
     }
-    const char* action = udev_device_get_action(device.get());
-    const char* name = udev_device_get_sysname(device.get());
-    if (action == nullptr || name == nullptr) {
-        return;
+}
+
+void HidrawNotificationRegistration::onEvent(const HidrawEvent& event) {
+    // What the event itself tells: its device path names the HID device, whose name holds the
+    // identifiers. It stands in when sysfs no longer (or not yet) answers.
+    HidrawNode asSeen;
+    asSeen.name = event.nodeName;
+    asSeen.hidDevice = HidDeviceFromDevicePath(event.devicePath);
+    asSeen.id = HidIdFromDeviceName(asSeen.hidDevice);
+
+    if (event.action == "add") {
+        HidrawNode node = sysfs_.node(event.nodeName).value_or(asSeen);
+        if (!node.id) {
+            node.id = asSeen.id;
+        }
+        if (node.hidDevice.empty()) {
+            node.hidDevice = asSeen.hidDevice;
+        }
+        if (!node.id) {
+            retriesLeft_ = timing_.retries;  // look again shortly
+            return;
+        }
+        deliverAll(tracker_.arrived(node));
+    } else if (event.action == "remove") {
+        deliverAll(tracker_.removed(event.nodeName, asSeen));
     }
-    // Only an arriving node still has its HID device in sysfs to ask.
-    const std::string_view verb(action);
-    auto change = tracker_.onEvent(verb, name, verb == "add" ? HidIdOfNode(*device) : std::nullopt);
-    if (change) {
-        deliver_(change->eventType, std::move(change->path));
+}
+
+void HidrawNotificationRegistration::reconcile() {
+    const std::vector<HidrawNode> present = sysfs_.nodes();
+    bool unidentified = false;
+    for (const HidrawNode& node : present) {
+        unidentified = unidentified || !node.id;
+    }
+    if (!unidentified) {
+        retriesLeft_ = 0;
+    }
+    deliverAll(tracker_.reconcile(present));
+}
+
+void HidrawNotificationRegistration::deliverAll(std::vector<InterfaceChange> changes) {
+    for (InterfaceChange& change : changes) {
+        deliver_(change.eventType, std::move(change.path));
     }
 }
 

@@ -1,13 +1,15 @@
 #include "hidraw_path.h"
 
 #include <algorithm>
-#include <array>
+#include <charconv>
 
 namespace tolvane::hidraw {
 namespace {
 
 constexpr std::u16string_view kPathStart = u"\\\\?\\HID#";
 constexpr std::string_view kNodePrefix = "hidraw";
+constexpr std::string_view kCollectionMark = "&COL";
+constexpr std::uint32_t kMaxCollection = 255;
 
 void AppendHex4(std::u16string& out, std::uint16_t value) {
     constexpr std::u16string_view digits = u"0123456789ABCDEF";
@@ -17,52 +19,91 @@ void AppendHex4(std::u16string& out, std::uint16_t value) {
     }
 }
 
+void AppendAscii(std::u16string& out, std::string_view text) {
+    for (const char c : text) {
+        out.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+    }
+}
+
 char16_t FoldCase(char16_t c) {
     return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - u'a' + u'A') : c;
+}
+
+bool AllDigits(std::string_view text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 }  // namespace
 
 bool IsHidrawNodeName(std::string_view name) {
-    if (!name.starts_with(kNodePrefix) || name.size() == kNodePrefix.size()) {
-        return false;
-    }
-    const std::string_view number = name.substr(kNodePrefix.size());
-    return std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return name.starts_with(kNodePrefix) && AllDigits(name.substr(kNodePrefix.size()));
 }
 
 std::u16string InterfacePathFor(std::uint16_t vendorId, std::uint16_t productId,
-                                std::string_view nodeName) {
+                                std::string_view nodeName, std::uint32_t collection) {
     std::u16string path(kPathStart);
     path += u"VID_";
     AppendHex4(path, vendorId);
     path += u"&PID_";
     AppendHex4(path, productId);
     path += u'#';
-    for (const char c : nodeName) {
-        path.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+    AppendAscii(path, nodeName);
+    if (collection != 0) {
+        AppendAscii(path, kCollectionMark);
+        if (collection < 10) {
+            path += u'0';
+        }
+        AppendAscii(path, std::to_string(collection));
     }
     return path;
 }
 
-std::optional<std::string> NodeNameFromInterfacePath(std::u16string_view path) {
+std::optional<InterfaceLocation> LocationFromInterfacePath(std::u16string_view path) {
     if (path.size() < kPathStart.size() ||
         !std::equal(kPathStart.begin(), kPathStart.end(), path.begin(),
                     [](char16_t a, char16_t b) { return FoldCase(a) == FoldCase(b); })) {
         return std::nullopt;
     }
     const std::size_t hash = path.rfind(u'#');
-    std::string name;
+    std::string last;
     for (const char16_t c : path.substr(hash + 1)) {
         if (c > 0x7F) {
             return std::nullopt;
         }
-        name.push_back(static_cast<char>(c));
+        last.push_back(static_cast<char>(FoldCase(c)));
     }
-    if (!IsHidrawNodeName(name)) {
+    InterfaceLocation location;
+    const std::size_t mark = last.find(kCollectionMark);
+    if (mark != std::string::npos) {
+        const std::string_view number =
+            std::string_view(last).substr(mark + kCollectionMark.size());
+        std::uint32_t collection = 0;
+        const auto [end, error] =
+            std::from_chars(number.data(), number.data() + number.size(), collection);
+        if (!AllDigits(number) || error != std::errc{} || collection == 0 ||
+            collection > kMaxCollection) {
+            return std::nullopt;
+        }
+        location.collection = collection;
+        last.resize(mark);
+    }
+    // The node name was folded to upper case with the rest; hidraw names are lower case.
+    std::transform(last.begin(), last.end(), last.begin(),
+                   [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; });
+    if (!IsHidrawNodeName(last)) {
         return std::nullopt;
     }
-    return name;
+    location.nodeName = std::move(last);
+    return location;
+}
+
+std::optional<std::string> NodeNameFromInterfacePath(std::u16string_view path) {
+    auto location = LocationFromInterfacePath(path);
+    if (!location) {
+        return std::nullopt;
+    }
+    return std::move(location->nodeName);
 }
 
 std::string DeviceNodeFor(std::string_view nodeName) {

@@ -4,14 +4,19 @@
 #include <array>
 #include <map>
 #include <utility>
-#include <vector>
 
 namespace tolvane::hidraw {
 namespace {
 
 enum ItemType : std::uint8_t { kMain = 0, kGlobal = 1, kLocal = 2 };
 
-enum MainTag : std::uint8_t { kInput = 0x8, kOutput = 0x9, kFeature = 0xB };
+enum MainTag : std::uint8_t {
+    kInput = 0x8,
+    kOutput = 0x9,
+    kCollection = 0xA,
+    kFeature = 0xB,
+    kEndCollection = 0xC,
+};
 
 enum GlobalTag : std::uint8_t {
     kReportSize = 0x7,
@@ -34,19 +39,48 @@ struct GlobalState {
 
 enum ReportKind : std::size_t { kInputReport = 0, kOutputReport = 1, kFeatureReport = 2 };
 
+// Bits per report of one top-level collection, by kind and report identifier.
+using CollectionReports = std::array<std::map<std::uint32_t, std::uint64_t>, 3>;
+
 std::uint16_t ByteLength(std::uint64_t bits) {
     const std::uint64_t bytes = (bits + 7) / 8 + 1;
     return static_cast<std::uint16_t>(std::min<std::uint64_t>(bytes, 0xFFFF));
 }
 
+HidCapabilities LengthsOf(const CollectionReports& reports) {
+    const auto longest = [&reports](std::size_t kind) -> std::uint16_t {
+        std::uint16_t length = 0;
+        for (const auto& [id, bits] : reports[kind]) {
+            length = std::max(length, ByteLength(bits));
+        }
+        return length;
+    };
+    HidCapabilities capabilities;
+    capabilities.inputReportByteLength = longest(kInputReport);
+    capabilities.outputReportByteLength = longest(kOutputReport);
+    capabilities.featureReportByteLength = longest(kFeatureReport);
+    return capabilities;
+}
+
+void AddBits(CollectionReports& reports, std::size_t kind, std::uint32_t reportId,
+             std::uint64_t bits) {
+    if (bits == 0) {
+        return;  // a field of no bits makes no report
+    }
+    std::uint64_t& total = reports[kind][reportId];
+    total = std::min(total + std::min(bits, kBitsCap), kBitsCap);
+}
+
 }  // namespace
 
-std::optional<HidCapabilities> ReportLengthsFromDescriptor(
+std::optional<std::vector<HidCapabilities>> ReportLengthsByCollection(
     std::span<const std::uint8_t> descriptor) {
     GlobalState globals;
     std::vector<GlobalState> pushed;
-    // Bits per report, by kind and report identifier.
-    std::array<std::map<std::uint32_t, std::uint64_t>, 3> reports;
+    std::vector<CollectionReports> collections;
+    // Main items met before the first top-level collection.
+    CollectionReports before;
+    std::size_t depth = 0;
 
     std::size_t pos = 0;
     while (pos < descriptor.size()) {
@@ -81,12 +115,22 @@ std::optional<HidCapabilities> ReportLengthsFromDescriptor(
                 kind = kOutputReport;
             } else if (tag == kFeature) {
                 kind = kFeatureReport;
+            } else if (tag == kCollection) {
+                if (depth == 0) {
+                    collections.emplace_back();
+                }
+                ++depth;
+                continue;
+            } else if (tag == kEndCollection) {
+                // An unmatched End Collection is tolerated, as lenient parsers do.
+                depth -= depth != 0 ? 1 : 0;
+                continue;
             } else {
-                continue;  // Collection, End Collection
+                continue;
             }
             const std::uint64_t bits = std::uint64_t{globals.reportSize} * globals.reportCount;
-            std::uint64_t& total = reports[kind][globals.reportId];
-            total = std::min(total + std::min(bits, kBitsCap), kBitsCap);
+            AddBits(collections.empty() ? before : collections.back(), kind, globals.reportId,
+                    bits);
         } else if (type == kGlobal) {
             switch (tag) {
                 case kReportSize:
@@ -114,18 +158,21 @@ std::optional<HidCapabilities> ReportLengthsFromDescriptor(
         }
     }
 
-    const auto longest = [&reports](std::size_t kind) -> std::uint16_t {
-        std::uint16_t length = 0;
-        for (const auto& [id, bits] : reports[kind]) {
-            length = std::max(length, ByteLength(bits));
+    if (collections.empty()) {
+        collections.push_back(std::move(before));
+    } else {
+        for (std::size_t kind = 0; kind < before.size(); ++kind) {
+            for (const auto& [id, bits] : before[kind]) {
+                AddBits(collections.front(), kind, id, bits);
+            }
         }
-        return length;
-    };
-    HidCapabilities capabilities;
-    capabilities.inputReportByteLength = longest(kInputReport);
-    capabilities.outputReportByteLength = longest(kOutputReport);
-    capabilities.featureReportByteLength = longest(kFeatureReport);
-    return capabilities;
+    }
+    std::vector<HidCapabilities> lengths;
+    lengths.reserve(collections.size());
+    for (const CollectionReports& reports : collections) {
+        lengths.push_back(LengthsOf(reports));
+    }
+    return lengths;
 }
 
 }  // namespace tolvane::hidraw

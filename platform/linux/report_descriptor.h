@@ -1,4 +1,5 @@
-// Report lengths from a HID report descriptor, counted as Windows' HidP_GetCaps counts them.
+// Report lengths from a HID report descriptor, counted as Windows' HidP_GetCaps counts them for
+// each top-level collection, which Windows presents as an interface of its own.
 #pragma once
 
 #include "hid_bus.h"
@@ -6,16 +7,21 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace tolvane::hidraw {
 
-// The longest input, output and feature report of the descriptor in bytes, each including the
-// report-identifier byte (report 0 where the descriptor has no Report ID items); 0 for a kind with
-// no report. Every main item adds Report Size times Report Count bits to the report of the
-// current Report ID; Push and Pop save and restore the global state. Lengths beyond 0xFFFF are
-// answered as 0xFFFF. Long items are skipped. Answers nothing for a descriptor that ends inside an
-// item or pops more than it pushed; no byte outside `descriptor` is read.
-std::optional<HidCapabilities> ReportLengthsFromDescriptor(
+// One entry per top-level collection, in the order of the descriptor: the longest input, output
+// and feature report of that collection in bytes, each including the report-identifier byte
+// (report 0 where the descriptor has no Report ID items); 0 for a kind with no report. Every main
+// item adds Report Size times Report Count bits to the report of the current Report ID in the
+// current top-level collection; an item of no bits (a count or size of 0) makes no report. Main
+// items outside every collection count to the collection before them, or to the first one when
+// none came before; a descriptor without any collection answers one entry for all its items.
+// Push and Pop save and restore the global state. Lengths beyond 0xFFFF are answered as 0xFFFF.
+// Long items are skipped. Answers nothing for a descriptor that ends inside an item or pops more
+// than it pushed; no byte outside `descriptor` is read.
+std::optional<std::vector<HidCapabilities>> ReportLengthsByCollection(
     std::span<const std::uint8_t> descriptor);
 
 }  // namespace tolvane::hidraw

@@ -25,4 +25,7 @@ inline std::u16string FromWide(std::wstring_view wide) {
     return text;
 }
 
+// UTF-8 of UTF-16 text from the system; unpaired surrogates become U+FFFD.
+std::string ToUtf8(std::wstring_view wide);
+
 }  // namespace tolvane::win32

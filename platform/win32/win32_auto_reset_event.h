@@ -18,16 +18,11 @@ public:
         return 0;
     }
 
-    WaitResult wait(std::uint32_t timeoutMs) override {
-        switch (WaitForSingleObject(event_.get(), timeoutMs)) {
-            case WAIT_OBJECT_0:
-                return WaitResult::Signaled;
-            case WAIT_TIMEOUT:
-                return WaitResult::TimedOut;
-            default:
-                return WaitResult::Failed;
-        }
-    }
+    // WaitForSingleObject. On a thread that owns a notification window, whose notifications
+    // would otherwise wait for this very thread, the wait dispatches the thread's messages
+    // instead (MsgWaitForMultipleObjectsEx), so a caller that uses one thread for everything
+    // still sees the change it waits for.
+    WaitResult wait(std::uint32_t timeoutMs) override;
 
     SysError close() override {
         if (!event_) {

@@ -55,4 +55,12 @@ struct WindowTraits {
 };
 using UniqueWindow = UniqueResource<WindowTraits>;
 
+// A reference to a loaded module (GetModuleHandleExW without the unchanged-count flag).
+struct ModuleReferenceTraits {
+    using Handle = HMODULE;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Release(Handle module) noexcept { FreeLibrary(module); }
+};
+using UniqueModuleReference = UniqueResource<ModuleReferenceTraits>;
+
 }  // namespace tolvane::win32

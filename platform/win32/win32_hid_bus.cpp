@@ -2,6 +2,7 @@
 
 #include "notification_filter.h"
 #include "system_services.h"
+#include "usb_port_lookup.h"
 #include "wide_text.h"
 #include "win32_hid_device.h"
 #include "win32_interface_list.h"
@@ -70,6 +71,10 @@ std::unique_ptr<NotificationRegistration> Win32HidBus::registerNotifications(Not
         error = ERROR_OUTOFMEMORY;
         return nullptr;
     }
+}
+
+SysError Win32HidBus::portOf(std::u16string_view path, std::string& port) {
+    return win32::UsbPortOfInterface(path, port);
 }
 
 }  // namespace tolvane

@@ -13,6 +13,8 @@ public:
     void waitNoPendingInstallEvents(std::uint32_t timeoutMs) override;
     std::unique_ptr<NotificationRegistration> registerNotifications(NotifyWindow& window,
                                                                     SysError& error) override;
+    // The USB device node's location path above the interface (see usb_port_lookup.h).
+    SysError portOf(std::u16string_view path, std::string& port) override;
 };
 
 }  // namespace tolvane

@@ -1,7 +1,9 @@
 #include "win32_hid_device.h"
 
+#include "wide_text.h"
 #include "win32_error.h"
 
+#include <cwchar>
 #include <limits>
 
 namespace tolvane::win32 {
@@ -48,34 +50,64 @@ SysError Win32HidDevice::setFeature(std::span<const std::uint8_t> report) {
     if (!FitsReportLength(report.size())) {
         return ERROR_INVALID_PARAMETER;
     }
-    // HidD_SetFeature takes a non-const buffer but only reads it.
-    if (!HidD_SetFeature(handle_.get(), const_cast<std::uint8_t*>(report.data()),
-                         static_cast<ULONG>(report.size()))) {
-        return LastFailure();
-    }
-    return 0;
+    return watchdog_.run([&]() -> SysError {
+        // HidD_SetFeature takes a non-const buffer but only reads it.
+        if (!HidD_SetFeature(handle_.get(), const_cast<std::uint8_t*>(report.data()),
+                             static_cast<ULONG>(report.size()))) {
+            return LastFailure();
+        }
+        return 0;
+    });
 }
 
 SysError Win32HidDevice::getFeature(std::span<std::uint8_t> report) {
     if (!FitsReportLength(report.size())) {
         return ERROR_INVALID_PARAMETER;
     }
-    if (!HidD_GetFeature(handle_.get(), report.data(), static_cast<ULONG>(report.size()))) {
-        return LastFailure();
-    }
-    return 0;
+    return watchdog_.run([&]() -> SysError {
+        if (!HidD_GetFeature(handle_.get(), report.data(), static_cast<ULONG>(report.size()))) {
+            return LastFailure();
+        }
+        return 0;
+    });
 }
 
 SysError Win32HidDevice::writeOutput(std::span<const std::uint8_t> report) {
     if (!FitsReportLength(report.size())) {
         return ERROR_INVALID_PARAMETER;
     }
-    DWORD written = 0;
-    if (!WriteFile(handle_.get(), report.data(), static_cast<DWORD>(report.size()), &written,
-                   nullptr)) {
-        return LastFailure();
+    return watchdog_.run([&]() -> SysError {
+        DWORD written = 0;
+        if (!WriteFile(handle_.get(), report.data(), static_cast<DWORD>(report.size()), &written,
+                       nullptr)) {
+            return LastFailure();
+        }
+        return 0;
+    });
+}
+
+SysError Win32HidDevice::getSerialNumber(std::u16string& serial) {
+    serial.clear();
+    // A USB string descriptor holds at most 126 UTF-16 units; one more for the terminator.
+    wchar_t text[127] = {};
+    const SysError error = watchdog_.run([&]() -> SysError {
+        if (!HidD_GetSerialNumberString(handle_.get(), text, sizeof(text) - sizeof(wchar_t))) {
+            return LastFailure();
+        }
+        return 0;
+    });
+    switch (error) {
+        case 0:
+            serial = FromWide({text, wcsnlen(text, std::size(text))});
+            return 0;
+        case ERROR_DEVICE_NOT_CONNECTED:
+        case ERROR_INVALID_HANDLE:
+        case ERROR_OPERATION_ABORTED:
+        case ERROR_TIMEOUT:
+            return error;
+        default:
+            return 0;
     }
-    return 0;
 }
 
 }  // namespace tolvane::win32

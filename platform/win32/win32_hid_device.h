@@ -2,24 +2,34 @@
 #pragma once
 
 #include "hid_bus.h"
+#include "transfer_watchdog.h"
 #include "win32_handles.h"
 
 namespace tolvane::win32 {
 
+// Every transfer to the device (feature reports, output reports, the serial string) runs under a
+// time limit and fails with the system's answer to the cancellation when it outlasts it.
 class Win32HidDevice final : public HidDevice {
 public:
-    explicit Win32HidDevice(UniqueFileHandle handle) noexcept : handle_(std::move(handle)) {}
+    explicit Win32HidDevice(UniqueFileHandle handle,
+                            std::uint32_t transferLimitMs = kDeviceTransferLimitMs) noexcept
+        : handle_(std::move(handle)), watchdog_(transferLimitMs) {}
 
     SysError getAttributes(HidAttributes& attributes) override;
     SysError getCapabilities(HidCapabilities& capabilities) override;
     SysError setFeature(std::span<const std::uint8_t> report) override;
     SysError getFeature(std::span<std::uint8_t> report) override;
     SysError writeOutput(std::span<const std::uint8_t> report) override;
+    // HidD_GetSerialNumberString. A device without a serial string fails the request: only a
+    // device that is gone, an invalid handle or a transfer that ran out of time is an error;
+    // any other refusal reads as no serial number.
+    SysError getSerialNumber(std::u16string& serial) override;
 
     HANDLE nativeHandle() const noexcept { return handle_.get(); }
 
 private:
     UniqueFileHandle handle_;
+    TransferWatchdog watchdog_;
 };
 
 }  // namespace tolvane::win32

@@ -16,6 +16,10 @@ namespace {
 
 constexpr std::size_t kNameOffset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name);
 
+// Notification windows of this thread that exist: counted on the owning thread itself, from the
+// dialog's creation to its final message.
+thread_local int notifyWindowsOwned = 0;
+
 // A DEV_BROADCAST_DEVICEINTERFACE_W for the HID class with `path` as its name, terminated.
 std::vector<DWORD> MakeInterfaceRecord(std::u16string_view path) {
     const std::size_t bytes = kNameOffset + (path.size() + 1) * sizeof(wchar_t);
@@ -34,22 +38,37 @@ std::vector<DWORD> MakeInterfaceRecord(std::u16string_view path) {
 
 }  // namespace
 
+bool CallingThreadOwnsNotifyWindow() noexcept {
+    return notifyWindowsOwned > 0;
+}
+
 Win32NotifyWindow::~Win32NotifyWindow() {
     if (window_) {
         // Unbind first: if this thread cannot destroy the window (it belongs to another), the
         // window lives on and must no longer reach this object.
         SetWindowLongPtrW(window_.get(), DWLP_USER, 0);
-        window_.reset();
+        if (!DestroyWindow(window_.release())) {
+            // Its procedure stays reachable: so does the module that holds it.
+            module_.release();
+        }
     }
 }
 
 SysError Win32NotifyWindow::create(const NotifyWindowSpec& config) {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCWSTR>(&DialogProc), &module)) {
+        return LastFailure();
+    }
+    module_.reset(module);
     const std::vector<std::uint8_t> dialogTemplate = BuildNotifyDialogTemplate(config);
     HWND window = CreateDialogIndirectParamW(
         nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(dialogTemplate.data()), nullptr, &DialogProc,
         reinterpret_cast<LPARAM>(this));
     if (window == nullptr) {
-        return GetLastError();
+        const SysError error = GetLastError();
+        module_.reset();
+        return error;
     }
     window_.reset(window);
     return 0;
@@ -63,6 +82,8 @@ SysError Win32NotifyWindow::destroy() {
         return LastFailure();
     }
     window_.release();
+    // The caller runs in the module through its own reference, so this one can go.
+    module_.reset();
     return 0;
 }
 
@@ -114,7 +135,12 @@ INT_PTR CALLBACK Win32NotifyWindow::DialogProc(HWND window, UINT message, WPARAM
                                                LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrW(window, DWLP_USER, lParam);
+        ++notifyWindowsOwned;
         return TRUE;
+    }
+    if (message == WM_NCDESTROY) {
+        --notifyWindowsOwned;
+        return FALSE;
     }
     if (message == WM_COMMAND) {
         // OK and the close command are swallowed: the window never ends itself.

@@ -12,6 +12,10 @@
 
 namespace tolvane::win32 {
 
+// Whether the calling thread owns a notification window that still exists: its notifications
+// are handled only when this thread dispatches its messages.
+bool CallingThreadOwnsNotifyWindow() noexcept;
+
 // Private message that makes the owning thread deliver the queued notifications.
 inline constexpr UINT kDeliverQueuedMessage = WM_APP + 0x0D0;
 
@@ -44,6 +48,10 @@ private:
     void deliverQueued();
 
     DeviceChangeHandler& handler_;
+    // Keeps the module that holds DialogProc loaded while the window exists, so that a caller
+    // who unloads the library without stopping the watcher leaves no procedure in unloaded code.
+    // Released once the window is destroyed; kept for good when it cannot be.
+    UniqueModuleReference module_;
     UniqueWindow window_;
     std::mutex queueMutex_;
     std::deque<QueuedChange> queue_;

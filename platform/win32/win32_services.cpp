@@ -1,5 +1,6 @@
 #include "win32_services.h"
 
+#include "fine_timer_resolution.h"
 #include "wide_text.h"
 #include "win32_auto_reset_event.h"
 #include "win32_notify_window.h"
@@ -32,6 +33,14 @@ void Win32Services::sleep(std::uint32_t ms) {
 
 std::uint64_t Win32Services::nowMs() {
     return GetTickCount64();
+}
+
+std::unique_ptr<TimerResolutionHold> Win32Services::holdFineTimerResolution() {
+    return win32::FineTimerResolution::Acquire();
+}
+
+int Win32Services::FineTimerPeriodsHeld() noexcept {
+    return win32::FineTimerResolution::PeriodsHeld();
 }
 
 std::unique_ptr<NotifyWindow> Win32Services::createNotifyWindow(const NotifyWindowSpec& config,

@@ -14,6 +14,10 @@ public:
     void sleep(std::uint32_t ms) override;
     // GetTickCount64.
     std::uint64_t nowMs() override;
+    // timeBeginPeriod(1) until the hold is destroyed (timeEndPeriod(1)).
+    std::unique_ptr<TimerResolutionHold> holdFineTimerResolution() override;
+    // How many such periods the process holds at the moment.
+    static int FineTimerPeriodsHeld() noexcept;
     std::unique_ptr<NotifyWindow> createNotifyWindow(const NotifyWindowSpec& config,
                                                      DeviceChangeHandler& handler,
                                                      SysError& error) override;

@@ -108,6 +108,47 @@ TEST(CommandLine, UsageErrors) {
     ExpectUsageError({"reset-to-ap", "extra"}, "extra");
 }
 
+// `--checksum "$SUM"` with SUM unset must not silently skip the check.
+TEST(CommandLine, AnEmptyValueIsAUsageErrorNamingItsOption) {
+    const std::vector<std::string> update{"update", "x.bin", "--vid", "1", "--pid", "2"};
+    for (const std::string option : {"--checksum", "--address", "--vid", "--pid", "--format"}) {
+        auto args = update;
+        args.push_back(option);
+        args.push_back("");
+        ExpectUsageError(args, option + ": an empty value");
+    }
+    for (const std::string option :
+         {"--sim-report-length", "--sim-bootloader-pid", "--sim-refuse-report", "--sim-unplug-at",
+          "--sim-leave-delay"}) {
+        ExpectUsageError({"update", "x.bin", "--simulate", option, ""}, option);
+    }
+    ExpectUsageError({"update", "", "--vid", "1", "--pid", "2"}, "IMAGE: an empty value");
+    ExpectUsageError({"install-udev-rules", "--rules-dir", ""}, "--rules-dir");
+}
+
+TEST(CommandLine, InstallUdevRulesTakesAnIdentityAndAFolder) {
+    const Options plain = Accept({"install-udev-rules"});
+    EXPECT_EQ(plain.command, Command::InstallUdevRules);
+    EXPECT_FALSE(plain.vid);
+    EXPECT_FALSE(plain.rulesDir);
+    const Options shaped =
+        Accept({"install-udev-rules", "--vid", "1234", "--pid", "ABCD", "--rules-dir", "/x"});
+    EXPECT_EQ(shaped.vid, 0x1234u);
+    EXPECT_EQ(shaped.pid, 0xABCDu);
+    EXPECT_EQ(shaped.rulesDir, "/x");
+    ExpectUsageError({"install-udev-rules", "--vid", "1234"}, "--vid and --pid together");
+}
+
+TEST(CommandLine, JsonAndTheCommandAreKnownEvenWhenTheLineIsRefused) {
+    const ParsedCommandLine parsed = Parse({"download", "--json", "--bogus"});
+    EXPECT_FALSE(parsed.options);
+    EXPECT_TRUE(parsed.json);
+    EXPECT_EQ(parsed.command, "download");
+    EXPECT_FALSE(parsed.message.empty());
+    // After "--" everything is an argument.
+    EXPECT_FALSE(Parse({"download", "--", "--json"}).json);
+}
+
 TEST(CommandLine, HelpListsTheExitCodesAndSucceeds) {
     for (const auto& args :
          {std::vector<std::string>{"--help"}, std::vector<std::string>{"update", "--help"}}) {
@@ -116,6 +157,8 @@ TEST(CommandLine, HelpListsTheExitCodesAndSucceeds) {
         EXPECT_EQ(parsed.exitCode, kExitSuccess);
         EXPECT_NE(parsed.out.find("Exit codes:"), std::string::npos) << parsed.out;
         EXPECT_NE(parsed.out.find("66  image cannot be read"), std::string::npos);
+        EXPECT_NE(parsed.out.find("74  the outcome could not be written"), std::string::npos);
+        EXPECT_NE(parsed.out.find("130  interrupted"), std::string::npos);
     }
 }
 

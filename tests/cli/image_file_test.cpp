@@ -4,6 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace tolvane::cli {
 namespace {
 
@@ -85,8 +91,57 @@ TEST(ImageFile, MissingFileAndDirectoryAreUnreadable) {
     EXPECT_EQ(missing.problem, ImageProblem::Unreadable);
     EXPECT_NE(missing.message.find(dir.path("none.bin") + ": cannot read the image: "),
               std::string::npos);
+    EXPECT_EQ(missing.code, 2u);
     std::filesystem::create_directories(dir.path("folder.bin"));
     EXPECT_EQ(Refused(dir.path("folder.bin")).problem, ImageProblem::Unreadable);
+}
+
+#ifndef _WIN32
+TEST(ImageFile, AFifoIsRefusedWithoutWaitingForAWriter) {
+    TempDir dir;
+    const std::string fifo = dir.path("fw.bin");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // Without a writer, a blocking open would never return.
+    const ImageError error = Refused(fifo);
+    EXPECT_EQ(error.problem, ImageProblem::Unreadable);
+    EXPECT_NE(error.message.find("not a regular file"), std::string::npos) << error.message;
+    EXPECT_NE(Refused(fifo, ImageFormat::IntelHex).message.find("not a regular file"),
+              std::string::npos);
+}
+
+TEST(ImageFile, ACharacterDeviceIsRefused) {
+    const ImageError error = Refused("/dev/zero", ImageFormat::Raw);
+    EXPECT_EQ(error.problem, ImageProblem::Unreadable);
+    EXPECT_NE(error.message.find("not a regular file"), std::string::npos);
+}
+#endif
+
+TEST(ImageFile, IntelHexTextUnderARawNameIsReadAsHexUnlessRawIsChosen) {
+    TempDir dir;
+    const std::string text = " \n:0401000001020304F1\n:00000001FF\n";
+    const std::string path = dir.write("fw.bin", text);
+    auto automatic = LoadImageFile(path, ImageFormat::Auto);
+    ASSERT_TRUE(std::holds_alternative<FirmwareImage>(automatic));
+    const auto& image = std::get<FirmwareImage>(automatic);
+    EXPECT_EQ(image.format, ImageFormat::IntelHex);
+    EXPECT_EQ(image.bytes, (std::vector<std::uint8_t>{1, 2, 3, 4}));
+    ASSERT_EQ(image.warnings.size(), 1u);
+    EXPECT_NE(image.warnings[0].find("--format"), std::string::npos);
+
+    auto raw = LoadImageFile(path, ImageFormat::Raw);
+    ASSERT_TRUE(std::holds_alternative<FirmwareImage>(raw));
+    EXPECT_EQ(std::get<FirmwareImage>(raw).bytes.size(), text.size());
+    EXPECT_TRUE(std::get<FirmwareImage>(raw).warnings.empty());
+}
+
+TEST(ImageFile, TextThatOnlyLooksLikeHexStaysRaw) {
+    TempDir dir;
+    // Starts with ':' but is broken HEX: a raw image like any other.
+    const std::string path = dir.write("fw.bin", std::string(":0401000001020304F2\n"));
+    auto loaded = LoadImageFile(path, ImageFormat::Auto);
+    ASSERT_TRUE(std::holds_alternative<FirmwareImage>(loaded));
+    EXPECT_EQ(std::get<FirmwareImage>(loaded).format, ImageFormat::Raw);
+    EXPECT_TRUE(std::get<FirmwareImage>(loaded).warnings.empty());
 }
 
 }  // namespace

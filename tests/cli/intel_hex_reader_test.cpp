@@ -67,6 +67,52 @@ TEST(IntelHexReader, ExtendedSegmentAddressIsTimesSixteen) {
     EXPECT_EQ(image.bytes, (Bytes{0x55}));
 }
 
+TEST(IntelHexReader, UnderASegmentAddressARecordWrapsWithinItsSegment) {
+    // Segment 0x1000 (0x10000): four bytes at offset 0xFFFE, of which the last two wrap to the
+    // segment's start.
+    const HexImage image = Accept(
+        ":020000021000EC\n"
+        ":04FFFE0001020304F5\n" +
+        std::string(kEnd));
+    EXPECT_EQ(image.lowestAddress, 0x00010000u);
+    ASSERT_EQ(image.bytes.size(), 0x10000u);
+    EXPECT_EQ(image.bytes[0], 0x03);
+    EXPECT_EQ(image.bytes[1], 0x04);
+    EXPECT_EQ(image.bytes[2], 0xFF);
+    EXPECT_EQ(image.bytes[0xFFFE], 0x01);
+    EXPECT_EQ(image.bytes[0xFFFF], 0x02);
+}
+
+TEST(IntelHexReader, ARecordThatEndsAtTheSegmentsEndDoesNotWrap) {
+    // :02FFFE00 0102: the last two bytes of segment 0x1000.
+    const HexImage image = Accept(
+        ":020000021000EC\n"
+        ":02FFFE000102FE\n" +
+        std::string(kEnd));
+    EXPECT_EQ(image.lowestAddress, 0x0001FFFEu);
+    EXPECT_EQ(image.bytes, (Bytes{0x01, 0x02}));
+}
+
+TEST(IntelHexReader, UnderALinearAddressARecordRunsOnPastTheSixtyFourKiB) {
+    const HexImage image = Accept(
+        ":020000040001F9\n"
+        ":04FFFE0001020304F5\n" +
+        std::string(kEnd));
+    EXPECT_EQ(image.lowestAddress, 0x0001FFFEu);
+    EXPECT_EQ(image.bytes, (Bytes{0x01, 0x02, 0x03, 0x04}));
+}
+
+TEST(IntelHexReader, WrappedBytesThatMeetDataAtTheSegmentsStartAreRefused) {
+    const auto result = ReadIntelHex(
+        ":020000021000EC\n"
+        ":0100000055AA\n"
+        ":04FFFE0001020304F5\n" +
+        std::string(kEnd));
+    ASSERT_TRUE(std::holds_alternative<HexError>(result));
+    EXPECT_EQ(std::get<HexError>(result).line, 3u);
+    EXPECT_NE(std::get<HexError>(result).what.find("overlaps data from line 2"), std::string::npos);
+}
+
 TEST(IntelHexReader, StartAddressRecordsAreIgnored) {
     const HexImage image = Accept(
         ":0400000300003800C1\n"

@@ -80,6 +80,53 @@ TEST_F(LoggingHidBusTest, FailedOpenIsLoggedAndPassedOn) {
     EXPECT_THAT(out_.str(), HasSubstr("open p (query): error 5\n"));
 }
 
+TEST_F(LoggingHidBusTest, SerialNumbersAndPortsAreForwardedAndLogged) {
+    auto device = std::make_unique<StrictMock<MockDevice>>();
+    EXPECT_CALL(*device, getSerialNumber(_)).WillOnce([](std::u16string& serial) {
+        serial = u"SN-42";
+        return SysError{0};
+    });
+    EXPECT_CALL(inner_, open(_, _, _)).WillOnce([&device](auto, auto, SysError& error) {
+        error = 0;
+        return std::move(device);
+    });
+    EXPECT_CALL(inner_, portOf(_, _))
+        .WillOnce([](std::u16string_view path, std::string& port) {
+            EXPECT_EQ(path, u"p");
+            port = "1-1.4";
+            return SysError{0};
+        })
+        .WillOnce(Return(kErrorInvalidFunction));
+    SysError error = 0;
+    auto opened = bus_.open(u"p", DeviceAccess::None, error);
+    std::u16string serial;
+    EXPECT_EQ(opened->getSerialNumber(serial), 0u);
+    EXPECT_EQ(serial, u"SN-42");
+    std::string port;
+    EXPECT_EQ(bus_.portOf(u"p", port), 0u);
+    EXPECT_EQ(port, "1-1.4");
+    EXPECT_EQ(bus_.portOf(u"p", port), kErrorInvalidFunction);
+    EXPECT_THAT(out_.str(), HasSubstr("#1 serial number: \"SN-42\"\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("port of p: 1-1.4\n"));
+    EXPECT_THAT(out_.str(), HasSubstr("port of p: error 1\n"));
+}
+
+TEST(LoggingHidBus, FailuresCarryTheSystemsOwnDetail) {
+    std::ostringstream out;
+    ReportLog log(out, [] { return std::uint64_t{0}; });
+    StrictMock<MockHidBus> inner;
+    LoggingHidBus bus(inner, log, [] { return std::string("errno 13 (Permission denied)"); });
+    EXPECT_CALL(inner, open(_, _, _)).WillOnce([](auto, auto, SysError& error) {
+        error = kErrorAccessDenied;
+        return std::unique_ptr<HidDevice>();
+    });
+    SysError error = 0;
+    bus.open(u"/dev/hidraw3", DeviceAccess::ReadWrite, error);
+    EXPECT_THAT(
+        out.str(),
+        HasSubstr("open /dev/hidraw3 (read-write): error 5 [errno 13 (Permission denied)]"));
+}
+
 TEST_F(LoggingHidBusTest, InstallWaitsAreForwarded) {
     EXPECT_CALL(inner_, waitNoPendingInstallEvents(10000));
     EXPECT_CALL(inner_, waitNoPendingInstallEvents(kInfinite));

@@ -16,6 +16,7 @@ public:
     MOCK_METHOD(void, waitNoPendingInstallEvents, (std::uint32_t timeoutMs), (override));
     MOCK_METHOD(std::unique_ptr<NotificationRegistration>, registerNotifications,
                 (NotifyWindow & window, SysError& error), (override));
+    MOCK_METHOD(SysError, portOf, (std::u16string_view path, std::string& port), (override));
 };
 
 class MockServices : public SystemServices {
@@ -38,6 +39,7 @@ public:
     MOCK_METHOD(SysError, setFeature, (std::span<const std::uint8_t> report), (override));
     MOCK_METHOD(SysError, getFeature, (std::span<std::uint8_t> report), (override));
     MOCK_METHOD(SysError, writeOutput, (std::span<const std::uint8_t> report), (override));
+    MOCK_METHOD(SysError, getSerialNumber, (std::u16string & serial), (override));
 };
 
 }  // namespace tolvane::cli::test

@@ -54,7 +54,9 @@ protected:
         std::ostringstream out, err;
         const ToolIo io{out, err, false, false};
         ToolRun result;
-        result.exitCode = RunTool(all, io, bus_, services_);
+        const ToolPlatform platform{
+            bus_, services_, [](SysError e) { return std::to_string(e); }, {}, nullptr, {}, {}};
+        result.exitCode = RunTool(all, io, platform);
         result.out = out.str();
         result.err = err.str();
         return result;
@@ -203,7 +205,8 @@ TEST(StationTest, ReplugedDeviceIsUpdatedAgain) {
     options.vid = 0x5C3B;
     options.pid = 0x0326;
     options.count = 2;
-    const FirmwareImage image{std::vector<std::uint8_t>(500, 0x11), std::nullopt};
+    FirmwareImage image;
+    image.bytes.assign(500, 0x11);
     DownloadJob job{&image, 0, ImageChecksum(image.bytes.data(), image.bytes.size())};
 
     std::atomic<int> started{0};
@@ -215,7 +218,10 @@ TEST(StationTest, ReplugedDeviceIsUpdatedAgain) {
     output.freed = [&](const std::string&) { ++freed; };
     StationSummary summary;
     {
-        Station station(options, job, bus, services);
+        InterruptGuard guard;
+        Station station(options, job, bus, services, guard, [&](ProgressDisplay& display) {
+            return CommandContext{bus, services, display, guard, {}, {}, {}};
+        });
         std::jthread runner([&] { summary = station.run(output); });
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         const auto waitFor = [&](const auto& done) {
@@ -276,12 +282,13 @@ TEST(StationLogTest, OneObjectPerLineWithTimeAndChecksums) {
     DeviceResult device{"1-3", u"S\"7", {}, 0, "DFU_SUCCESS", "ok"};
     device.outcome.reportedChecksum = 0x1234;
     device.outcome.bytesSent = 10;
-    const FirmwareImage image{std::vector<std::uint8_t>(10, 1), std::nullopt};
+    FirmwareImage image;
+    image.bytes.assign(10, 1);
     const DownloadJob job{&image, 0, 0x11234};
     EXPECT_EQ(StationLogLine(device, job, 0),
               "{\"time\":\"1970-01-01T00:00:00Z\",\"port\":\"1-3\",\"serial\":\"S\\\"7\","
               "\"exit_code\":0,\"result\":\"DFU_SUCCESS\",\"message\":\"ok\",\"bytes_sent\":10,"
-              "\"seconds\":0.000,\"expected_checksum\":4660,\"reported_checksum\":4660}");
+              "\"seconds\":0.0,\"expected_checksum\":4660,\"reported_checksum\":4660}");
 }
 
 }  // namespace

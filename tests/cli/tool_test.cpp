@@ -34,8 +34,11 @@ protected:
     ToolRun run(std::vector<std::string> args) {
         std::ostringstream out, err;
         const ToolIo io{out, err, false, false};
+        const ToolPlatform platform{
+            bus_, services_, [](SysError e) { return "text of " + std::to_string(e); }, {}, nullptr,
+            {},   {}};
         ToolRun result;
-        result.exitCode = RunTool(args, io, bus_, services_);
+        result.exitCode = RunTool(args, io, platform);
         result.out = out.str();
         result.err = err.str();
         return result;

@@ -240,5 +240,115 @@ TEST_F(DownloadTest, UnpluggedBootLoaderEndsTheDownloadWithItsError) {
     EXPECT_EQ(Download(MakeImage(64 * 4)), kErrorDeviceNotConnected);
 }
 
+// Errors after which no attempt can succeed end the retries at once; each is the result.
+TEST_F(DownloadTest, VanishedDeviceOrTimedOutTransferIsNotRetried) {
+    for (const SysError error : {kErrorDeviceNotConnected, kErrorOperationAborted, kErrorTimeout}) {
+        sim::SimWorld local;
+        DeviceSpec config = DeviceSpec::bootLoaderOnly();
+        config.bootLoader.interfaces[0].refusals.push_back(
+            {ReportKind::Data, sim::Fault::always(error), 2});
+        SimDevice& device = local.bus.addDevice(config);
+        const auto image = MakeImage(64 * 3);
+        EXPECT_EQ(local.engine.Download(image.data(), 0, 64 * 3, 0), error);
+        // Start query, setup, the first data report and one attempt at the second.
+        EXPECT_EQ(local.transcript.reportsSent().size(), 4u) << error;
+        EXPECT_EQ(local.transcript.sleeps().size(), 1u) << "only the pause after the setup";
+        EXPECT_EQ(device.memory().finishQueries, 0u);
+        EXPECT_TRUE(local.held().none()) << local.held();
+    }
+}
+
+// A second group: what the download's start does to progress and to the system timer.
+class DownloadEntryTest : public EngineTest {};
+
+TEST_F(DownloadEntryTest, ResetToIspAndDownloadEachSetProgressTo255AtEntry) {
+    AddBootLoader();
+    ASSERT_EQ(Download(MakeImage(100)), DFU_SUCCESS);
+    ASSERT_EQ(world.engine.GetPercentage(), 100u);
+    EXPECT_EQ(world.engine.ResetToIsp(0x1234, 0x5678), DFU_ALREADY_IN_DFU);
+    EXPECT_EQ(world.engine.GetPercentage(), 255u);
+
+    ASSERT_EQ(Download(MakeImage(100)), DFU_SUCCESS);
+    ASSERT_EQ(world.engine.GetPercentage(), 100u);
+    world.bus.devices().front()->unplug();
+    AddBootLoader(8);  // refused for its short reports, before any data
+    EXPECT_EQ(Download(MakeImage(100)), DFU_ERR_NOT_FOUND);
+    EXPECT_EQ(world.engine.GetPercentage(), 255u);
+}
+
+// The simulated services in front, holding a fine timer on request and noting whether one was
+// held at each sleep.
+class TimerCountingServices final : public SystemServices {
+public:
+    explicit TimerCountingServices(SystemServices& inner) : inner_(inner) {}
+
+    int held() const { return held_; }
+    int taken() const { return taken_; }
+    const std::vector<bool>& sleptHolding() const { return sleptHolding_; }
+
+    std::unique_ptr<TimerResolutionHold> holdFineTimerResolution() override {
+        return std::make_unique<Hold>(*this);
+    }
+    std::unique_ptr<AutoResetEvent> createEvent(SysError& error) override {
+        return inner_.createEvent(error);
+    }
+    void sleep(std::uint32_t ms) override {
+        sleptHolding_.push_back(held_ > 0);
+        inner_.sleep(ms);
+    }
+    std::uint64_t nowMs() override { return inner_.nowMs(); }
+    std::unique_ptr<NotifyWindow> createNotifyWindow(const NotifyWindowSpec& config,
+                                                     DeviceChangeHandler& handler,
+                                                     SysError& error) override {
+        return inner_.createNotifyWindow(config, handler, error);
+    }
+    void showMessageBox(std::u16string_view text, std::u16string_view caption) override {
+        inner_.showMessageBox(text, caption);
+    }
+    void dispatchMessages(std::uint32_t maxWaitMs) override { inner_.dispatchMessages(maxWaitMs); }
+
+private:
+    struct Hold final : TimerResolutionHold {
+        explicit Hold(TimerCountingServices& owner) : owner_(owner) {
+            ++owner_.held_;
+            ++owner_.taken_;
+        }
+        ~Hold() override { --owner_.held_; }
+        TimerCountingServices& owner_;
+    };
+    SystemServices& inner_;
+    int held_ = 0;
+    int taken_ = 0;
+    std::vector<bool> sleptHolding_;
+};
+
+TEST_F(DownloadEntryTest, FineTimerIsHeldForTheWholeDownloadAndGivenBackOnEveryPath) {
+    TimerCountingServices services(world.services);
+    DfuEngine engine(world.bus, services);
+    const auto image = MakeImage(64 * 3);
+
+    // Success, with retry pauses on the way.
+    DeviceSpec config = DeviceSpec::bootLoaderOnly();
+    config.bootLoader.interfaces[0].refusals.push_back(
+        {ReportKind::Data, sim::Fault{kErrorGenFailure, 3}, 2});
+    world.bus.addDevice(config);
+    EXPECT_EQ(engine.Download(image.data(), 0, 64 * 3, ImageChecksum(image.data(), image.size())),
+              DFU_SUCCESS);
+    EXPECT_EQ(services.taken(), 1);
+    EXPECT_EQ(services.held(), 0);
+    ASSERT_EQ(services.sleptHolding().size(), 1u + 3u);
+    EXPECT_THAT(services.sleptHolding(), Each(true));
+
+    // A failure in the middle, and no boot loader at all.
+    world.bus.devices().front()->unplug();
+    AddBootLoader(8);
+    EXPECT_EQ(engine.Download(image.data(), 0, 64 * 3, 0), DFU_ERR_NOT_FOUND);
+    EXPECT_EQ(services.taken(), 2);
+    EXPECT_EQ(services.held(), 0);
+    // Nothing for a download of nothing.
+    EXPECT_EQ(engine.Download(image.data(), 0, 0, 0), DFU_SUCCESS);
+    EXPECT_EQ(services.taken(), 2);
+}
+
 }  // namespace
 }  // namespace tolvane::test

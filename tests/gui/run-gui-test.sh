@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Runs one GUI scenario of the Vandrel test driver under wine64, for ctest:
-#   run-gui-test.sh NAME SHOT-DIR WINE-RUN SHARED-PREFIX GUI-PREFIX DRIVER SCENARIO PROGRAM
+# Runs one GUI scenario of the Vandrel test driver under Wine (ARCH x64 or x86), for ctest:
+#   run-gui-test.sh ARCH NAME SHOT-DIR WINE-RUN SHARED-PREFIX GUI-PREFIX DRIVER SCENARIO PROGRAM
 # The GUI tests use a Wine prefix of their own (hard links to the build's shared prefix, which
 # WINE-RUN creates on first use), so that ending their Wine server disturbs no other test. Starts
 # a private Xvfb when DISPLAY is unset. On failure the driver asks for a screenshot while the
 # program still shows the failing state; it is saved as SHOT-DIR/NAME.png beside the test log.
 # Every step is bounded in time.
 set -u
-name=$1 shotdir=$2 winerun=$3 shared=$4 prefix=$5 driver=$6 scenario=$7 program=$8
+arch=$1 name=$2 shotdir=$3 winerun=$4 shared=$5 prefix=$6 driver=$7 scenario=$8 program=$9
 marker="$shotdir/$name.shot-request"
 
 xvfb_pid=
@@ -31,15 +31,15 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 # The shared prefix (built once per build folder), then this suite's linked copy of it.
-WINE_RUN_TIMEOUT=900 bash "$winerun" x64 "$shared" "$driver" ready || { echo "Wine does not start"; exit 1; }
+WINE_RUN_TIMEOUT=900 bash "$winerun" "$arch" "$shared" "$driver" ready || { echo "Wine does not start"; exit 1; }
 (
   flock 9
-  if [ ! -f "$prefix/.tolvane-ready" ]; then
+  if ! cmp -s "$shared/.tolvane-ready" "$prefix/.tolvane-ready"; then
     rm -rf "$prefix"
     # Hard links for the many system files, real copies of what Wine rewrites in place.
     cp -al "$shared" "$prefix"
     for reg in "$prefix"/*.reg; do cp --remove-destination "$shared/$(basename "$reg")" "$reg"; done
-    touch "$prefix/.tolvane-ready"
+    cp "$shared/.tolvane-ready" "$prefix/.tolvane-ready"
   fi
 ) 9>"$prefix.lock"
 
@@ -47,7 +47,7 @@ mkdir -p "$shotdir"
 rm -f "$marker" "$shotdir/$name.png"
 winmarker="Z:${marker//\//\\}"
 
-WINE_RUN_TIMEOUT=${WINE_RUN_TIMEOUT:-240} bash "$winerun" x64 "$prefix" "$driver" "$scenario" "$program" "$winmarker" &
+WINE_RUN_TIMEOUT=${WINE_RUN_TIMEOUT:-240} bash "$winerun" "$arch" "$prefix" "$driver" "$scenario" "$program" "$winmarker" &
 driver_pid=$!
 while kill -0 "$driver_pid" 2>/dev/null; do
   if [ -f "$marker" ]; then

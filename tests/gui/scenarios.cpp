@@ -57,14 +57,37 @@ void WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
     }
 }
 
-void ExpectShippedTexts(const TargetProgram& program) {
-    ExpectEqual(program.text(program.main()), L"Title", "window title");
+constexpr wchar_t kDemoTitle[] = L"Vandrel demonstration (simulated device)";
+
+void ExpectShippedTexts(const TargetProgram& program, const std::wstring& title = L"Title") {
+    ExpectEqual(program.text(program.main()), title, "window title");
     ExpectEqual(program.controlText(kMessage), L"Message", "message");
     ExpectEqual(program.controlText(kUpdate), L"Update Target", "update button");
     ExpectEqual(program.controlText(kExit), L"Exit", "exit button");
     ExpectEqual(program.controlText(kGroup), L"HID Setting", "group");
     ExpectEqual(program.controlText(kVid), L"0x5C3B", "VID edit");
     ExpectEqual(program.controlText(kPid), L"0x0326", "PID edit");
+}
+
+std::string Describe(const RECT& rect) {
+    return std::to_string(rect.left) + "," + std::to_string(rect.top) + "-" +
+           std::to_string(rect.right) + "," + std::to_string(rect.bottom);
+}
+
+// `window` centred over `over` (within a pixel of rounding), as the framework opens its dialogs.
+void ExpectCentred(HWND window, const RECT& over, const std::string& what) {
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    const int dx = (rect.left + rect.right) - (over.left + over.right);
+    const int dy = (rect.top + rect.bottom) - (over.top + over.bottom);
+    Expect(dx >= -2 && dx <= 2 && dy >= -2 && dy <= 2,
+           what + " at " + Describe(rect) + " is not centred over " + Describe(over));
+}
+
+RECT WorkArea() {
+    RECT area{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    return area;
 }
 
 // Opens the system menu with Alt+Space, as a person would, and picks its last item.
@@ -88,6 +111,9 @@ void ExpectAboutBox(const TargetProgram& program, WPARAM command) {
     ExpectEqual(about.text, L"Vandrel, Version 1.0", "About text");
     Expect(about.hasIcon, "the About box shows no icon");
     Expect(::GetWindow(about.window, GW_OWNER) == program.main(), "About is not owned by main");
+    RECT mainRect{};
+    ::GetWindowRect(program.main(), &mainRect);
+    ExpectCentred(about.window, mainRect, "the About box");
     Expect(!::IsWindowEnabled(program.main()), "the main window stays enabled under About");
     program.answer(about, L"OK");
     std::this_thread::sleep_for(100ms);
@@ -97,6 +123,7 @@ void ExpectAboutBox(const TargetProgram& program, WPARAM command) {
 void ScenarioShippedWindow(const std::wstring& path) {
     TargetProgram program(path, kStartLimit);
     ExpectShippedTexts(program);
+    ExpectCentred(program.main(), WorkArea(), "the main window");
 
     ExpectEqual(program.paneText(0), L"", "pane 0");
     ExpectEqual(program.text(program.statusBar()), L"", "status bar text");
@@ -197,20 +224,59 @@ void ScenarioDecline(const std::wstring& path) {
     Expect(program.waitForExit(kExitLimit), "the program did not end by Exit");
 }
 
-void ExpectResultBox(const TargetProgram& program, const DialogView& box,
-                     const std::wstring& text) {
+const char* IconName(UINT iconType) {
+    switch (iconType) {
+        case MB_ICONERROR:
+            return "error";
+        case MB_ICONWARNING:
+            return "warning";
+        case MB_ICONINFORMATION:
+            return "information";
+        default:
+            return "question";
+    }
+}
+
+// The pixels of a standard icon on this screen, read once per driver run.
+const std::vector<COLORREF>& ReferenceIcon(UINT iconType) {
+    static std::map<UINT, std::vector<COLORREF>> references;
+    const auto found = references.find(iconType);
+    if (found != references.end()) return found->second;
+    return references.emplace(iconType, StandardIconPixels(iconType)).first->second;
+}
+
+// The box shows the system's icon of `iconType`: its pixels are those of the same icon in a box
+// of the driver's own, and not those of any other standard icon.
+void ExpectIcon(const DialogView& box, UINT iconType) {
+    Expect(box.hasIcon, "the box shows no icon");
+    const std::vector<COLORREF>& expected = ReferenceIcon(iconType);
+    Expect(!expected.empty(), "no reference for the " + std::string(IconName(iconType)) + " icon");
+    constexpr UINT kStandardIcons[] = {MB_ICONERROR, MB_ICONWARNING, MB_ICONINFORMATION,
+                                       MB_ICONQUESTION};
+    for (const UINT other : kStandardIcons) {
+        if (other == iconType) continue;
+        // A screen that cannot be read would make every icon look alike.
+        Expect(ReferenceIcon(other) != expected, "the screen's icons cannot be told apart");
+    }
+    Expect(box.iconPixels == expected,
+           std::string("the box does not show the ") + IconName(iconType) + " icon");
+}
+
+void ExpectResultBox(const TargetProgram& program, const DialogView& box, const std::wstring& text,
+                     UINT iconType = MB_ICONINFORMATION) {
     ExpectEqual(box.text, text, "result text");
     ExpectEqual(box.caption, L"Update Firmware", "result caption");
     Expect(box.buttons == std::vector<std::wstring>{L"OK"}, "the result box has other buttons");
     Expect(box.hasIcon, "the result box shows no icon");
     ExpectEqual(program.paneText(0), L"", "pane 0 under the result box");
+    ExpectIcon(box, iconType);
 }
 
 void ScenarioNotFound(const std::wstring& path) {
     TargetProgram program(path, kStartLimit);
     program.answer(ConfirmUpdate(program), L"&Yes");
     const DialogView result = program.waitForDialog(90s);
-    ExpectResultBox(program, result, L"Device (VID=0x5C3B/PID=0x0326) not found !");
+    ExpectResultBox(program, result, L"Device (VID=0x5C3B/PID=0x0326) not found !", MB_ICONWARNING);
     program.answer(result, L"OK");
     Expect(::IsWindowEnabled(program.control(kExit)) != 0, "Exit stays disabled after the run");
     program.clickControl(kExit);
@@ -289,7 +355,7 @@ void ScenarioDemoRuns(const std::wstring& path) {
         ExpectDemoProgress(seen);
         ExpectNoDialogFor(program, 500ms);
         Expect(::IsWindowEnabled(program.control(kExit)) != 0, "Exit stays disabled after a run");
-        ExpectShippedTexts(program);
+        ExpectShippedTexts(program, kDemoTitle);
     }
     program.clickControl(kExit);
     Expect(program.waitForExit(kExitLimit), "the program did not end by Exit");
@@ -354,8 +420,89 @@ void ScenarioResellerTexts(const std::wstring& path) {
     ExpectEqual(program.controlText(kPid), L"0x00ff", "PID edit");
     program.answer(ConfirmUpdate(program), L"&Yes");
     const DialogView result = program.waitForDialog(90s);
-    ExpectResultBox(program, result, L"Device (VID=0x1A2B/PID=0x00FF) not found !");
+    ExpectResultBox(program, result, L"Device (VID=0x1A2B/PID=0x00FF) not found !", MB_ICONWARNING);
     program.answer(result, L"OK");
+}
+
+// One shape of the demonstration target per result box: the run ends with that box, and pane 0
+// is empty under it and afterwards. Time-outs run ten times faster than on a device.
+struct ResultCase {
+    const char* scenario;
+    const wchar_t* shape;
+    const wchar_t* text;
+    UINT icon;
+};
+
+constexpr ResultCase kResultCases[] = {
+    {"result-in-boot-loader", L"in-boot-loader", L"F/W update successfully !", MB_ICONINFORMATION},
+    {"result-boot-loader-unreachable", L"boot-loader-unreachable",
+     L"Device (VID=0x5C3B/PID=0x0326) not found !", MB_ICONWARNING},
+    {"result-never-enters", L"never-enters", L"Search DFU(VID=0x5C3B, PID=0x030B) timeout fail !",
+     MB_ICONWARNING},
+    {"result-wrong-checksum", L"wrong-checksum", L"DFU update / verify / checksum fail !",
+     MB_ICONWARNING},
+    {"result-refuses-enter", L"refuses-enter", L"Reset to DFU command fail !", MB_ICONWARNING},
+    {"result-refuses-return", L"refuses-return", L"DFU reset to application command fail !",
+     MB_ICONWARNING},
+    {"result-stays-in-boot-loader", L"stays-in-boot-loader", L"Error code: 3758096645",
+     MB_ICONERROR},
+};
+
+void RunResultCase(const ResultCase& result, const std::wstring& path) {
+    TargetProgram program(path, kStartLimit,
+                          std::wstring(L"--target ") + result.shape + L" --time-scale 10");
+    ExpectShippedTexts(program, kDemoTitle);
+    program.answer(ConfirmUpdate(program), L"&Yes");
+    const DialogView box = program.waitForDialog(60s);
+    ExpectResultBox(program, box, result.text, result.icon);
+    program.answer(box, L"OK");
+    ExpectNoDialogFor(program, kQuietTime);
+    ExpectEqual(program.paneText(0), L"", "pane 0 after the result box");
+    Expect(::IsWindowEnabled(program.control(kExit)) != 0, "Exit stays disabled after the run");
+    program.clickControl(kExit);
+    Expect(program.waitForExit(kExitLimit), "the program did not end by Exit");
+}
+
+// Every result box, one program run per shape, in one driver run (Wine starts once). A failing
+// shape does not stop the others; each prints its own line.
+void ScenarioResultBoxes(const std::wstring& path) {
+    int failures = 0;
+    for (const ResultCase& result : kResultCases) {
+        const auto start = std::chrono::steady_clock::now();
+        try {
+            RunResultCase(result, path);
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            std::printf("PASS %s in %.1f s\n", result.scenario, seconds);
+        } catch (const DriverFailure& failure) {
+            std::printf("FAIL %s: %s\n", result.scenario, failure.what());
+            ++failures;
+        }
+        std::fflush(stdout);
+    }
+    Expect(failures == 0, std::to_string(failures) + " result boxes were not as expected");
+}
+
+// An image the setup report cannot announce: refused with a box that says why, before any
+// confirmation or device search; the program stays usable.
+void ScenarioOversizedImage(const std::wstring& path) {
+    TargetProgram program(path, kStartLimit);
+    program.clickControl(kUpdate);
+    const DialogView box = program.waitForDialog(10s);
+    ExpectEqual(box.text,
+                L"The firmware image is too large: 16777216 bytes. The boot loader accepts at "
+                L"most 16777215 bytes; the device was not touched.",
+                "refusal text");
+    ExpectEqual(box.caption, L"Update Firmware", "refusal caption");
+    Expect(box.buttons == std::vector<std::wstring>{L"OK"}, "the refusal has other buttons");
+    ExpectEqual(program.paneText(0), L"", "pane 0 under the refusal");
+    ExpectIcon(box, MB_ICONWARNING);
+    program.answer(box, L"OK");
+    ExpectNoDialogFor(program, kQuietTime);
+    ExpectEqual(program.paneText(0), L"", "pane 0");
+    Expect(::IsWindowEnabled(program.control(kExit)) != 0, "Exit is disabled");
+    program.clickControl(kExit);
+    Expect(program.waitForExit(kExitLimit), "the program did not end by Exit");
 }
 
 }  // namespace
@@ -373,7 +520,15 @@ bool RunScenario(const std::string& name, const std::wstring& program) {
         {"reseller-texts", &ScenarioResellerTexts},
         {"quit-during-run", &ScenarioQuitDuringRun},
         {"escape-during-run", &ScenarioEscapeDuringRun},
+        {"oversized-image", &ScenarioOversizedImage},
+        {"result-boxes", &ScenarioResultBoxes},
     };
+    for (const ResultCase& result : kResultCases) {
+        if (name == result.scenario) {
+            RunResultCase(result, program);
+            return true;
+        }
+    }
     const auto found = scenarios.find(name);
     if (found == scenarios.end()) return false;
     found->second(program);

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <atomic>
 #include <cstdio>
 #include <thread>
 #include <utility>
@@ -80,10 +81,77 @@ std::string Narrow(const std::wstring& text) {
     return out;
 }
 
-TargetProgram::TargetProgram(const std::wstring& path, std::chrono::milliseconds startLimit) {
+std::vector<COLORREF> ScreenPixels(const RECT& area) {
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    std::vector<COLORREF> pixels;
+    if (width <= 0 || height <= 0) return pixels;
+    HDC screen = ::GetDC(nullptr);
+    HDC memory = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    ::BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    ::SelectObject(memory, old);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    ::GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+std::vector<COLORREF> StandardIconPixels(UINT iconType) {
+    std::atomic<DWORD> boxThread{0};
+    std::thread box([iconType, &boxThread] {
+        boxThread = ::GetCurrentThreadId();
+        ::MessageBoxW(nullptr, L"icon reference", L"icon reference", MB_OK | iconType);
+    });
+    std::vector<COLORREF> pixels;
+    HWND found = nullptr;
+    for (int i = 0; i < 500 && found == nullptr; ++i) {
+        std::this_thread::sleep_for(10ms);
+        ThreadWindows windows;
+        if (boxThread != 0) {
+            ::EnumThreadWindows(boxThread, &CollectWindow, reinterpret_cast<LPARAM>(&windows));
+        }
+        for (HWND window : windows.windows) {
+            if (ClassName(window) == L"#32770" && ::IsWindowVisible(window)) found = window;
+        }
+    }
+    if (found != nullptr) {
+        std::this_thread::sleep_for(300ms);  // let it be drawn
+        for (HWND child = ::GetWindow(found, GW_CHILD); child != nullptr;
+             child = ::GetWindow(child, GW_HWNDNEXT)) {
+            const LONG style = ::GetWindowLongW(child, GWL_STYLE);
+            if (ClassName(child) == L"Static" && (style & SS_TYPEMASK) == SS_ICON &&
+                ::IsWindowVisible(child)) {
+                RECT area{};
+                ::GetWindowRect(child, &area);
+                pixels = ScreenPixels(area);
+                break;
+            }
+        }
+        ::PostMessageW(found, WM_COMMAND, IDOK, 0);
+    } else if (boxThread != 0) {
+        ::PostThreadMessageW(boxThread, WM_QUIT, 0, 0);  // ends the box's own loop
+    }
+    box.join();
+    return pixels;
+}
+
+TargetProgram::TargetProgram(const std::wstring& path, std::chrono::milliseconds startLimit,
+                             const std::wstring& arguments) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     std::wstring commandLine = L"\"" + path + L"\"";
+    if (!arguments.empty()) commandLine += L" " + arguments;
     Expect(::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                             nullptr, &startup, &process_),
            "cannot start " + Narrow(path) + ": error " + std::to_string(::GetLastError()));
@@ -203,6 +271,11 @@ DialogView TargetProgram::view(HWND dialog) const {
         } else if (kind == L"Static" && (style & SS_TYPEMASK) == SS_ICON) {
             DWORD_PTR icon = 0;
             ::SendMessageTimeoutW(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kReplyLimitMs, &icon);
+            if (icon != 0 && !view.hasIcon) {
+                RECT area{};
+                ::GetWindowRect(child, &area);
+                view.iconPixels = ScreenPixels(area);
+            }
             view.hasIcon = view.hasIcon || icon != 0;
         } else if (kind == L"Static" && view.text.empty()) {
             view.text = text(child);

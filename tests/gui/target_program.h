@@ -32,12 +32,22 @@ struct DialogView {
     std::wstring text;                  // the first non-empty static text
     std::vector<std::wstring> buttons;  // texts of the visible buttons, in child order
     bool hasIcon = false;               // a visible icon control holding an icon
+    // The icon's pixels as the screen shows them (empty when there is no icon), to compare with
+    // a box of the driver's own (StandardIconPixels).
+    std::vector<COLORREF> iconPixels;
 };
+
+// The pixels of the icon that a message box of type `iconType` (MB_ICONERROR, ...) shows on this
+// screen: the driver shows such a box itself, reads its icon and closes it.
+std::vector<COLORREF> StandardIconPixels(UINT iconType);
+// The screen's pixels inside `area`.
+std::vector<COLORREF> ScreenPixels(const RECT& area);
 
 class TargetProgram {
 public:
-    // Starts `path` and waits (at most `startLimit`) for its main window.
-    TargetProgram(const std::wstring& path, std::chrono::milliseconds startLimit);
+    // Starts `path` with `arguments` and waits (at most `startLimit`) for its main window.
+    TargetProgram(const std::wstring& path, std::chrono::milliseconds startLimit,
+                  const std::wstring& arguments = L"");
     // Ends the program if it still runs.
     ~TargetProgram();
     TargetProgram(const TargetProgram&) = delete;

@@ -1,5 +1,7 @@
-// udev events as interface notifications: a removal carries the path remembered from the node's
-// arrival or from the nodes present when watching began.
+// hidraw nodes coming and going as interface notifications: a removal carries the paths
+// remembered from the node's arrival or from the nodes present when watching began; a node of
+// several collections comes and goes as several interfaces; lost events are made up for by
+// comparing with the nodes present.
 #include "hidraw_change_tracker.h"
 
 #include "system_services.h"
@@ -10,58 +12,108 @@ namespace tolvane::hidraw {
 namespace {
 
 constexpr HidId kBootLoader{0x0003, 0x5C3B, 0x030B};
+constexpr HidId kApplication{0x0003, 0x5C3B, 0x0325};
+
+HidrawNode Node(std::string name, std::optional<HidId> id, std::string hidDevice,
+                std::uint32_t collections = 1) {
+    return HidrawNode{std::move(name), std::move(hidDevice), id, collections};
+}
+
+const HidrawNode kUnseen{};  // a removal event that tells nothing of its device
+
+std::vector<std::pair<std::uint32_t, std::u16string>> Seen(
+    const std::vector<InterfaceChange>& changes) {
+    std::vector<std::pair<std::uint32_t, std::u16string>> seen;
+    for (const InterfaceChange& change : changes) {
+        seen.emplace_back(change.eventType, change.path);
+    }
+    return seen;
+}
+
+using Changes = std::vector<std::pair<std::uint32_t, std::u16string>>;
 
 TEST(HidrawChangeTracker, RemovalCarriesThePathOfTheArrival) {
     HidrawChangeTracker tracker;
-    const auto arrival = tracker.onEvent("add", "hidraw4", kBootLoader);
-    ASSERT_TRUE(arrival.has_value());
-    EXPECT_EQ(arrival->eventType, kDeviceArrival);
-    EXPECT_EQ(arrival->path, u"\\\\?\\HID#VID_5C3B&PID_030B#hidraw4");
-
-    // A removed node's HID device is gone: no identifiers come with the event.
-    const auto removal = tracker.onEvent("remove", "hidraw4", std::nullopt);
-    ASSERT_TRUE(removal.has_value());
-    EXPECT_EQ(removal->eventType, kDeviceRemoveComplete);
-    EXPECT_EQ(removal->path, arrival->path);
-
-    EXPECT_FALSE(tracker.onEvent("remove", "hidraw4", std::nullopt).has_value())
-        << "forgotten after its removal";
+    EXPECT_EQ(Seen(tracker.arrived(Node("hidraw4", kBootLoader, "0003:5C3B:030B.0001"))),
+              (Changes{{kDeviceArrival, u"\\\\?\\HID#VID_5C3B&PID_030B#hidraw4"}}));
+    EXPECT_EQ(Seen(tracker.removed("hidraw4", kUnseen)),
+              (Changes{{kDeviceRemoveComplete, u"\\\\?\\HID#VID_5C3B&PID_030B#hidraw4"}}));
+    EXPECT_TRUE(tracker.removed("hidraw4", kUnseen).empty()) << "forgotten after its removal";
 }
 
 TEST(HidrawChangeTracker, NodePresentBeforeWatchingIsKnownAtItsRemoval) {
     HidrawChangeTracker tracker;
-    tracker.remember(HidrawNode{"hidraw1", HidId{0x0003, 0x5C3B, 0x0332}});
-    const auto removal = tracker.onEvent("remove", "hidraw1", std::nullopt);
-    ASSERT_TRUE(removal.has_value());
-    EXPECT_EQ(removal->path, u"\\\\?\\HID#VID_5C3B&PID_0332#hidraw1");
+    tracker.remember(Node("hidraw1", HidId{0x0003, 0x5C3B, 0x0332}, "0003:5C3B:0332.0002"));
+    EXPECT_EQ(Seen(tracker.removed("hidraw1", kUnseen)),
+              (Changes{{kDeviceRemoveComplete, u"\\\\?\\HID#VID_5C3B&PID_0332#hidraw1"}}));
 }
 
-TEST(HidrawChangeTracker, NodeNumberReusedByAnotherDeviceGetsTheNewPath) {
+TEST(HidrawChangeTracker, NodeOfSeveralCollectionsComesAndGoesAsOneInterfaceEach) {
     HidrawChangeTracker tracker;
-    tracker.onEvent("add", "hidraw0", HidId{0x0003, 0x1234, 0x0325});
-    tracker.onEvent("remove", "hidraw0", std::nullopt);
-    tracker.onEvent("add", "hidraw0", kBootLoader);
-    const auto removal = tracker.onEvent("remove", "hidraw0", std::nullopt);
-    ASSERT_TRUE(removal.has_value());
-    EXPECT_EQ(removal->path, u"\\\\?\\HID#VID_5C3B&PID_030B#hidraw0");
+    const Changes arrivals = Seen(tracker.arrived(Node("hidraw2", kApplication, "x.0001", 2)));
+    EXPECT_EQ(arrivals, (Changes{{kDeviceArrival, u"\\\\?\\HID#VID_5C3B&PID_0325#hidraw2&COL01"},
+                                 {kDeviceArrival, u"\\\\?\\HID#VID_5C3B&PID_0325#hidraw2&COL02"}}));
+    const Changes removals = Seen(tracker.removed("hidraw2", kUnseen));
+    ASSERT_EQ(removals.size(), 2u);
+    EXPECT_EQ(removals[0].second, arrivals[0].second);
+    EXPECT_EQ(removals[1].second, arrivals[1].second);
 }
 
-TEST(HidrawChangeTracker, OtherActionsUnknownNodesAndOtherNamesAreNotNotified) {
+TEST(HidrawChangeTracker, NodeNumberTakenOverByAnotherDeviceEndsTheFirstAndAnnouncesTheSecond) {
     HidrawChangeTracker tracker;
-    tracker.onEvent("add", "hidraw2", kBootLoader);
-    EXPECT_FALSE(tracker.onEvent("change", "hidraw2", kBootLoader).has_value());
-    EXPECT_FALSE(tracker.onEvent("bind", "hidraw2", kBootLoader).has_value());
-    EXPECT_FALSE(tracker.onEvent("remove", "hidraw9", std::nullopt).has_value());
-    EXPECT_FALSE(tracker.onEvent("add", "event3", kBootLoader).has_value());
-    // The "change" did not make hidraw2 forgotten.
-    EXPECT_TRUE(tracker.onEvent("remove", "hidraw2", std::nullopt).has_value());
+    tracker.arrived(Node("hidraw0", kApplication, "0003:5C3B:0325.0001"));
+    // The application's removal was lost; its node number now belongs to the boot loader.
+    EXPECT_EQ(Seen(tracker.arrived(Node("hidraw0", kBootLoader, "0003:5C3B:030B.0002"))),
+              (Changes{{kDeviceRemoveComplete, u"\\\\?\\HID#VID_5C3B&PID_0325#hidraw0"},
+                       {kDeviceArrival, u"\\\\?\\HID#VID_5C3B&PID_030B#hidraw0"}}));
+    EXPECT_EQ(Seen(tracker.removed("hidraw0", kUnseen)),
+              (Changes{{kDeviceRemoveComplete, u"\\\\?\\HID#VID_5C3B&PID_030B#hidraw0"}}));
 }
 
-TEST(HidrawChangeTracker, ArrivalWithUnknownIdentifiersHasZeroIdentifiers) {
+TEST(HidrawChangeTracker, SecondAddOfTheSameDeviceIsNotAnnouncedAgain) {
     HidrawChangeTracker tracker;
-    const auto arrival = tracker.onEvent("add", "hidraw5", std::nullopt);
-    ASSERT_TRUE(arrival.has_value());
-    EXPECT_EQ(arrival->path, u"\\\\?\\HID#VID_0000&PID_0000#hidraw5");
+    tracker.arrived(Node("hidraw2", kBootLoader, "0003:5C3B:030B.0003"));
+    EXPECT_TRUE(tracker.arrived(Node("hidraw2", kBootLoader, "0003:5C3B:030B.0003")).empty());
+}
+
+TEST(HidrawChangeTracker, UnknownNodesAndOtherNamesAreNotNotified) {
+    HidrawChangeTracker tracker;
+    EXPECT_TRUE(tracker.removed("hidraw9", kUnseen).empty());
+    EXPECT_TRUE(tracker.arrived(Node("event3", kBootLoader, "x.0001")).empty());
+}
+
+TEST(HidrawChangeTracker, NodeOfUnknownIdentityIsNeverRememberedAsZeros) {
+    HidrawChangeTracker tracker;
+    EXPECT_TRUE(tracker.arrived(Node("hidraw5", std::nullopt, "")).empty());
+    EXPECT_FALSE(tracker.knows("hidraw5"));
+    tracker.remember(Node("hidraw6", std::nullopt, ""));
+    EXPECT_FALSE(tracker.knows("hidraw6"));
+    // What the removal event tells of its device still makes a removal with the right path.
+    EXPECT_EQ(Seen(tracker.removed("hidraw5", Node("hidraw5", kBootLoader, "0003:5C3B:030B.0009"))),
+              (Changes{{kDeviceRemoveComplete, u"\\\\?\\HID#VID_5C3B&PID_030B#hidraw5"}}));
+}
+
+TEST(HidrawChangeTracker, ComparisonAnnouncesWhatWentWhatCameAndWhatChanged) {
+    HidrawChangeTracker tracker;
+    tracker.remember(Node("hidraw0", kApplication, "0003:5C3B:0325.0001"));  // will go
+    tracker.remember(Node("hidraw1", kApplication, "0003:5C3B:0325.0002"));  // stays
+    tracker.remember(Node("hidraw2", kBootLoader, "0003:5C3B:030B.0003"));   // re-attached
+    const Changes changes = Seen(tracker.reconcile({
+        Node("hidraw1", kApplication, "0003:5C3B:0325.0002"),
+        Node("hidraw2", kBootLoader, "0003:5C3B:030B.0005"),
+        Node("hidraw3", kBootLoader, "0003:5C3B:030B.0004"),
+        Node("hidraw4", std::nullopt, ""),  // not announced until its identity is known
+    }));
+    EXPECT_EQ(changes, (Changes{{kDeviceRemoveComplete, u"\\\\?\\HID#VID_5C3B&PID_0325#hidraw0"},
+                                {kDeviceRemoveComplete, u"\\\\?\\HID#VID_5C3B&PID_030B#hidraw2"},
+                                {kDeviceArrival, u"\\\\?\\HID#VID_5C3B&PID_030B#hidraw2"},
+                                {kDeviceArrival, u"\\\\?\\HID#VID_5C3B&PID_030B#hidraw3"}}));
+    EXPECT_TRUE(tracker
+                    .reconcile({Node("hidraw1", kApplication, "0003:5C3B:0325.0002"),
+                                Node("hidraw2", kBootLoader, "0003:5C3B:030B.0005"),
+                                Node("hidraw3", kBootLoader, "0003:5C3B:030B.0004")})
+                    .empty())
+        << "a second comparison with the same nodes tells nothing";
 }
 
 }  // namespace

@@ -49,6 +49,32 @@ TEST(HidrawPath, LeadsBackToTheDeviceNode) {
     EXPECT_EQ(NodeNameFromInterfacePath(u"\\\\?\\hid#vid_5c3b&pid_0332#hidraw2"), "hidraw2");
 }
 
+TEST(HidrawPath, CollectionSuffixLeadsBackToTheNodeAndItsCollection) {
+    const std::u16string path = InterfacePathFor(0x5C3B, 0x0325, "hidraw3", 2);
+    EXPECT_EQ(path, u"\\\\?\\HID#VID_5C3B&PID_0325#hidraw3&COL02");
+    EXPECT_FALSE(MatchesBootLoaderPrefix(path));
+    EXPECT_TRUE(MatchesBootLoaderPrefix(InterfacePathFor(0x5C3B, 0x030B, "hidraw3", 1)));
+    const auto location = LocationFromInterfacePath(path);
+    ASSERT_TRUE(location.has_value());
+    EXPECT_EQ(location->nodeName, "hidraw3");
+    EXPECT_EQ(location->collection, 2u);
+    EXPECT_EQ(LocationFromInterfacePath(u"\\\\?\\hid#vid_5c3b&pid_0325#hidraw3&col12")->collection,
+              12u);
+    EXPECT_EQ(LocationFromInterfacePath(InterfacePathFor(1, 2, "hidraw0", 255))->collection, 255u);
+    EXPECT_EQ(LocationFromInterfacePath(InterfacePathFor(1, 2, "hidraw0"))->collection, 0u);
+    for (const std::u16string_view bad : {
+             u"\\\\?\\HID#VID_5C3B&PID_0325#hidraw3&COL00",
+             u"\\\\?\\HID#VID_5C3B&PID_0325#hidraw3&COL256",
+             u"\\\\?\\HID#VID_5C3B&PID_0325#hidraw3&COL",
+             u"\\\\?\\HID#VID_5C3B&PID_0325#hidraw3&COL+1",
+             u"\\\\?\\HID#VID_5C3B&PID_0325#hidraw3&COL99999999999",
+             u"\\\\?\\HID#VID_5C3B&PID_0325#&COL01",
+         }) {
+        EXPECT_FALSE(LocationFromInterfacePath(bad).has_value())
+            << std::string(bad.begin(), bad.end());
+    }
+}
+
 TEST(HidrawPath, PathsThatNameNoHidrawNodeLeadNowhere) {
     for (const std::u16string_view path : {
              u"",

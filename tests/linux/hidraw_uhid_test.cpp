@@ -64,6 +64,7 @@ public:
         std::memset(event.get(), 0, sizeof *event);
         event->type = UHID_CREATE2;
         std::strcpy(reinterpret_cast<char*>(event->u.create2.name), "tolvane test device");
+        std::strcpy(reinterpret_cast<char*>(event->u.create2.uniq), "UHID-0001");
         event->u.create2.rd_size = static_cast<std::uint16_t>(kDescriptor.size());
         event->u.create2.bus = 0x03;  // USB
         event->u.create2.vendor = DFU_VENDOR_ID;
@@ -211,6 +212,12 @@ TEST(HidrawOnUhid, FindsOpensAndTalksToAVirtualBootLoaderAndSeesItComeAndGo) {
     ASSERT_EQ(open->getAttributes(attributes), 0u);
     EXPECT_EQ(attributes.vendorId, DFU_VENDOR_ID);
     EXPECT_EQ(attributes.productId, DFU_PRODUCT_ID_1);
+    std::u16string serial;
+    ASSERT_EQ(open->getSerialNumber(serial), 0u);
+    EXPECT_EQ(serial, u"UHID-0001");
+    std::string port = "stale";
+    ASSERT_EQ(bus.portOf(*path, port), 0u);
+    EXPECT_EQ(port, "") << "a virtual device has no USB port";
     HidCapabilities capabilities;
     ASSERT_EQ(open->getCapabilities(capabilities), 0u);
     EXPECT_EQ(capabilities.inputReportByteLength, 9);

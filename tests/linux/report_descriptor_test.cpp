@@ -1,5 +1,5 @@
 // Report lengths from hand-written report descriptors, counted as Windows counts them: the longest
-// report of each kind plus its report-identifier byte.
+// report of each kind plus its report-identifier byte, for each top-level collection on its own.
 #include "report_descriptor.h"
 
 #include <gtest/gtest.h>
@@ -13,10 +13,12 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// The lengths of a descriptor with one top-level collection (or none).
 HidCapabilities Parse(const Bytes& descriptor) {
-    const auto lengths = ReportLengthsFromDescriptor(descriptor);
+    const auto lengths = ReportLengthsByCollection(descriptor);
     EXPECT_TRUE(lengths.has_value());
-    return lengths.value_or(HidCapabilities{});
+    EXPECT_EQ(lengths.value_or(std::vector<HidCapabilities>{}).size(), 1u);
+    return lengths && lengths->size() == 1 ? lengths->front() : HidCapabilities{};
 }
 
 // A vendor collection with one 64-byte feature report and no Report ID items.
@@ -159,16 +161,110 @@ TEST(ReportDescriptor, LengthBeyondSixteenBitsIsAnsweredAsTheLargestValue) {
 }
 
 TEST(ReportDescriptor, DescriptorEndingInsideAnItemIsRefused) {
-    EXPECT_FALSE(ReportLengthsFromDescriptor(Bytes{0x75}).has_value());  // Report Size, no data
-    EXPECT_FALSE(ReportLengthsFromDescriptor(Bytes{0x97, 0x01, 0x00, 0x00}).has_value());
-    EXPECT_FALSE(ReportLengthsFromDescriptor(Bytes{0xFE}).has_value());        // long item, no size
-    EXPECT_FALSE(ReportLengthsFromDescriptor(Bytes{0xFE, 0x02}).has_value());  // no tag
+    EXPECT_FALSE(ReportLengthsByCollection(Bytes{0x75}).has_value());  // Report Size, no data
+    EXPECT_FALSE(ReportLengthsByCollection(Bytes{0x97, 0x01, 0x00, 0x00}).has_value());
+    EXPECT_FALSE(ReportLengthsByCollection(Bytes{0xFE}).has_value());        // long item, no size
+    EXPECT_FALSE(ReportLengthsByCollection(Bytes{0xFE, 0x02}).has_value());  // no tag
     // Long item announcing 4 data bytes with 3 present.
-    EXPECT_FALSE(ReportLengthsFromDescriptor(Bytes{0xFE, 0x04, 0x10, 1, 2, 3}).has_value());
+    EXPECT_FALSE(ReportLengthsByCollection(Bytes{0xFE, 0x04, 0x10, 1, 2, 3}).has_value());
 }
 
 TEST(ReportDescriptor, PopWithoutPushIsRefused) {
-    EXPECT_FALSE(ReportLengthsFromDescriptor(Bytes{0xA4, 0xB4, 0xB4}).has_value());
+    EXPECT_FALSE(ReportLengthsByCollection(Bytes{0xA4, 0xB4, 0xB4}).has_value());
+}
+
+// A keyboard, the vendor collection the updater talks to, and a third collection whose feature
+// report has 256 bytes: as one interface the longest feature report would be 257 bytes, which the
+// engine stores in one byte as 1 and refuses.
+const Bytes kKeyboardVendorAndLargeFeature = {
+    0x05, 0x01,        // Usage Page (Generic Desktop)
+    0x09, 0x06,        // Usage (Keyboard)
+    0xA1, 0x01,        // Collection (Application)
+    0x85, 0x01,        //   Report ID (1)
+    0x75, 0x08,        //   Report Size (8)
+    0x95, 0x08,        //   Report Count (8)
+    0x81, 0x00,        //   Input: report 1 has 8 bytes
+    0x75, 0x01,        //   Report Size (1)
+    0x95, 0x05,        //   Report Count (5)
+    0x91, 0x02,        //   Output: 5 LED bits
+    0x95, 0x03,        //   Report Count (3)
+    0x91, 0x03,        //   Output (Constant): 3 bits of padding, 1 byte in all
+    0xC0,              // End Collection
+    0x06, 0x00, 0xFF,  // Usage Page (Vendor)
+    0x09, 0x01,        // Usage (1)
+    0xA1, 0x01,        // Collection (Application)
+    0x85, 0x02,        //   Report ID (2)
+    0x75, 0x08,        //   Report Size (8)
+    0x95, 0x40,        //   Report Count (64)
+    0x09, 0x01,        //   Usage (1)
+    0xB1, 0x02,        //   Feature: report 2 has 64 bytes
+    0x95, 0x00,        //   Report Count (0)
+    0x09, 0x01,        //   Usage (1)
+    0x81, 0x02,        //   Input of no bits: no input report
+    0xC0,              // End Collection
+    0x06, 0x01, 0xFF,  // Usage Page (Vendor 0xFF01)
+    0x09, 0x02,        // Usage (2)
+    0xA1, 0x01,        // Collection (Application)
+    0x85, 0x03,        //   Report ID (3)
+    0x75, 0x08,        //   Report Size (8)
+    0x96, 0x00, 0x01,  //   Report Count (256)
+    0x09, 0x01,        //   Usage (1)
+    0xB1, 0x02,        //   Feature: report 3 has 256 bytes
+    0xC0,              // End Collection
+};
+
+TEST(ReportDescriptor, EachTopLevelCollectionHasItsOwnLengths) {
+    const auto lengths = ReportLengthsByCollection(kKeyboardVendorAndLargeFeature);
+    ASSERT_TRUE(lengths.has_value());
+    ASSERT_EQ(lengths->size(), 3u);
+    EXPECT_EQ((*lengths)[0].inputReportByteLength, 9);
+    EXPECT_EQ((*lengths)[0].outputReportByteLength, 2);
+    EXPECT_EQ((*lengths)[0].featureReportByteLength, 0) << "a keyboard without feature reports";
+    EXPECT_EQ((*lengths)[1].featureReportByteLength, 65);
+    EXPECT_EQ((*lengths)[1].inputReportByteLength, 0) << "an item of no bits makes no report";
+    EXPECT_EQ((*lengths)[1].outputReportByteLength, 0);
+    EXPECT_EQ((*lengths)[2].featureReportByteLength, 257);
+}
+
+TEST(ReportDescriptor, FeatureItemWithCountZeroAddsNoLength) {
+    const Bytes descriptor = {
+        0x06, 0x00, 0xFF,  // Usage Page (Vendor)
+        0x09, 0x01,        // Usage (1)
+        0xA1, 0x01,        // Collection (Application)
+        0x85, 0x05,        //   Report ID (5)
+        0x75, 0x08,        //   Report Size (8)
+        0x95, 0x00,        //   Report Count (0)
+        0xB1, 0x02,        //   Feature of no bits
+        0x75, 0x00,        //   Report Size (0)
+        0x95, 0x10,        //   Report Count (16)
+        0xB1, 0x02,        //   Feature of no bits again
+        0xC0,              // End Collection
+    };
+    EXPECT_EQ(Parse(descriptor).featureReportByteLength, 0);
+}
+
+TEST(ReportDescriptor, ItemsOutsideCollectionsCountToANeighbouringCollection) {
+    const Bytes descriptor = {
+        0x75, 0x08,  // Report Size (8)
+        0x95, 0x04,  // Report Count (4)
+        0xB1, 0x02,  // Feature before any collection: counts to the first
+        0xA1, 0x01,  // Collection (Application)
+        0x81, 0x02,  //   Input: 4 bytes
+        0xC0,        // End Collection
+        0xA1, 0x01,  // Collection (Application)
+        0x91, 0x02,  //   Output: 4 bytes
+        0xC0,        // End Collection
+        0x95, 0x02,  // Report Count (2)
+        0x91, 0x02,  // Output after the second collection: counts to it
+        0xC0,        // An unmatched End Collection is tolerated
+    };
+    const auto lengths = ReportLengthsByCollection(descriptor);
+    ASSERT_TRUE(lengths.has_value());
+    ASSERT_EQ(lengths->size(), 2u);
+    EXPECT_EQ((*lengths)[0].featureReportByteLength, 5);
+    EXPECT_EQ((*lengths)[0].inputReportByteLength, 5);
+    EXPECT_EQ((*lengths)[1].outputReportByteLength, 7);
+    EXPECT_EQ((*lengths)[1].featureReportByteLength, 0);
 }
 
 // Every prefix of a valid descriptor and a deterministic stream of random ones: the parser must
@@ -178,7 +274,7 @@ TEST(ReportDescriptor, TruncatedAndRandomDescriptorsAreReadWithinBounds) {
         // Copied so that the end of the span is the end of the allocation.
         const Bytes prefix(kVendorFeature64.begin(),
                            kVendorFeature64.begin() + static_cast<std::ptrdiff_t>(length));
-        (void)ReportLengthsFromDescriptor(prefix);
+        (void)ReportLengthsByCollection(prefix);
     }
     std::mt19937 random(12345);
     std::uniform_int_distribution<int> byte(0, 255);
@@ -188,7 +284,7 @@ TEST(ReportDescriptor, TruncatedAndRandomDescriptorsAreReadWithinBounds) {
         for (auto& b : descriptor) {
             b = static_cast<std::uint8_t>(byte(random));
         }
-        (void)ReportLengthsFromDescriptor(descriptor);
+        (void)ReportLengthsByCollection(descriptor);
     }
 }
 

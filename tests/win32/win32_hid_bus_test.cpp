@@ -4,6 +4,7 @@
 
 #include "dfu_engine.h"
 #include "notification_filter.h"
+#include "usb_port_lookup.h"
 #include "win32_api.h"
 #include "win32_services.h"
 
@@ -164,6 +165,53 @@ TEST(Win32NotificationRegistration, WithoutAWindowFailsWithAnError) {
     SysError error = 0;
     EXPECT_EQ(bus.registerNotifications(window, error), nullptr);
     EXPECT_NE(error, 0u);
+}
+
+// Wine's own HID devices hang off its virtual bus, not off a USB device: they have no port, and
+// that is not an error.
+TEST(Win32HidBus, VirtualDevicesHaveAnEmptyPortWithoutError) {
+    Win32HidBus bus;
+    const std::vector<std::u16string> paths = AllPaths(bus);
+    ASSERT_FALSE(paths.empty());
+    for (const std::u16string& path : paths) {
+        std::string port = "stale";
+        EXPECT_EQ(bus.portOf(path, port), 0u) << Lower(path);
+        EXPECT_EQ(port, "") << Lower(path);
+    }
+}
+
+TEST(Win32HidBus, PortOfAnAbsentInterfaceIsTheSystemsError) {
+    Win32HidBus bus;
+    std::string port = "stale";
+    EXPECT_NE(
+        bus.portOf(u"\\\\?\\HID#Vid_5c3b&Pid_030b#none#{4d1e55b2-f16f-11cf-88cb-001111000030}",
+                   port),
+        0u);
+    EXPECT_EQ(port, "");
+}
+
+TEST(Win32HidBus, SerialNumberOfTheVirtualMouseIsReadWithoutError) {
+    Win32HidBus bus;
+    const std::u16string path = WineMousePath(bus);
+    ASSERT_FALSE(path.empty());
+    SysError error = 0;
+    auto device = bus.open(path, DeviceAccess::None, error);
+    ASSERT_NE(device, nullptr);
+    std::u16string serial = u"stale";
+    EXPECT_EQ(device->getSerialNumber(serial), 0u);
+    EXPECT_LT(serial.size(), 127u);
+    EXPECT_EQ(serial.find(u'\0'), std::u16string::npos);
+}
+
+TEST(UsbDeviceNodeId, OnlyAWholeUsbDeviceCountsNotOneOfItsInterfaces) {
+    EXPECT_TRUE(win32::IsUsbDeviceNodeId(L"USB\\VID_5C3B&PID_0326\\5&2A3B&0&4"));
+    EXPECT_TRUE(win32::IsUsbDeviceNodeId(L"usb\\vid_5c3b&pid_030b\\SERIAL&MI_00"));
+    EXPECT_FALSE(win32::IsUsbDeviceNodeId(L"USB\\VID_5C3B&PID_0326&MI_01\\6&1&0&0001"));
+    EXPECT_FALSE(win32::IsUsbDeviceNodeId(L"USB\\VID_5C3B&PID_0326&mi_00\\6&1"));
+    EXPECT_FALSE(win32::IsUsbDeviceNodeId(L"HID\\VID_5C3B&PID_0326\\7&1&0&0000"));
+    EXPECT_FALSE(win32::IsUsbDeviceNodeId(L"WINEBUS\\VID_845E&PID_0001\\0"));
+    EXPECT_FALSE(win32::IsUsbDeviceNodeId(L"USBSTOR\\DISK"));
+    EXPECT_FALSE(win32::IsUsbDeviceNodeId(L"USB"));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // device changes to the owning thread, dispatch and quit.
 #include "win32_services.h"
 
+#include "platform.h"
+
 #include "thread_windows.h"
 #include "win32_api.h"
 
@@ -243,6 +245,93 @@ TEST(Win32Services, ClockMovesForward) {
     const std::uint64_t before = services.nowMs();
     services.sleep(1);
     EXPECT_GE(services.nowMs(), before);
+}
+
+class SignallingHandler final : public DeviceChangeHandler {
+public:
+    void onDeviceChange(const DeviceChangeMessage&) override {
+        if (event != nullptr) {
+            event->signal();
+        }
+    }
+    AutoResetEvent* event = nullptr;
+};
+
+bool ThreadMessageQueued(UINT message) {
+    MSG queued{};
+    return PeekMessageW(&queued, nullptr, message, message, PM_NOREMOVE) != FALSE;
+}
+
+// One thread for everything: a wait on the window's own thread would never see the change it
+// waits for unless it dispatches the thread's messages itself.
+TEST(Win32AutoResetEvent, WaitOnTheWindowsOwnThreadDispatchesItsNotifications) {
+    Win32Services services;
+    SignallingHandler handler;
+    SysError error = 0;
+    auto window = services.createNotifyWindow({}, handler, error);
+    ASSERT_NE(window, nullptr);
+    auto event = services.createEvent(error);
+    ASSERT_NE(event, nullptr);
+    handler.event = event.get();
+
+    std::thread other([&] {
+        Sleep(50);
+        window->deliverDeviceChange(kDeviceArrival, kBootLoaderPath);
+    });
+    EXPECT_EQ(event->wait(10000), WaitResult::Signaled);
+    other.join();
+    EXPECT_EQ(event->wait(0), WaitResult::TimedOut);
+    EXPECT_EQ(window->destroy(), 0u);
+
+    // Without a window the thread's messages are left to its own loop.
+    PostThreadMessageW(GetCurrentThreadId(), WM_APP + 7, 0, 0);
+    EXPECT_EQ(event->wait(20), WaitResult::TimedOut);
+    EXPECT_TRUE(ThreadMessageQueued(WM_APP + 7));
+    MSG message{};
+    PeekMessageW(&message, nullptr, WM_APP + 7, WM_APP + 7, PM_REMOVE);
+}
+
+TEST(Win32AutoResetEvent, WaitOnAThreadWithoutTheWindowDispatchesNothing) {
+    Win32Services services;
+    RecordingHandler handler;
+    SysError error = 0;
+    auto window = services.createNotifyWindow({}, handler, error);
+    ASSERT_NE(window, nullptr);
+    std::thread other([&] {
+        SysError otherError = 0;
+        auto event = services.createEvent(otherError);
+        PostThreadMessageW(GetCurrentThreadId(), WM_APP + 8, 0, 0);
+        EXPECT_EQ(event->wait(20), WaitResult::TimedOut);
+        EXPECT_TRUE(ThreadMessageQueued(WM_APP + 8));
+    });
+    other.join();
+    EXPECT_EQ(window->destroy(), 0u);
+}
+
+TEST(Win32AutoResetEvent, QuitMetWhileWaitingIsPostedAgainAfterTheWait) {
+    Win32Services services;
+    RecordingHandler handler;
+    SysError error = 0;
+    auto window = services.createNotifyWindow({}, handler, error);
+    ASSERT_NE(window, nullptr);
+    auto event = services.createEvent(error);
+    PostQuitMessage(7);
+    EXPECT_EQ(event->wait(50), WaitResult::TimedOut);
+    MSG message{};
+    ASSERT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(message.wParam, 7u);
+    EXPECT_EQ(window->destroy(), 0u);
+}
+
+TEST(SystemErrorText, IsTheSystemsOwnMessageWithoutItsEnding) {
+    EXPECT_EQ(platform::SystemErrorText(ERROR_DEVICE_NOT_CONNECTED), "The device is not connected");
+    const std::string aborted = platform::SystemErrorText(ERROR_OPERATION_ABORTED);
+    ASSERT_FALSE(aborted.empty());
+    EXPECT_NE(aborted.back(), '.');
+    EXPECT_NE(aborted.back(), '\n');
+    // A number the system has no text for still gets one.
+    EXPECT_FALSE(platform::SystemErrorText(0xE0001234).empty());
+    EXPECT_EQ(platform::LastNativeErrorDetail(), "");
 }
 
 }  // namespace

@@ -7,6 +7,6 @@
 #include <span>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    (void)tolvane::hidraw::ReportLengthsFromDescriptor(std::span<const std::uint8_t>(data, size));
+    (void)tolvane::hidraw::ReportLengthsByCollection(std::span<const std::uint8_t>(data, size));
     return 0;
 }

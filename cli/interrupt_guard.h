@@ -1,0 +1,53 @@
+// What an interrupt does to a run. Before anything has been sent to a device, one interrupt ends
+// the tool at once. From the first report sent until the tool ends, stopping could leave the
+// device half-written, so the first interrupt only earns a notice and the run goes on to its end;
+// the third in a row ends the tool at once all the same.
+#pragma once
+
+#include <mutex>
+
+namespace tolvane::cli {
+
+// The step of a run, as far as an interrupt needs to tell it.
+enum class RunStep {
+    Preparing,           // reading the command line and the image
+    EnteringBootLoader,  // looking for the application, sending the reset, awaiting the loader
+    Downloading,         // looking for the boot loader and writing the image
+    ResettingToAp,       // the boot loader's reset and the wait for it to leave
+    Listing,             // the list command
+    Finishing,           // the device's part is over; the outcome is being reported
+};
+
+class InterruptGuard {
+public:
+    // The number of interrupts that end a protected run at once.
+    static constexpr int kInterruptsToForce = 3;
+
+    // Called for every interrupt, from any thread.
+    void interrupt();
+    // The run's step and whether anything has been written to a device; from any thread.
+    void enterStep(RunStep step);
+    void deviceWritten();
+
+    bool abortRequested() const;
+    // Whether any interrupt has come: a station then starts no further device.
+    bool interrupted() const;
+    // The step that was under way when the abort was decided, and whether the device had been
+    // written to by then.
+    RunStep abortStep() const;
+    bool abortAfterWrite() const;
+    // True once, after the first interrupt that was put off.
+    bool takeNotice();
+
+private:
+    mutable std::mutex mutex_;
+    RunStep step_ = RunStep::Preparing;
+    bool written_ = false;
+    int interrupts_ = 0;
+    bool noticeDue_ = false;
+    bool abort_ = false;
+    RunStep abortStep_ = RunStep::Preparing;
+    bool abortAfterWrite_ = false;
+};
+
+}  // namespace tolvane::cli

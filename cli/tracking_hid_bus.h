@@ -1,0 +1,54 @@
+// A HID bus that forwards every call to another bus and keeps what the tool must know of the run
+// without reading any report: which interfaces could not be opened and why, and the moment the
+// first report is written to a device.
+#pragma once
+
+#include "hid_bus.h"
+
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+
+namespace tolvane::cli {
+
+// The interfaces whose opening failed, by the error of the last failure.
+struct OpenFailures {
+    // Interfaces that no open reached at all, so that not even their identity is known.
+    std::map<SysError, int> unopened;
+    // Interfaces that opened for queries but not read-write.
+    std::map<SysError, int> queryOnly;
+    bool any() const { return !unopened.empty() || !queryOnly.empty(); }
+};
+
+class TrackingHidBus final : public HidBus {
+public:
+    // `onWrite` is called before each report written to a device, on the writing thread.
+    TrackingHidBus(HidBus& inner, std::function<void()> onWrite)
+        : inner_(inner), onWrite_(std::move(onWrite)) {}
+
+    std::unique_ptr<HidInterfaceList> listInterfaces() override;
+    std::unique_ptr<HidDevice> open(std::u16string_view path, DeviceAccess access,
+                                    SysError& error) override;
+    void waitNoPendingInstallEvents(std::uint32_t timeoutMs) override;
+    std::unique_ptr<NotificationRegistration> registerNotifications(NotifyWindow& window,
+                                                                    SysError& error) override;
+    SysError portOf(std::u16string_view path, std::string& port) override;
+
+    OpenFailures openFailures() const;
+
+private:
+    struct PathRecord {
+        SysError readWriteError = 0;  // of the last failed read-write open
+        SysError queryError = 0;      // of the last failed query open
+        bool readWrite = false;       // a read-write open succeeded
+        bool query = false;           // an open without access rights succeeded
+    };
+
+    HidBus& inner_;
+    std::function<void()> onWrite_;
+    mutable std::mutex mutex_;
+    std::map<std::u16string, PathRecord, std::less<>> paths_;
+};
+
+}  // namespace tolvane::cli

@@ -1,0 +1,22 @@
+// Where on the USB a HID interface's device is plugged in, read from the configuration manager:
+// the interface's device instance, then its parents up to the USB device node, whose location
+// path (or location information) stays the same while the device re-enumerates under another
+// identity on the same port.
+#pragma once
+
+#include "hid_bus.h"
+
+#include <string>
+#include <string_view>
+
+namespace tolvane::win32 {
+
+// Whether a device instance identifier names a USB device node ("USB\VID_xxxx&PID_xxxx\...")
+// rather than one interface of a composite device ("...&MI_nn\...") or another bus's node.
+bool IsUsbDeviceNodeId(std::wstring_view instanceId) noexcept;
+
+// The port of the USB device above the interface at `path`; empty with 0 when no USB device is
+// above it (a virtual device). The system's error when the interface cannot be looked up.
+SysError UsbPortOfInterface(std::u16string_view path, std::string& port);
+
+}  // namespace tolvane::win32

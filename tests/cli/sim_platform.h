@@ -1,0 +1,146 @@
+// The simulated bus and services standing in for the real platform of an in-process run of the
+// tool, so that a test can shape the device, look into its memory afterwards, and step in on its
+// reports.
+#pragma once
+
+#include "interrupt_source.h"
+#include "run_report.h"
+#include "sim_bus.h"
+#include "sim_services.h"
+#include "tool.h"
+#include "transcript.h"
+#include "virtual_target.h"
+
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace tolvane::cli::test {
+
+// Interrupts raised by the test itself, on whatever thread it likes.
+class ManualInterrupts final : public InterruptSource {
+public:
+    void setHandler(Handler handler) override { handler_ = std::move(handler); }
+    void raise(int times = 1) {
+        for (int i = 0; i < times; ++i) {
+            if (handler_) handler_();
+        }
+    }
+
+private:
+    Handler handler_;
+};
+
+// A bus that hands every feature report to a hook before forwarding it.
+class HookedBus final : public HidBus {
+public:
+    using Hook = std::function<void(std::span<const std::uint8_t> report)>;
+
+    HookedBus(HidBus& inner, Hook hook, std::function<void()> listHook)
+        : inner_(inner), hook_(std::move(hook)), listHook_(std::move(listHook)) {}
+    std::unique_ptr<HidInterfaceList> listInterfaces() override {
+        if (listHook_) listHook_();
+        return inner_.listInterfaces();
+    }
+    std::unique_ptr<HidDevice> open(std::u16string_view path, DeviceAccess access,
+                                    SysError& error) override {
+        auto device = inner_.open(path, access, error);
+        if (!device) return device;
+        return std::make_unique<Device>(std::move(device), hook_);
+    }
+    void waitNoPendingInstallEvents(std::uint32_t timeoutMs) override {
+        inner_.waitNoPendingInstallEvents(timeoutMs);
+    }
+    std::unique_ptr<NotificationRegistration> registerNotifications(NotifyWindow& window,
+                                                                    SysError& error) override {
+        return inner_.registerNotifications(window, error);
+    }
+
+private:
+    class Device final : public HidDevice {
+    public:
+        Device(std::unique_ptr<HidDevice> inner, Hook& hook)
+            : inner_(std::move(inner)), hook_(hook) {}
+        SysError getAttributes(HidAttributes& a) override { return inner_->getAttributes(a); }
+        SysError getCapabilities(HidCapabilities& c) override { return inner_->getCapabilities(c); }
+        SysError setFeature(std::span<const std::uint8_t> report) override {
+            hook_(report);
+            return inner_->setFeature(report);
+        }
+        SysError getFeature(std::span<std::uint8_t> report) override {
+            return inner_->getFeature(report);
+        }
+        SysError writeOutput(std::span<const std::uint8_t> report) override {
+            hook_(report);
+            return inner_->writeOutput(report);
+        }
+
+    private:
+        std::unique_ptr<HidDevice> inner_;
+        Hook& hook_;
+    };
+
+    HidBus& inner_;
+    Hook hook_;
+    std::function<void()> listHook_;
+};
+
+struct ToolRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// The virtual target on the virtual clock, reached as the real platform (no --simulate).
+class SimPlatform {
+public:
+    explicit SimPlatform(sim::VirtualTargetOptions options = {})
+        : device_(bus_.addDevice(sim::VirtualTarget::specFor(options))) {}
+    explicit SimPlatform(sim::DeviceSpec spec) : device_(bus_.addDevice(std::move(spec))) {}
+
+    // Runs the tool; `hook` sees every report written and `listHook` every listing of the
+    // interfaces, on the engine's thread.
+    ToolRun run(const std::vector<std::string>& args, HookedBus::Hook hook = {},
+                std::ostream* out = nullptr, std::function<void()> listHook = {}) {
+        HookedBus hooked(
+            bus_, hook ? std::move(hook) : [](std::span<const std::uint8_t>) {},
+            std::move(listHook));
+        std::ostringstream defaultOut, err;
+        std::ostream& outStream = out ? *out : defaultOut;
+        const ToolIo io{outStream, err, false, false};
+        const ToolPlatform platform{hooked,
+                                    services_,
+                                    [](SysError e) { return "text of " + std::to_string(e); },
+                                    nativeDetail,
+                                    &interrupts,
+                                    {},
+                                    {}};
+        ToolRun result;
+        result.exitCode = RunTool(args, io, platform);
+        result.out = defaultOut.str();
+        result.err = err.str();
+        return result;
+    }
+
+    sim::DeviceMemory memory() const { return device_.memory(); }
+    sim::SimBus& bus() { return bus_; }
+
+    ManualInterrupts interrupts;
+    std::function<std::string()> nativeDetail;
+
+private:
+    sim::Transcript transcript_;
+    sim::SimServices services_{transcript_};
+    sim::SimBus bus_{services_.timeline(), transcript_};
+    sim::SimDevice& device_;
+};
+
+// An image of `size` bytes that are not all alike.
+inline std::vector<std::uint8_t> CountingImage(std::size_t size) {
+    std::vector<std::uint8_t> bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    return bytes;
+}
+
+}  // namespace tolvane::cli::test

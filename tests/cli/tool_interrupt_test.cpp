@@ -1,0 +1,120 @@
+// Interrupts during an in-process run: raised by the test at a chosen report, on the engine's own
+// thread, so that the moment is exact although the run takes no real time.
+#include "exit_codes.h"
+#include "interrupt_guard.h"
+#include "sim_platform.h"
+#include "temp_dir.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace tolvane::cli {
+namespace {
+
+using test::SimPlatform;
+using test::TempDir;
+using ::testing::HasSubstr;
+
+class ToolInterruptTest : public ::testing::Test {
+protected:
+    std::string image() { return dir_.write("fw.bin", test::CountingImage(4000)); }
+
+    // A hook that raises `times` interrupts when the `at`-th report goes out.
+    test::HookedBus::Hook interruptAt(int at, int times) {
+        return [this, at, times](std::span<const std::uint8_t>) {
+            if (++reports_ == at) platform_.interrupts.raise(times);
+        };
+    }
+
+    TempDir dir_;
+    SimPlatform platform_;
+    int reports_ = 0;
+};
+
+TEST_F(ToolInterruptTest, OneInterruptDuringTheDownloadLetsTheUpdateFinish) {
+    const auto r =
+        platform_.run({"update", image(), "--vid", "5C3B", "--pid", "0326"}, interruptAt(10, 1));
+    EXPECT_EQ(r.exitCode, kExitSuccess) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("the update is writing the firmware: stopping now would leave "
+                                 "the device unusable until it is power-cycled"));
+    EXPECT_EQ(platform_.memory().image, test::CountingImage(4000));
+    EXPECT_EQ(platform_.memory().entriesToApplication, 1u);
+}
+
+TEST_F(ToolInterruptTest, TwoInterruptsStillLetItFinishAndTheNoticeComesOnce) {
+    const auto r =
+        platform_.run({"update", image(), "--vid", "5C3B", "--pid", "0326"}, interruptAt(10, 2));
+    EXPECT_EQ(r.exitCode, kExitSuccess) << r.err;
+    const std::string notice = "stopping now would leave";
+    EXPECT_EQ(r.err.find(notice), r.err.rfind(notice));
+    EXPECT_EQ(platform_.memory().image, test::CountingImage(4000));
+}
+
+TEST_F(ToolInterruptTest, ThreeInterruptsAbortAndTellTheStepAndTheDeviceState) {
+    const auto r = platform_.run({"--json", "update", image(), "--vid", "5C3B", "--pid", "0326"},
+                                 interruptAt(10, 3));
+    EXPECT_EQ(r.exitCode, kExitInterrupted);
+    EXPECT_THAT(r.err, HasSubstr("interrupted while writing the firmware"));
+    EXPECT_THAT(r.err, HasSubstr("only partly written"));
+    const auto json = nlohmann::json::parse(r.out);
+    EXPECT_EQ(json["result"], "INTERRUPTED");
+    EXPECT_EQ(json["exit_code"], 130);
+    EXPECT_EQ(json["step"], "writing the firmware");
+    EXPECT_EQ(json["device_written"], true);
+}
+
+TEST_F(ToolInterruptTest, InterruptDuringTheResetToTheApplicationNamesThatStep) {
+    SimPlatform inBootLoader(sim::VirtualTargetOptions{.startsInBootLoader = true});
+    const auto r = inBootLoader.run(
+        {"reset-to-ap"}, [&](std::span<const std::uint8_t>) { inBootLoader.interrupts.raise(3); });
+    EXPECT_EQ(r.exitCode, kExitInterrupted);
+    EXPECT_THAT(r.err, HasSubstr("interrupted while restarting the application"));
+}
+
+TEST_F(ToolInterruptTest, AnInterruptBeforeAnythingIsSentEndsTheRunAtOnce) {
+    // No boot loader: the download looks for it in passes, and sends nothing meanwhile.
+    int listings = 0;
+    const auto r = platform_.run({"--json", "download", image()}, {}, nullptr, [&] {
+        if (++listings == 2) platform_.interrupts.raise();
+    });
+    EXPECT_EQ(r.exitCode, kExitInterrupted);
+    EXPECT_THAT(r.err, HasSubstr("interrupted while looking for the device: nothing was sent"));
+    const auto json = nlohmann::json::parse(r.out);
+    EXPECT_EQ(json["exit_code"], 130);
+    EXPECT_EQ(json["device_written"], false);
+    EXPECT_EQ(platform_.memory().startQueries, 0u);
+}
+
+TEST(InterruptGuard, BeforeAnyWriteTheFirstInterruptAborts) {
+    InterruptGuard guard;
+    guard.enterStep(RunStep::Downloading);
+    guard.interrupt();
+    EXPECT_TRUE(guard.abortRequested());
+    EXPECT_EQ(guard.abortStep(), RunStep::Downloading);
+    EXPECT_FALSE(guard.abortAfterWrite());
+    EXPECT_FALSE(guard.takeNotice());
+}
+
+TEST(InterruptGuard, AfterAWriteOnlyTheThirdAborts) {
+    InterruptGuard guard;
+    guard.enterStep(RunStep::EnteringBootLoader);
+    guard.deviceWritten();
+    guard.interrupt();
+    EXPECT_FALSE(guard.abortRequested());
+    EXPECT_TRUE(guard.takeNotice());
+    EXPECT_FALSE(guard.takeNotice());
+    guard.enterStep(RunStep::Downloading);
+    guard.interrupt();
+    EXPECT_FALSE(guard.abortRequested());
+    EXPECT_FALSE(guard.takeNotice());
+    guard.interrupt();
+    EXPECT_TRUE(guard.abortRequested());
+    EXPECT_EQ(guard.abortStep(), RunStep::Downloading);
+    EXPECT_TRUE(guard.abortAfterWrite());
+    // The step at the moment of the decision stays, whatever the run does afterwards.
+    guard.enterStep(RunStep::Finishing);
+    EXPECT_EQ(guard.abortStep(), RunStep::Downloading);
+}
+
+}  // namespace
+}  // namespace tolvane::cli

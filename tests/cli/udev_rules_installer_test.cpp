@@ -1,0 +1,115 @@
+// install-udev-rules into a scratch folder, with udevadm stood in for.
+#include "udev_rules_installer.h"
+
+#include "exit_codes.h"
+#include "temp_dir.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace tolvane::cli {
+namespace {
+
+using test::TempDir;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+std::string ReadText(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+class UdevRulesInstallerTest : public ::testing::Test {
+protected:
+    UdevRulesInstallerTest() {
+        system_.runningAsRoot = true;
+        system_.rulesDir = dir_.path("");
+        system_.udevadm = "udevadm-stand-in";
+        system_.run = [this](const std::vector<std::string>& argv, std::string& error) {
+            calls_.push_back(argv);
+            if (failStatus_ < 0) error = "no such program";
+            return failStatus_;
+        };
+    }
+
+    TempDir dir_;
+    UdevSystem system_;
+    std::vector<std::vector<std::string>> calls_;
+    int failStatus_ = 0;
+};
+
+TEST_F(UdevRulesInstallerTest, InstallsTheShippedRulesAndReloadsUdev) {
+    const UdevRulesOutcome outcome = InstallUdevRules(system_, {});
+    EXPECT_EQ(outcome.exitCode, kExitSuccess) << outcome.message;
+    const std::string installed = dir_.path("70-tolvane-hidraw.rules");
+    EXPECT_THAT(outcome.installed, ElementsAre(installed));
+    EXPECT_EQ(ReadText(installed), ShippedUdevRules());
+    ASSERT_EQ(calls_.size(), 2u);
+    EXPECT_THAT(calls_[0], ElementsAre("udevadm-stand-in", "control", "--reload-rules"));
+    EXPECT_EQ(calls_[1][1], "trigger");
+    // No temporary file is left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path("")),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+TEST_F(UdevRulesInstallerTest, TheEmbeddedRulesAreTheShippedFile) {
+    EXPECT_EQ(ShippedUdevRules(), ReadText(TOLVANE_UDEV_RULES_FILE));
+    // Every product of the vendor, for the seat's user and for plugdev without a seat.
+    EXPECT_THAT(ShippedUdevRules(),
+                HasSubstr("SUBSYSTEM==\"hidraw\", ATTRS{idVendor}==\"5c3b\", TAG+=\"uaccess\", "
+                          "MODE=\"0660\", GROUP=\"plugdev\"\n"));
+}
+
+TEST_F(UdevRulesInstallerTest, AnApplicationIdentityGetsAFileOfItsOwn) {
+    const UdevRulesOutcome outcome = InstallUdevRules(system_, {std::nullopt, 0x1234, 0xABCD});
+    EXPECT_EQ(outcome.exitCode, kExitSuccess);
+    ASSERT_EQ(outcome.installed.size(), 2u);
+    const std::string rules = ReadText(outcome.installed[1]);
+    EXPECT_THAT(rules, HasSubstr("ATTRS{idVendor}==\"1234\", ATTRS{idProduct}==\"abcd\", "
+                                 "TAG+=\"uaccess\", MODE=\"0660\", GROUP=\"plugdev\""));
+    // A second identity does not replace the first.
+    InstallUdevRules(system_, {std::nullopt, 0x1234, 0x0001});
+    EXPECT_TRUE(std::filesystem::exists(outcome.installed[1]));
+}
+
+TEST_F(UdevRulesInstallerTest, WithoutRootTheSystemFolderIsRefusedUntouched) {
+    system_.runningAsRoot = false;
+    const UdevRulesOutcome outcome = InstallUdevRules(system_, {});
+    EXPECT_EQ(outcome.exitCode, kExitNeedsRoot);
+    EXPECT_THAT(outcome.message, HasSubstr("root"));
+    EXPECT_THAT(outcome.message, HasSubstr("sudo"));
+    EXPECT_FALSE(std::filesystem::exists(dir_.path("70-tolvane-hidraw.rules")));
+    EXPECT_TRUE(calls_.empty());
+    // A folder of the caller's choice needs only the right to write there.
+    const UdevRulesOutcome chosen = InstallUdevRules(system_, {dir_.path(""), {}, {}});
+    EXPECT_EQ(chosen.exitCode, kExitSuccess) << chosen.message;
+}
+
+TEST_F(UdevRulesInstallerTest, AFolderThatCannotBeWrittenFails) {
+    const UdevRulesOutcome outcome =
+        InstallUdevRules(system_, {dir_.path("no/such/folder"), {}, {}});
+    EXPECT_EQ(outcome.exitCode, kExitOutputFailed);
+    EXPECT_THAT(outcome.message, HasSubstr("no/such/folder"));
+    EXPECT_TRUE(calls_.empty());
+}
+
+TEST_F(UdevRulesInstallerTest, AFailedReloadIsReportedAfterTheRulesAreInPlace) {
+    failStatus_ = 1;
+    const UdevRulesOutcome failed = InstallUdevRules(system_, {});
+    EXPECT_EQ(failed.exitCode, kExitOutputFailed);
+    EXPECT_THAT(failed.message, HasSubstr("rules installed, but `udevadm-stand-in control`"));
+    EXPECT_THAT(failed.message, HasSubstr("status 1"));
+    failStatus_ = -1;
+    const UdevRulesOutcome missing = InstallUdevRules(system_, {});
+    EXPECT_THAT(missing.message, HasSubstr("could not run: no such program"));
+}
+
+}  // namespace
+}  // namespace tolvane::cli
