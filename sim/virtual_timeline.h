@@ -4,15 +4,15 @@
 
 #include "timeline.h"
 
-#include <cstdint>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
-#include <thread>
-#include <vector>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <utility>
+#include <vector>
 
 namespace tolvane::sim {
 
