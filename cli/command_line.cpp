@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include "exit_codes.h"
+#include "station_options.h"
 #include "text_format.h"
 
 #include <CLI/CLI.hpp>
@@ -86,8 +87,10 @@ void Check(const Options& options, const HexTexts& texts, CLI::App& app) {
     if (sim.unplugAt && *sim.unplugAt == 0) {
         throw UsageError{"--sim-unplug-at: reports are counted from 1"};
     }
-    const bool needsIdentifiers =
-        options.command == Command::Update || options.command == Command::ResetToIsp;
+    CheckStationOptions(options);
+    const bool needsIdentifiers = options.command == Command::Update ||
+                                  options.command == Command::ResetToIsp ||
+                                  options.command == Command::Station;
     if (needsIdentifiers && !sim.enabled && (!texts.vid || !texts.pid)) {
         throw UsageError{"--vid and --pid are required (or give --simulate)"};
     }
@@ -103,7 +106,7 @@ std::string CommandNamed(const std::vector<std::string>& args) {
         if (arg == "--") break;
         for (const Command command :
              {Command::Update, Command::ResetToIsp, Command::Download, Command::ResetToAp,
-              Command::List, Command::InstallUdevRules}) {
+              Command::List, Command::InstallUdevRules, Command::Station}) {
             if (arg == CommandName(command)) return arg;
         }
     }
@@ -134,6 +137,8 @@ const char* CommandName(Command command) noexcept {
             return "list";
         case Command::InstallUdevRules:
             return "install-udev-rules";
+        case Command::Station:
+            return "station";
     }
     return "?";
 }
@@ -195,6 +200,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
                           "milliseconds the device stays on the bus after a reset (default 0)"))
         ->type_name("MS")
         ->group(simGroup);
+    AddStationSimulationOptions(app, sim, simGroup);
 
     auto* update = app.add_subcommand(
         "update", "reset to the boot loader, download the image, reset to the application");
@@ -216,7 +222,17 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
                "where to install the rules (default: $TOLVANE_UDEV_RULES_DIR, else " +
                    std::string(kDefaultUdevRulesDir) + ")"))
         ->type_name("DIR");
-    for (CLI::App* command : {update, resetToIsp, download, resetToAp, list, installRules}) {
+    for (CLI::App* command : {update, resetToIsp, download, resetToAp}) {
+        AddPortOption(*command, options);
+    }
+    AddAllOption(*update, options);
+    auto* station = app.add_subcommand(
+        "station", "update each matching device once as it is plugged in, several at a time");
+    AddImage(*station, options, texts);
+    AddIdentifiers(*station, texts, application);
+    AddStationOptions(*station, options);
+    for (CLI::App* command :
+         {update, resetToIsp, download, resetToAp, list, installRules, station}) {
         command->footer(ExitCodeHelp());
     }
 
@@ -232,6 +248,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         if (resetToAp->parsed()) options.command = Command::ResetToAp;
         if (list->parsed()) options.command = Command::List;
         if (installRules->parsed()) options.command = Command::InstallUdevRules;
+        if (station->parsed()) options.command = Command::Station;
         Check(options, texts, app);
         if (texts.format == "raw") options.imageFormat = ImageFormat::Raw;
         if (texts.format == "hex") options.imageFormat = ImageFormat::IntelHex;
@@ -259,6 +276,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         parsed.exitCode = code == 0 ? kExitSuccess : kExitUsage;
         if (code != 0) parsed.message = e.what();
     } catch (const UsageError& e) {
+        parsed.err = "tolvane: " + e.message + "\nRun with --help for more information.\n";
+        parsed.message = e.message;
+        parsed.exitCode = kExitUsage;
+    } catch (const StationUsageError& e) {
         parsed.err = "tolvane: " + e.message + "\nRun with --help for more information.\n";
         parsed.message = e.message;
         parsed.exitCode = kExitUsage;

@@ -34,7 +34,9 @@ InterfaceListing ListInterfaces(HidBus& bus) {
         if (auto device = bus.open(entry.path, DeviceAccess::None, error)) {
             entry.opened = device->getAttributes(entry.attributes) == 0 &&
                            device->getCapabilities(entry.capabilities) == 0;
+            if (device->getSerialNumber(entry.serial) != 0) entry.serial.clear();
         }
+        if (bus.portOf(entry.path, entry.port) != 0) entry.port.clear();
         entry.bootLoader = IsBootLoaderPath(entry.path) ||
                            (entry.opened && IsBootLoaderIdentity(entry.attributes));
         listing.interfaces.push_back(std::move(entry));
@@ -55,6 +57,8 @@ std::string FormatInterface(const ListedInterface& entry) {
         line = "????:????  (cannot be opened)                 ";
     }
     line += ToUtf8(entry.path);
+    line += "  port " + (entry.port.empty() ? std::string("-") : entry.port);
+    line += "  serial " + (entry.serial.empty() ? std::string("-") : ToUtf8(entry.serial));
     if (entry.bootLoader) line += "  [boot loader]";
     return line;
 }
@@ -69,6 +73,8 @@ Json InterfaceToJson(const ListedInterface& entry) {
         json["output_report_length"] = entry.capabilities.outputReportByteLength;
         json["feature_report_length"] = entry.capabilities.featureReportByteLength;
     }
+    json["port"] = entry.port;
+    json["serial"] = ToUtf8(entry.serial);
     json["boot_loader"] = entry.bootLoader;
     return json;
 }

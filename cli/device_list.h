@@ -16,6 +16,8 @@ struct ListedInterface {
     HidAttributes attributes;
     HidCapabilities capabilities;
     bool bootLoader = false;
+    std::string port;  // where its USB device sits; empty when the system cannot tell
+    std::u16string serial;
 };
 
 struct InterfaceListing {

@@ -93,6 +93,7 @@ private:
                 return engine_.ResetToAp();
             case Command::List:
             case Command::InstallUdevRules:
+            case Command::Station:
                 break;
         }
         return DFU_SUCCESS;
@@ -173,6 +174,7 @@ CommandOutcome RunEngineCommand(Command command, const Options& options, const D
     const auto start = Clock::now();
     CommandOutcome outcome;
     DfuEngine engine(context.bus, context.services);
+    if (options.port) engine.ScopeToPort(*options.port);
     WatcherThread watcher(engine, context.services);
     // The download waits for nothing the watcher tells, so it runs without one.
     if (command != Command::Download) {

@@ -25,6 +25,11 @@ void InterruptGuard::deviceWritten() {
     written_ = true;
 }
 
+bool InterruptGuard::interrupted() const {
+    const std::lock_guard lock(mutex_);
+    return interrupts_ > 0;
+}
+
 bool InterruptGuard::abortRequested() const {
     const std::lock_guard lock(mutex_);
     return abort_;

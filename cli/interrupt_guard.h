@@ -30,6 +30,8 @@ public:
     void deviceWritten();
 
     bool abortRequested() const;
+    // Whether any interrupt has come: a station then starts no further device.
+    bool interrupted() const;
     // The step that was under way when the abort was decided, and whether the device had been
     // written to by then.
     RunStep abortStep() const;

@@ -16,6 +16,7 @@ enum class Command {
     ResetToAp,
     List,
     InstallUdevRules,
+    Station,
 };
 
 // Where install-udev-rules puts its files unless told otherwise.
@@ -34,7 +35,10 @@ struct SimulationOptions {
     bool wrongChecksum = false;                 // the boot loader reports a wrong checksum
     bool refuseReset = false;                   // the application refuses every form of reset
     bool bootLoaderRefusesReset = false;        // the boot loader refuses its reset
-    std::uint32_t leaveDelayMs = 0;             // after a reset the device stays this long first
+    std::uint32_t devices = 1;                  // identical targets, one per port
+    std::uint32_t faultDevice = 0;        // K > 0: the fault options shape the K-th device only
+    std::uint32_t arrivalIntervalMs = 0;  // MS > 0: the K-th device is plugged in K * MS late
+    std::uint32_t leaveDelayMs = 0;       // after a reset the device stays this long first
 };
 
 struct Options {
@@ -48,6 +52,10 @@ struct Options {
     bool json = false;
     bool verbose = false;
     bool quiet = false;
+    std::optional<std::string> port;     // only the device at this port
+    bool all = false;                    // update: every matching device at once
+    std::string logPath;                 // station: one JSON line per device
+    std::optional<std::uint32_t> count;  // station: stop after this many devices
     SimulationOptions simulation;
     std::optional<std::string> rulesDir;  // install-udev-rules: --rules-dir
 };

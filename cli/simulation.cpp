@@ -1,5 +1,6 @@
 #include "simulation.h"
 
+#include "device_rack.h"
 #include "real_timeline.h"
 #include "sim_bus.h"
 #include "sim_services.h"
@@ -10,6 +11,19 @@
 
 namespace tolvane::cli {
 namespace {
+
+// The options without the faults: what the other devices of a bench are when one is faulty.
+SimulationOptions Healthy(SimulationOptions options) {
+    options.inBootLoader = false;
+    options.neverEnters = false;
+    options.refuseReport.reset();
+    options.unplugAt.reset();
+    options.wrongChecksum = false;
+    options.refuseReset = false;
+    options.bootLoaderRefusesReset = false;
+    options.leaveDelayMs = 0;
+    return options;
+}
 
 sim::DeviceSpec SpecFor(const SimulationOptions& options) {
     sim::VirtualTargetOptions target;
@@ -38,8 +52,11 @@ struct Simulation::Parts {
     std::unique_ptr<sim::SimServices> fastServices;
     std::unique_ptr<sim::RealTimeline> realTimeline;
     SystemServices* services = nullptr;
+    sim::Timeline* timeline = nullptr;
+    std::uint64_t startMs = 0;
+    std::uint32_t arrivalIntervalMs = 0;
     std::unique_ptr<sim::SimBus> bus;
-    sim::SimDevice* device = nullptr;
+    std::vector<sim::SimDevice*> devices;  // in port order
 };
 
 Simulation::Simulation(const SimulationOptions& options, SystemServices& realServices)
@@ -55,8 +72,13 @@ Simulation::Simulation(const SimulationOptions& options, SystemServices& realSer
         parts_->services = &realServices;
         timeline = parts_->realTimeline.get();
     }
+    parts_->timeline = timeline;
     parts_->bus = std::make_unique<sim::SimBus>(*timeline, parts_->transcript);
-    parts_->device = &parts_->bus->addDevice(SpecFor(options));
+    parts_->startMs = timeline->nowMs();
+    parts_->arrivalIntervalMs = options.arrivalIntervalMs;
+    parts_->devices =
+        sim::AddRack(*parts_->bus, SpecFor(Healthy(options)), SpecFor(options),
+                     {options.devices, options.faultDevice, options.arrivalIntervalMs});
 }
 
 // The bus goes first: it cancels what the device has scheduled on the clock.
@@ -72,14 +94,50 @@ SystemServices& Simulation::services() {
     return *parts_->services;
 }
 
-MemoryCheck Simulation::check(const std::vector<std::uint8_t>& image, std::uint32_t address) const {
-    const sim::DeviceMemory memory = parts_->device->memory();
+MemoryCheck Simulation::check(const std::vector<std::uint8_t>& image, std::uint32_t address,
+                              const std::optional<std::string>& port) const {
     MemoryCheck check;
+    const sim::SimDevice* device = parts_->devices.front();
+    if (port) {
+        const auto found = std::ranges::find(parts_->devices, *port, &sim::SimDevice::port);
+        if (found == parts_->devices.end()) return check;
+        device = *found;
+    }
+    const sim::DeviceMemory memory = device->memory();
     check.written = memory.setups > 0;
     check.equal =
         check.written && memory.image == image && memory.loadAddress == (address & 0xFFFFFF);
     check.checksum = memory.checksum;
     return check;
+}
+
+std::vector<SimulatedDeviceCheck> Simulation::checkAll(const std::vector<std::uint8_t>* image,
+                                                       std::uint32_t address) const {
+    std::vector<SimulatedDeviceCheck> checks;
+    for (const sim::SimDevice* device : parts_->devices) {
+        SimulatedDeviceCheck entry;
+        entry.port = device->port();
+        if (image) {
+            const sim::DeviceMemory memory = device->memory();
+            entry.memoryEqualsImage = memory.setups > 0 && memory.image == *image &&
+                                      memory.loadAddress == (address & 0xFFFFFF);
+        }
+        checks.push_back(std::move(entry));
+    }
+    return checks;
+}
+
+std::uint64_t Simulation::nowMs() const {
+    return parts_->timeline->nowMs();
+}
+
+std::uint64_t Simulation::arrivalMsOf(const std::string& port) const {
+    for (std::size_t i = 0; i < parts_->devices.size(); ++i) {
+        if (parts_->devices[i]->port() == port) {
+            return parts_->startMs + parts_->arrivalIntervalMs * (i + 1);
+        }
+    }
+    return parts_->startMs;
 }
 
 }  // namespace tolvane::cli

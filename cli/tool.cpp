@@ -1,24 +1,31 @@
 #include "tool.h"
 
 #include "access_hint.h"
+#include "all_devices_run.h"
 #include "command_line.h"
+#include "device_choice.h"
 #include "device_list.h"
 #include "dfu_engine.h"
 #include "engine_command.h"
 #include "exit_codes.h"
 #include "image_limits.h"
 #include "interrupt_guard.h"
+#include "json_fields.h"
 #include "logging_hid_bus.h"
 #include "output_buffer.h"
 #include "progress_display.h"
 #include "result_message.h"
 #include "run_report.h"
 #include "simulation.h"
+#include "station_run.h"
 #include "text_format.h"
 #include "tracking_hid_bus.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <mutex>
 #include <optional>
 
 namespace tolvane::cli {
@@ -29,7 +36,8 @@ constexpr SysError kErrorInvalidData = 13;
 constexpr std::uint64_t kAddressSpaceEnd = std::uint64_t{kMaxLoadAddress} + 1;
 
 bool NeedsImage(Command command) {
-    return command == Command::Update || command == Command::Download;
+    return command == Command::Update || command == Command::Download ||
+           command == Command::Station;
 }
 
 // The final text for a command's result: the update run's texts, and for the single steps their
@@ -117,14 +125,15 @@ public:
         }
         if (guard_.abortRequested()) return abandonBeforeStart();
 
-        std::optional<Simulation> simulation;
         HidBus* bus = &platform_.bus;
         SystemServices* services = &platform_.services;
         if (options_.simulation.enabled) {
-            simulation.emplace(options_.simulation, platform_.services);
-            bus = &simulation->bus();
-            services = &simulation->services();
+            simulation_.emplace(options_.simulation, platform_.services);
+            bus = &simulation_->bus();
+            services = &simulation_->services();
         }
+        // Before the report log: the search is the tool's own, not the engine's.
+        if (auto refused = refuseToGuess(*bus)) return *refused;
         TrackingHidBus tracked(*bus, [this] { guard_.deviceWritten(); });
         bus = &tracked;
         std::optional<ReportLog> log;
@@ -135,6 +144,10 @@ public:
             bus = &*logged;
         }
         if (options_.command == Command::List) return list(*bus);
+        if (options_.command == Command::Station) return station(*bus, *services);
+        if (options_.command == Command::Update && options_.all) {
+            return updateAll(*bus, *services);
+        }
 
         ProgressDisplay display(human_, humanIsTerminal_, !options_.quiet);
         const CommandContext context{*bus,
@@ -164,8 +177,9 @@ public:
             }
         }
         report_.reportedChecksum = outcome.reportedChecksum;
-        if (simulation && image_) {
-            const MemoryCheck check = simulation->check(image_->bytes, job_.address);
+        if (simulation_ && image_) {
+            const MemoryCheck check =
+                simulation_->check(image_->bytes, job_.address, options_.port);
             report_.memoryMatches = check.written && check.equal;
             if (check.written) report_.deviceChecksum = check.checksum;
             say(!check.written ? "Virtual device: received no image."
@@ -340,6 +354,124 @@ private:
         if (platform_.exitNow) platform_.exitNow(exitCode);
     }
 
+    // What each device's engine is given: the run's bus, services and interrupt rules, and a
+    // display of its own.
+    CommandContext deviceContext(HidBus& bus, SystemServices& services, ProgressDisplay& display) {
+        return CommandContext{bus,
+                              services,
+                              display,
+                              guard_,
+                              platform_.nativeErrorDetail,
+                              [this] { tellInterruptPutOff(); },
+                              [this](const CommandOutcome& sofar) {
+                                  // Several devices may be abandoned at once: one report.
+                                  std::call_once(abandoned_, [&] { abandon(sofar); });
+                              }};
+    }
+
+    // Several devices match and the command was not told which: nothing is sent.
+    std::optional<int> refuseToGuess(HidBus& bus) {
+        const DeviceChoice choice = ChooseDevice(options_, bus);
+        if (!choice.several) return std::nullopt;
+        io_.err << "tolvane: " << kSeveralDevicesText << '\n';
+        for (const DeviceCandidate& candidate : choice.candidates) {
+            io_.err << FormatCandidate(candidate) << '\n';
+        }
+        report_.result = "SEVERAL_DEVICES";
+        report_.code = kErrorInvalidParameter;
+        report_.message = kSeveralDevicesText;
+        report_.extra["candidates"] = CandidatesJson(choice.candidates);
+        return finish(kExitSeveralDevices);
+    }
+
+    int updateAll(HidBus& bus, SystemServices& services) {
+        const AllDevicesResult all = UpdateAllDevices(
+            options_, job_, human_, humanIsTerminal_, !options_.quiet,
+            [&](ProgressDisplay& display) { return deviceContext(bus, services, display); }, bus);
+        if (std::ranges::any_of(all.devices,
+                                [](const DeviceResult& d) { return d.outcome.interrupted; })) {
+            return kExitInterrupted;
+        }
+        const int exitCode = AllDevicesExitCode(all);
+        if (all.listError != 0) {
+            report_.code = all.listError;
+            report_.result = ResultName(all.listError);
+            report_.message = "The system gives no list of HID interfaces.";
+        } else if (all.devices.empty()) {
+            report_.code = DFU_ERR_NOT_FOUND;
+            report_.result = ResultName(DFU_ERR_NOT_FOUND);
+            report_.message = MessageFor(Command::Update, DFU_ERR_NOT_FOUND, options_, job_);
+        } else {
+            report_.result = ResultName(DFU_SUCCESS);
+            for (const DeviceResult& device : all.devices) {
+                report_.bytesSent += device.outcome.bytesSent;
+                report_.seconds = std::max(report_.seconds, device.outcome.seconds);
+                if (exitCode != kExitSuccess && device.exitCode == exitCode && report_.code == 0) {
+                    report_.code = device.outcome.code;
+                    report_.result = device.result;
+                }
+            }
+            const auto updated = std::ranges::count_if(
+                all.devices, [](const DeviceResult& d) { return d.exitCode == kExitSuccess; });
+            report_.message = std::to_string(all.devices.size()) + " device(s), " +
+                              std::to_string(updated) + " updated.";
+            if (!options_.quiet) human_ << FormatResultTable(all.devices);
+        }
+        if (exitCode == kExitSuccess) {
+            say(report_.message);
+        } else {
+            io_.err << "tolvane: " << report_.message << '\n';
+        }
+        report_.extra["devices"] = DevicesJson(all.devices, job_);
+        return finish(exitCode);
+    }
+
+    int station(HidBus& bus, SystemServices& services) {
+        std::ofstream logFile;
+        if (!options_.logPath.empty()) {
+            logFile.open(options_.logPath, std::ios::out | std::ios::app);
+            if (!logFile) {
+                return refuse(kExitSystemError, "SYSTEM_ERROR", kErrorAccessDenied,
+                              options_.logPath + ": cannot open the log for appending");
+            }
+        }
+        StationOutput output;
+        if (!options_.quiet) output.lines = &human_;
+        if (options_.json) output.jsonLines = &io_.out;
+        if (logFile.is_open()) output.log = &logFile;
+        say("Waiting for devices " + Hex(options_.vid.value_or(0), 4) + ":" +
+            Hex(options_.pid.value_or(0), 4) + " (and boot loaders)...");
+        Station station(options_, job_, bus, services, guard_, [&](ProgressDisplay& display) {
+            return deviceContext(bus, services, display);
+        });
+        const StationSummary summary = station.run(output);
+        if (summary.error != 0) {
+            report_.code = summary.error;
+            report_.result = ResultName(summary.error);
+            report_.message = "The station cannot listen for devices.";
+            io_.err << "tolvane: " << report_.message << " (" << detail(summary.error, {}) << ")\n";
+            return finish(kExitSystemError);
+        }
+        int exitCode = kExitSuccess;
+        report_.result = ResultName(DFU_SUCCESS);
+        for (const DeviceResult& device : summary.finished) {
+            if (exitCode == kExitSuccess && device.exitCode != kExitSuccess) {
+                exitCode = device.exitCode;
+                report_.code = device.outcome.code;
+                report_.result = device.result;
+            }
+        }
+        report_.message = std::to_string(summary.finished.size()) + " device(s) done.";
+        if (summary.interrupted) {
+            exitCode = kExitInterrupted;
+            report_.result = "INTERRUPTED";
+            report_.code = kErrorOperationAborted;
+            report_.message += " Interrupted: no further device was started.";
+        }
+        say(report_.message);
+        return finish(exitCode);
+    }
+
     void say(const std::string& text) {
         if (!options_.quiet) human_ << text << '\n';
     }
@@ -347,6 +479,10 @@ private:
 public:
     int finish(int exitCode) {
         report_.exitCode = exitCode;
+        if (simulation_) {
+            report_.extra["simulated_devices"] = SimulatedDevicesJson(
+                simulation_->checkAll(image_ ? &image_->bytes : nullptr, job_.address));
+        }
         if (options_.json) io_.out << JsonText(ToJson(report_)) << '\n';
         io_.out.flush();
         io_.err.flush();
@@ -376,6 +512,9 @@ private:
     RunReport report_;
     std::optional<FirmwareImage> image_;
     DownloadJob job_;
+    std::once_flag abandoned_;
+    // Last: the devices' clock goes before anything that might still refer to it.
+    std::optional<Simulation> simulation_;
 };
 
 // Calls the guard for every interrupt while it lives.

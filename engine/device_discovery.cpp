@@ -31,7 +31,7 @@ bool DfuEngine::FindHidDevice(std::uint16_t vendorId, std::uint16_t productId) n
             if (lookup == InterfaceLookup::End) {
                 return false;
             }
-            if (lookup == InterfaceLookup::Failed) {
+            if (lookup == InterfaceLookup::Failed || !scope_.admits(bus_, path)) {
                 continue;
             }
             SysError error = 0;

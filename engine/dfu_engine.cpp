@@ -16,7 +16,17 @@ std::uint32_t DfuEngine::GetPercentage() const noexcept {
     return state_.percentage.load();
 }
 
+void DfuEngine::ScopeToPort(std::string port) {
+    scope_.confineTo(std::move(port));
+}
+
+// A scoped engine's window hears of every device; the changes elsewhere are not its device's.
 void DfuEngine::onDeviceChange(const DeviceChangeMessage& message) {
+    try {
+        if (!scope_.admitsChange(bus_, message)) return;
+    } catch (...) {
+        return;  // no memory to remember a path: the change cannot be told to be ours
+    }
     DeviceChangeProc(message);
 }
 

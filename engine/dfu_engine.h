@@ -5,9 +5,12 @@
 #include "dfu_constants.h"
 #include "engine_state.h"
 #include "hid_bus.h"
+#include "port_scope.h"
 #include "system_services.h"
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace tolvane {
 
@@ -38,6 +41,13 @@ public:
                         std::uint32_t checksum) noexcept;
     std::uint32_t GetPercentage() const noexcept;
 
+    // Confines this engine to the device at `port` (as HidBus::portOf names it): every search
+    // skips interfaces elsewhere and the watcher hears only of changes there, so the resets and
+    // the download follow that one device through both its identities. Call it before a reset or
+    // download, not during one. Without it the engine takes the first device that matches.
+    void ScopeToPort(std::string port);
+    std::optional<std::string> ScopedPort() const { return scope_.port(); }
+
     // Internal steps, public so that tests can drive them one at a time.
     bool FindHidDevice(std::uint16_t vendorId, std::uint16_t productId) noexcept;
     bool SendResetCommand() noexcept;
@@ -60,6 +70,7 @@ private:
     HidBus& bus_;
     SystemServices& services_;
     EngineState state_;
+    PortScope scope_;
 };
 
 // The sum of all image bytes modulo 2^32; its low 16 bits are what a boot loader reports.

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Builds and runs the benchmarks and prints their figures. Not part of the tests.
-#   scripts/run-benchmarks.sh           engine cost per report, link overhead, checksum throughput
+#   scripts/run-benchmarks.sh           engine cost per report, link overhead, checksum throughput,
+#                                       update --all over 1 to 32 devices, station start latency
 #   scripts/run-benchmarks.sh --gui     also the Vandrel interface thread's processor time during a
 #                                       demonstration run (windows-x64 build under wine64 and Xvfb)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh native
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target tolvane_bench >/dev/null
+cmake --build --preset linux --target tolvane_bench tolvane_station_bench >/dev/null
 ./build/linux/bench/tolvane_bench
+./build/linux/bench/tolvane_station_bench examples/sample.bin
 
 if [ "${1:-}" = "--gui" ]; then
   bash scripts/install-deps.sh windows

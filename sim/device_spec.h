@@ -112,6 +112,11 @@ struct DeviceSpec {
     bool wrongChecksum = false;                 // the boot loader answers a wrong checksum
     std::uint32_t reportPaceMs = 0;             // time each report takes
     std::vector<UnplugRule> unplugRules{};
+    // Where the device sits on the bus, the same for both identities; empty: "1-<number>", the
+    // number being its place in the order devices were added.
+    std::string port{};
+    // The serial number both identities report; empty: "SIM" and the number in six digits.
+    std::u16string serial{};
 
     // An application device with the given identity and one interface.
     static DeviceSpec target(std::uint16_t vendorId, std::uint16_t productId);

@@ -73,6 +73,14 @@ public:
                         [&] { return device_.writeOutputLocked(*instance_, access_, report); });
     }
 
+    SysError getSerialNumber(std::u16string& serial) override {
+        std::lock_guard lock(bus_.mutex_);
+        serial.clear();
+        if (!instance_->present) return kErrorDeviceNotConnected;
+        serial = device_.serial_;
+        return 0;
+    }
+
 private:
     // One report through the device: handled and recorded under the bus's lock (the buffer as it
     // stands afterwards), then what it changed reaches other threads, then the report's pace.
@@ -285,20 +293,44 @@ std::unique_ptr<HidInterfaceList> SimBus::listInterfaces() {
     return std::make_unique<SimInterfaceList>(*this, std::move(interfaces));
 }
 
+std::pair<SimDevice*, std::shared_ptr<InterfaceInstance>> SimBus::findLocked(
+    std::u16string_view path) {
+    for (const auto& candidate : devices_) {
+        for (const auto& present : candidate->instances_) {
+            if (SamePath(present->path, path)) return {candidate.get(), present};
+        }
+    }
+    return {nullptr, nullptr};
+}
+
+void SimBus::updatePortsLocked() {
+    std::vector<std::pair<std::u16string, std::string>> table;
+    for (const auto& device : devices_) {
+        for (const auto& instance : device->instances_) {
+            table.emplace_back(instance->path, device->port_);
+        }
+    }
+    std::lock_guard lock(portsMutex_);
+    portsByPath_ = std::move(table);
+}
+
+SysError SimBus::portOf(std::u16string_view path, std::string& port) {
+    std::lock_guard lock(portsMutex_);
+    port.clear();
+    for (const auto& [present, at] : portsByPath_) {
+        if (SamePath(present, path)) {
+            port = at;
+            return 0;
+        }
+    }
+    return kErrorFileNotFound;
+}
+
 std::unique_ptr<HidDevice> SimBus::open(std::u16string_view path, DeviceAccess access,
                                         SysError& error) {
     std::lock_guard lock(mutex_);
     error = kErrorFileNotFound;
-    SimDevice* device = nullptr;
-    std::shared_ptr<InterfaceInstance> instance;
-    for (const auto& candidate : devices_) {
-        for (const auto& present : candidate->instances_) {
-            if (!instance && SamePath(present->path, path)) {
-                device = candidate.get();
-                instance = present;
-            }
-        }
-    }
+    auto [device, instance] = findLocked(path);
     if (instance) {
         const InterfaceSpec& config = device->specOf(*instance);
         const bool refused =

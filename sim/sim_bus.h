@@ -57,6 +57,9 @@ public:
     void waitNoPendingInstallEvents(std::uint32_t timeoutMs) override;
     std::unique_ptr<NotificationRegistration> registerNotifications(NotifyWindow& window,
                                                                     SysError& error) override;
+    // The port of the device whose identity on the bus now has the interface at `path`; 2 (the
+    // file is not found) for a path that is not on the bus.
+    SysError portOf(std::u16string_view path, std::string& port) override;
 
 private:
     friend class SimDevice;
@@ -72,6 +75,8 @@ private:
     // With mutex_ held.
     void record(Entry entry);
     SimDevice& addDeviceLocked(DeviceSpec config);
+    // The device whose identity on the bus now has the interface at `path`, and that interface.
+    std::pair<SimDevice*, std::shared_ptr<InterfaceInstance>> findLocked(std::u16string_view path);
     // Notifications are collected while a change is made and delivered once its call has been
     // recorded, so the transcript always shows the cause before its effects.
     void notifyLocked(std::uint32_t eventType, const std::u16string& path);
@@ -79,6 +84,8 @@ private:
     bool flushLocked();
     // Records a device's own change once the call that caused it has been recorded.
     void recordChangeLocked(Entry entry);
+    // Rebuilds the table portOf reads, after a device arrived or left.
+    void updatePortsLocked();
 
     Timeline& timeline_;
     Transcript& transcript_;
@@ -87,6 +94,10 @@ private:
     std::vector<Registration> registrations_;
     std::vector<std::pair<std::uint32_t, std::u16string>> outbox_;
     std::vector<Entry> changes_;
+    // Path to port of every interface present. A lock of its own: notifications are delivered
+    // with mutex_ held, and a handler that runs on the delivering thread may ask for a port.
+    mutable std::mutex portsMutex_;
+    std::vector<std::pair<std::u16string, std::string>> portsByPath_;
     Fault listFault_;
     Fault registrationFault_;
     std::uint32_t installWaitMs_ = 0;

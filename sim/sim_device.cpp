@@ -5,6 +5,8 @@
 #include "system_services.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 
 namespace tolvane::sim {
 
@@ -25,10 +27,25 @@ SysError RefusedError(const InterfaceSpec& config) {
     return config.resetRefusedError != 0 ? config.resetRefusedError : kErrorGenFailure;
 }
 
+std::string MadePort(const DeviceSpec& config, std::uint32_t number) {
+    return config.port.empty() ? "1-" + std::to_string(number) : config.port;
+}
+
+std::u16string MadeSerial(const DeviceSpec& config, std::uint32_t number) {
+    if (!config.serial.empty()) return config.serial;
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "SIM%06u", static_cast<unsigned>(number % 1000000));
+    return std::u16string(digits, digits + std::strlen(digits));
+}
+
 }  // namespace
 
 SimDevice::SimDevice(SimBus& bus, DeviceSpec config, std::uint32_t number)
-    : bus_(bus), spec_(std::move(config)), number_(number) {}
+    : bus_(bus),
+      spec_(std::move(config)),
+      number_(number),
+      port_(MadePort(spec_, number)),
+      serial_(MadeSerial(spec_, number)) {}
 
 std::optional<Mode> SimDevice::mode() const {
     std::lock_guard lock(bus_.mutex_);
@@ -266,6 +283,7 @@ void SimDevice::arriveLocked(Mode mode) {
         instance->mode = mode;
         instances_.push_back(instance);
     }
+    bus_.updatePortsLocked();
     for (const auto& instance : instances_) {
         bus_.recordChangeLocked(
             {.call = Call::DeviceArrived,
@@ -283,6 +301,7 @@ void SimDevice::leaveLocked() {
     current_.reset();
     ++generation_;
     for (const auto& instance : leaving) instance->present = false;
+    bus_.updatePortsLocked();
     if (spec_.queryRemoveFirst) {
         for (const auto& instance : leaving) {
             bus_.recordChangeLocked({.call = Call::DeviceQueryRemove, .path = instance->path});

@@ -54,6 +54,9 @@ public:
     void setWrongChecksum(bool wrong);
 
     std::uint32_t number() const { return number_; }
+    // Its place on the bus and its serial number, which stay the same across both identities.
+    const std::string& port() const { return port_; }
+    const std::u16string& serial() const { return serial_; }
 
 private:
     friend class SimBus;
@@ -81,6 +84,8 @@ private:
     SimBus& bus_;
     DeviceSpec spec_;
     const std::uint32_t number_;
+    const std::string port_;
+    const std::u16string serial_;
     std::optional<Mode> current_;
     std::uint64_t generation_ = 0;  // changes whenever the device leaves or arrives
     std::vector<std::shared_ptr<InterfaceInstance>> instances_;

@@ -32,14 +32,26 @@ void VirtualTimeline::settle() {
     if (hook) hook();
 }
 
+bool VirtualTimeline::othersRunningLocked() const {
+    const auto self = std::this_thread::get_id();
+    return std::any_of(running_.begin(), running_.end(),
+                       [self](std::thread::id id) { return id != self; });
+}
+
 void VirtualTimeline::advanceTo(std::uint64_t atMs) {
+    const auto self = std::this_thread::get_id();
     for (;;) {
         std::function<void()> action;
         std::function<void()> hook;
         {
-            std::lock_guard lock(mutex_);
+            std::unique_lock lock(mutex_);
             auto first = actions_.begin();
             if (first == actions_.end() || first->first.first > atMs) {
+                if (othersRunningLocked()) {
+                    // It may schedule something due before atMs: look again once it has ended.
+                    actionEnded_.wait(lock, [this] { return !othersRunningLocked(); });
+                    continue;
+                }
                 now_ = std::max(now_, atMs);
                 return;
             }
@@ -47,8 +59,14 @@ void VirtualTimeline::advanceTo(std::uint64_t atMs) {
             action = std::move(first->second);
             actions_.erase(first);
             hook = afterAction_;
+            running_.push_back(self);
         }
         action();
+        {
+            std::lock_guard lock(mutex_);
+            running_.erase(std::find(running_.begin(), running_.end(), self));
+        }
+        actionEnded_.notify_all();
         if (hook) hook();
     }
 }

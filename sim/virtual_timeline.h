@@ -4,12 +4,15 @@
 
 #include "timeline.h"
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <utility>
+#include <vector>
 
 namespace tolvane::sim {
 
@@ -42,7 +45,17 @@ public:
     void setAfterActionHook(std::function<void()> hook);
 
 private:
+    // Whether a thread other than the caller is running an action it has taken. Caller holds
+    // mutex_.
+    bool othersRunningLocked() const;
+
     std::mutex mutex_;
+    std::condition_variable actionEnded_;
+    // Threads running an action now, once per action. Several threads may advance the clock at
+    // once (updates of several devices in parallel): the clock must not pass the moment of an
+    // action that another thread has taken and not finished, since what it schedules or signals
+    // belongs before that moment.
+    std::vector<std::thread::id> running_;
     std::uint64_t now_ = 0;
     std::uint64_t nextSequence_ = 0;
     // Keyed by (due time, sequence), so equal times keep their scheduling order.

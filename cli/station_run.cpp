@@ -1,0 +1,171 @@
+#include "station_run.h"
+
+#include "arrival_listener.h"
+#include "result_message.h"
+#include "station_log.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+namespace tolvane::cli {
+
+namespace {
+
+// How long a finished device's port is held after its update: the device comes back as its
+// application within this time, and must not be taken for a newly plugged one.
+constexpr std::uint64_t kSettleMs = 10000;
+// The interrupt guard cannot wake the station: it is looked at this often.
+constexpr std::uint64_t kGuardLookMs = 200;
+
+std::string Shown(const std::string& text) {
+    return text.empty() ? "-" : text;
+}
+
+}  // namespace
+
+Station::Station(const Options& options, const DownloadJob& job, HidBus& bus,
+                 SystemServices& services, InterruptGuard& guard, ContextFactory contextFor)
+    : options_(options),
+      job_(job),
+      bus_(bus),
+      services_(services),
+      guard_(guard),
+      contextFor_(std::move(contextFor)) {}
+
+// Joins any update still running before the rest goes away.
+Station::~Station() {
+    jobs_.clear();
+}
+
+bool Station::countReached() const {
+    return (options_.count && started_ >= *options_.count) || guard_.interrupted();
+}
+
+StationSummary Station::run(const StationOutput& output) {
+    StationSummary summary;
+    SysError error = 0;
+    wake_ = services_.createEvent(error);
+    if (!wake_) {
+        summary.error = error != 0 ? error : kErrorGenFailure;
+        return summary;
+    }
+    ArrivalListener listener(bus_, services_, [this] { wake_->signal(); });
+    if (const SysError started = listener.start(); started != 0) {
+        summary.error = started;
+        return summary;
+    }
+    // Devices already plugged in when the station starts count as newly plugged in.
+    for (;;) {
+        reap(output, summary);
+        if (countReached() && jobs_.empty()) {
+            summary.interrupted = guard_.interrupted();
+            break;
+        }
+        scan(output);
+        wake_->wait(waitTimeoutMs());
+    }
+    listener.stop();
+    return summary;
+}
+
+void Station::scan(const StationOutput& output) {
+    const PortedDevices found =
+        FindPortedDevices(bus_, static_cast<std::uint16_t>(options_.vid.value_or(0)),
+                          static_cast<std::uint16_t>(options_.pid.value_or(0)));
+    if (found.error != 0) return;
+    const std::uint64_t now = services_.nowMs();
+    for (auto it = ports_.begin(); it != ports_.end();) {
+        const bool present = std::ranges::any_of(
+            found.devices, [&](const PortedDevice& d) { return d.port == it->first; });
+        PortEntry& entry = it->second;
+        if (present && entry.state == PortState::Settling) entry.state = PortState::Present;
+        // Unplugged after its update, or never back from it: the port is free again.
+        const bool freed =
+            !present && (entry.state == PortState::Present ||
+                         (entry.state == PortState::Settling && now - entry.sinceMs >= kSettleMs));
+        if (!freed) {
+            ++it;
+            continue;
+        }
+        if (output.freed) output.freed(it->first);
+        if (output.lines) {
+            *output.lines << it->first << "  free for the next device\n";
+            output.lines->flush();
+        }
+        it = ports_.erase(it);
+    }
+    for (const PortedDevice& device : found.devices) {
+        // A device whose port is unknown cannot be followed through its boot loader.
+        if (device.port.empty() || ports_.contains(device.port) || countReached()) continue;
+        start(device, output);
+    }
+}
+
+void Station::start(const PortedDevice& device, const StationOutput& output) {
+    ports_[device.port] = PortEntry{PortState::Busy, services_.nowMs()};
+    ++started_;
+    if (output.started) output.started(device.port);
+    if (output.lines) {
+        *output.lines << device.port << "  " << Shown(ToUtf8(device.serial)) << "  updating...\n";
+        output.lines->flush();
+    }
+    jobs_[device.port] = std::jthread([this, device] {
+        std::ostream discard(nullptr);
+        ProgressDisplay quiet(discard, false, false);
+        DeviceResult result = UpdateDeviceAt(device, options_, job_, contextFor_(quiet));
+        {
+            const std::lock_guard lock(doneMutex_);
+            done_.push_back(std::move(result));
+        }
+        wake_->signal();
+    });
+}
+
+void Station::reap(const StationOutput& output, StationSummary& summary) {
+    std::vector<DeviceResult> done;
+    {
+        const std::lock_guard lock(doneMutex_);
+        done.swap(done_);
+    }
+    for (DeviceResult& result : done) {
+        jobs_.erase(result.port);  // joins the thread, which has finished its work
+        ports_[result.port] = PortEntry{PortState::Settling, services_.nowMs()};
+        ++finished_;
+        const std::string line = StationLogLine(result, job_, std::time(nullptr));
+        // Each line is flushed on its own, so that a stop or a power loss keeps every finished one.
+        if (output.log) {
+            *output.log << line << '\n';
+            output.log->flush();
+        }
+        if (output.jsonLines) {
+            *output.jsonLines << line << '\n';
+            output.jsonLines->flush();
+        }
+        if (output.lines) {
+            char seconds[32];
+            std::snprintf(seconds, sizeof seconds, "%.1f s", result.outcome.seconds);
+            *output.lines << result.port << "  " << Shown(ToUtf8(result.serial)) << "  "
+                          << result.result << "  " << seconds << "  " << result.message << '\n';
+            output.lines->flush();
+        }
+        if (output.finished) output.finished(result.port);
+        summary.finished.push_back(std::move(result));
+    }
+}
+
+std::uint32_t Station::waitTimeoutMs() {
+    const std::uint64_t now = services_.nowMs();
+    std::uint64_t earliest = 0;
+    bool any = false;
+    for (const auto& [port, entry] : ports_) {
+        if (entry.state != PortState::Settling) continue;
+        const std::uint64_t due = entry.sinceMs + kSettleMs;
+        if (!any || due < earliest) earliest = due;
+        any = true;
+    }
+    const std::uint64_t untilDue = any && earliest > now ? earliest - now : any ? 0 : kGuardLookMs;
+    return static_cast<std::uint32_t>(std::min(untilDue, kGuardLookMs));
+}
+
+}  // namespace tolvane::cli

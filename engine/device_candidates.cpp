@@ -1,0 +1,86 @@
+#include "device_candidates.h"
+
+#include "dfu_constants.h"
+#include "port_order.h"
+
+#include <algorithm>
+
+namespace tolvane {
+
+namespace {
+
+bool IsBootLoaderIdentity(const HidAttributes& attributes) {
+    return attributes.vendorId == DFU_VENDOR_ID &&
+           (attributes.productId == DFU_PRODUCT_ID_1 || attributes.productId == DFU_PRODUCT_ID_2);
+}
+
+}  // namespace
+
+CandidateSearch FindCandidates(HidBus& bus, std::uint16_t vendorId, std::uint16_t productId) {
+    CandidateSearch search;
+    const std::unique_ptr<HidInterfaceList> list = bus.listInterfaces();
+    if (!list) {
+        search.error = kErrorGenFailure;
+        return search;
+    }
+    std::u16string path;
+    for (std::uint32_t index = 0;; ++index) {
+        const InterfaceLookup lookup = list->interfacePath(index, path);
+        if (lookup == InterfaceLookup::End) break;
+        if (lookup == InterfaceLookup::Failed) continue;
+        SysError error = 0;
+        const std::unique_ptr<HidDevice> device = bus.open(path, DeviceAccess::None, error);
+        if (!device) continue;
+        HidAttributes attributes;
+        HidCapabilities caps;
+        if (device->getAttributes(attributes) != 0 || device->getCapabilities(caps) != 0 ||
+            caps.featureReportByteLength == 0) {
+            continue;
+        }
+        const bool application =
+            attributes.vendorId == vendorId && attributes.productId == productId;
+        const bool bootLoader = IsBootLoaderIdentity(attributes);
+        if (!application && !bootLoader) continue;
+        DeviceCandidate candidate;
+        candidate.path = path;
+        candidate.vendorId = attributes.vendorId;
+        candidate.productId = attributes.productId;
+        candidate.bootLoader = bootLoader;
+        if (bus.portOf(path, candidate.port) != 0) candidate.port.clear();
+        if (device->getSerialNumber(candidate.serial) != 0) candidate.serial.clear();
+        search.candidates.push_back(std::move(candidate));
+    }
+    std::ranges::stable_sort(search.candidates,
+                             [](const auto& a, const auto& b) { return PortLess(a.port, b.port); });
+    return search;
+}
+
+std::vector<std::string> CandidatePorts(const std::vector<DeviceCandidate>& candidates) {
+    std::vector<std::string> ports;
+    for (const DeviceCandidate& candidate : candidates) {
+        if (std::ranges::find(ports, candidate.port) == ports.end()) {
+            ports.push_back(candidate.port);
+        }
+    }
+    std::ranges::stable_sort(ports, [](const auto& a, const auto& b) { return PortLess(a, b); });
+    return ports;
+}
+
+std::size_t CountDevices(const std::vector<DeviceCandidate>& candidates) {
+    std::size_t count = 0;
+    std::vector<std::uint32_t> portlessIdentities;
+    for (const std::string& port : CandidatePorts(candidates)) {
+        if (!port.empty()) ++count;
+    }
+    for (const DeviceCandidate& candidate : candidates) {
+        const std::uint32_t identity =
+            static_cast<std::uint32_t>(candidate.vendorId) << 16 | candidate.productId;
+        if (candidate.port.empty() &&
+            std::ranges::find(portlessIdentities, identity) == portlessIdentities.end()) {
+            portlessIdentities.push_back(identity);
+        }
+    }
+    return count + portlessIdentities.size();
+}
+
+}  // namespace tolvane

@@ -1,0 +1,56 @@
+#include "port_scope.h"
+
+#include <algorithm>
+
+namespace tolvane {
+
+namespace {
+
+std::u16string Folded(std::u16string_view path) {
+    std::u16string folded(path);
+    for (char16_t& c : folded) {
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    }
+    return folded;
+}
+
+}  // namespace
+
+void PortScope::confineTo(std::string port) {
+    const std::lock_guard lock(mutex_);
+    port_ = std::move(port);
+    seen_.clear();
+}
+
+std::optional<std::string> PortScope::port() const {
+    const std::lock_guard lock(mutex_);
+    return port_;
+}
+
+bool PortScope::seenLocked(std::u16string_view path) const {
+    return std::ranges::find(seen_, Folded(path)) != seen_.end();
+}
+
+bool PortScope::admits(HidBus& bus, std::u16string_view path) {
+    std::optional<std::string> wanted = port();
+    if (!wanted) return true;
+    // Asked without the lock: the bus may take its own.
+    std::string port;
+    if (bus.portOf(path, port) != 0 || port != *wanted) return false;
+    const std::lock_guard lock(mutex_);
+    if (!seenLocked(path)) seen_.push_back(Folded(path));
+    return true;
+}
+
+bool PortScope::admitsChange(HidBus& bus, const DeviceChangeMessage& message) {
+    if (!port()) return true;
+    if (message.deviceType != kDevTypeDeviceInterface) return true;
+    if (message.eventType == kDeviceArrival) return admits(bus, message.name);
+    if (message.eventType == kDeviceRemoveComplete) {
+        const std::lock_guard lock(mutex_);
+        return seenLocked(message.name);
+    }
+    return true;
+}
+
+}  // namespace tolvane

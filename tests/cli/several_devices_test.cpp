@@ -1,0 +1,295 @@
+// Several devices on one bus: the tool refuses to guess, --port writes only the chosen unit,
+// --all reports each device, the station updates each plugged-in unit once.
+#include "all_devices_run.h"
+#include "command_line.h"
+#include "exit_codes.h"
+#include "mock_platform.h"
+#include "progress_board.h"
+#include "station_log.h"
+#include "station_run.h"
+#include "temp_dir.h"
+#include "tool.h"
+
+#include "device_rack.h"
+#include "sim_bus.h"
+#include "sim_services.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <thread>
+
+namespace tolvane::cli {
+namespace {
+
+using test::MockHidBus;
+using test::MockServices;
+using test::TempDir;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StrictMock;
+
+struct ToolRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+class SeveralDevicesTest : public ::testing::Test {
+protected:
+    ToolRun run(std::vector<std::string> args) {
+        std::vector<std::string> all{"--simulate", "--sim-fast"};
+        all.insert(all.end(), args.begin(), args.end());
+        std::ostringstream out, err;
+        const ToolIo io{out, err, false, false};
+        ToolRun result;
+        const ToolPlatform platform{
+            bus_, services_, [](SysError e) { return std::to_string(e); }, {}, nullptr, {}, {}};
+        result.exitCode = RunTool(all, io, platform);
+        result.out = out.str();
+        result.err = err.str();
+        return result;
+    }
+
+    std::string image() { return dir_.write("fw.bin", std::vector<std::uint8_t>(3000, 0x5A)); }
+
+    TempDir dir_;
+    StrictMock<MockHidBus> bus_;
+    StrictMock<MockServices> services_;
+};
+
+TEST_F(SeveralDevicesTest, ListShowsEachPortAndSerial) {
+    const ToolRun text = run({"--sim-devices", "3", "list"});
+    EXPECT_EQ(text.exitCode, kExitSuccess);
+    for (const char* part : {"port 1-1  serial SIM000001", "port 1-2  serial SIM000002",
+                             "port 1-3  serial SIM000003"}) {
+        EXPECT_THAT(text.out, HasSubstr(part));
+    }
+    const ToolRun json = run({"--sim-devices", "2", "--json", "list"});
+    EXPECT_THAT(json.out,
+                HasSubstr("\"port\":\"1-2\",\"serial\":\"SIM000002\",\"boot_loader\":false"));
+    EXPECT_THAT(json.out, HasSubstr("\"simulated_devices\":[{\"port\":\"1-1\""));
+}
+
+TEST_F(SeveralDevicesTest, WithoutAChoiceNothingIsWritten) {
+    const ToolRun r = run({"--sim-devices", "3", "--json", "update", image()});
+    EXPECT_EQ(r.exitCode, kExitSeveralDevices);
+    EXPECT_THAT(r.err, HasSubstr("several devices match: choose one with --port, or use --all"));
+    EXPECT_THAT(r.err, HasSubstr("  1-3  5c3b:0326  serial SIM000003  application"));
+    EXPECT_THAT(r.out, HasSubstr("\"exit_code\":8"));
+    EXPECT_THAT(r.out, Not(HasSubstr("\"memory_equals_image\":true")));
+}
+
+TEST_F(SeveralDevicesTest, ApplicationAndAnotherUnitsBootLoaderAreTwoDevices) {
+    const ToolRun r = run({"--sim-devices", "2", "--sim-fault-device", "2", "--sim-in-bootloader",
+                           "update", image()});
+    EXPECT_EQ(r.exitCode, kExitSeveralDevices);
+    EXPECT_THAT(r.err, HasSubstr("  1-2  5c3b:030b  serial SIM000002  boot loader"));
+    // The boot-loader-only steps count boot loaders only: one here.
+    EXPECT_EQ(
+        run({"--sim-devices", "2", "--sim-fault-device", "2", "--sim-in-bootloader", "reset-to-ap"})
+            .exitCode,
+        kExitSuccess);
+}
+
+TEST_F(SeveralDevicesTest, OneDeviceBehavesAsBefore) {
+    const ToolRun r = run({"update", image()});
+    EXPECT_EQ(r.exitCode, kExitSuccess) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("its memory equals the image"));
+}
+
+TEST_F(SeveralDevicesTest, PortWritesExactlyThatDevice) {
+    const ToolRun r = run({"--sim-devices", "3", "--json", "update", "--port", "1-2", image()});
+    EXPECT_EQ(r.exitCode, kExitSuccess) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("\"simulated_devices\":[{\"port\":\"1-1\",\"memory_equals_image\":"
+                                 "false},{\"port\":\"1-2\",\"memory_equals_image\":true},{\"port\":"
+                                 "\"1-3\",\"memory_equals_image\":false}]"));
+    EXPECT_THAT(r.out, HasSubstr("\"memory_matches\":true"));
+    const ToolRun nowhere = run({"--sim-devices", "3", "update", "--port", "9-9", image()});
+    EXPECT_EQ(nowhere.exitCode, kExitNotFound);
+}
+
+TEST_F(SeveralDevicesTest, AllReportsEachDeviceAndTheFirstFailure) {
+    const ToolRun r = run({"--sim-devices", "4", "--sim-fault-device", "3", "--sim-wrong-checksum",
+                           "--json", "update", "--all", image()});
+    EXPECT_EQ(r.exitCode, kExitVerify);
+    EXPECT_THAT(r.out, HasSubstr("{\"port\":\"1-3\",\"serial\":\"SIM000003\",\"exit_code\":6,"
+                                 "\"result\":\"DFU_ERR_VERIFY\""));
+    EXPECT_THAT(r.out, HasSubstr("{\"port\":\"1-4\",\"serial\":\"SIM000004\",\"exit_code\":0,"));
+    EXPECT_THAT(r.out, HasSubstr("{\"port\":\"1-3\",\"memory_equals_image\":true}"));
+    EXPECT_THAT(r.err, HasSubstr("1-3   SIM000003  DFU_ERR_VERIFY"));
+    EXPECT_THAT(r.err, HasSubstr("1-2  Searching device..."));
+
+    const ToolRun good = run({"--sim-devices", "2", "-q", "update", "--all", image()});
+    EXPECT_EQ(good.exitCode, kExitSuccess) << good.err;
+    const ToolRun none = run({"update", "--all", "--pid", "1234", image()});
+    EXPECT_EQ(none.exitCode, kExitNotFound);
+}
+
+TEST_F(SeveralDevicesTest, AllTakesABootLoaderAlreadyPresent) {
+    const ToolRun r = run({"--sim-devices", "3", "--sim-fault-device", "1", "--sim-in-bootloader",
+                           "--json", "update", "--all", image()});
+    EXPECT_EQ(r.exitCode, kExitSuccess) << r.err;
+    for (const char* port : {"1-1", "1-2", "1-3"}) {
+        EXPECT_THAT(r.out, HasSubstr("{\"port\":\"" + std::string(port) +
+                                     "\",\"memory_equals_image\":true}"));
+    }
+}
+
+TEST_F(SeveralDevicesTest, StationLogsEachDeviceOnce) {
+    const std::string log = dir_.path("station.log");
+    std::ofstream(log) << "{\"earlier\":true}\n";  // appended to, never overwritten
+    const ToolRun r = run({"--sim-devices", "3", "--sim-arrival-interval", "500", "station",
+                           image(), "--log", log, "--count", "3"});
+    EXPECT_EQ(r.exitCode, kExitSuccess) << r.err;
+    std::ostringstream read;
+    read << std::ifstream(log).rdbuf();
+    const std::string content = read.str();
+    const auto lines = Lines(content);
+    ASSERT_EQ(lines.size(), 4u) << content;
+    std::set<std::string> ports;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        EXPECT_THAT(lines[i], HasSubstr("\"exit_code\":0,\"result\":\"DFU_SUCCESS\""));
+        ports.insert(lines[i].substr(lines[i].find("\"port\":"), 14));
+    }
+    EXPECT_EQ(ports.size(), 3u);
+}
+
+TEST_F(SeveralDevicesTest, StationWithAFaultyUnitGoesOnAndReportsIt) {
+    const ToolRun r = run({"--sim-devices", "2", "--sim-fault-device", "1", "--sim-refuse-reset",
+                           "--json", "station", image(), "--count", "2"});
+    EXPECT_EQ(r.exitCode, kExitEnterDfu);
+    EXPECT_THAT(r.out, HasSubstr("\"port\":\"1-1\",\"serial\":\"SIM000001\",\"exit_code\":2"));
+    EXPECT_THAT(r.out, HasSubstr("\"port\":\"1-2\",\"serial\":\"SIM000002\",\"exit_code\":0"));
+}
+
+TEST_F(SeveralDevicesTest, UnusableCombinationsAreUsageErrors) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--sim-devices", "0", "list"},
+             {"--sim-devices", "2", "--sim-fault-device", "3", "list"},
+             {"update", "--all", "--port", "1-1", "x.bin"},
+             {"update", "--port", "", "x.bin"},
+             {"station", "x.bin", "--count", "0"}}) {
+        std::vector<std::string> full{"--simulate"};
+        full.insert(full.end(), args.begin(), args.end());
+        const ParsedCommandLine parsed = ParseCommandLine(full);
+        EXPECT_FALSE(parsed.options) << full.back();
+        EXPECT_EQ(parsed.exitCode, kExitUsage);
+    }
+    EXPECT_EQ(ParseCommandLine({"station", "x.bin"}).exitCode, kExitUsage);  // no --vid, --pid
+    EXPECT_EQ(ParseCommandLine({"--sim-devices", "2", "list"}).exitCode, kExitUsage);
+}
+
+// The station on a bus of its own: a unit that stays plugged in is not updated again; unplugged
+// and plugged back in, it is.
+TEST(StationTest, ReplugedDeviceIsUpdatedAgain) {
+    sim::Transcript transcript;
+    transcript.setRecordReportBytes(false);
+    sim::SimServices services(transcript);
+    sim::SimBus bus(services.timeline(), transcript);
+    sim::DeviceSpec spec = sim::DeviceSpec::target(0x5C3B, 0x0326);
+    sim::SimDevice& device = bus.addDevice(spec);
+
+    Options options;
+    options.vid = 0x5C3B;
+    options.pid = 0x0326;
+    options.count = 2;
+    FirmwareImage image;
+    image.bytes.assign(500, 0x11);
+    DownloadJob job{&image, 0, ImageChecksum(image.bytes.data(), image.bytes.size())};
+
+    std::atomic<int> started{0};
+    std::atomic<int> finished{0};
+    std::atomic<int> freed{0};
+    StationOutput output;
+    output.started = [&](const std::string&) { ++started; };
+    output.finished = [&](const std::string&) { ++finished; };
+    output.freed = [&](const std::string&) { ++freed; };
+    StationSummary summary;
+    {
+        InterruptGuard guard;
+        Station station(options, job, bus, services, guard, [&](ProgressDisplay& display) {
+            return CommandContext{bus, services, display, guard, {}, {}, {}};
+        });
+        std::jthread runner([&] { summary = station.run(output); });
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        const auto waitFor = [&](const auto& done) {
+            while (!done() && std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        };
+        // The first update is over and the unit is back in its application: it is left alone.
+        waitFor([&] { return finished == 1 && device.mode() == sim::Mode::Application; });
+        device.unplug();
+        waitFor([&] { return freed == 1; });
+        EXPECT_EQ(started.load(), 1);
+        device.plugIn(sim::Mode::Application);
+    }
+    ASSERT_EQ(summary.finished.size(), 2u);
+    EXPECT_EQ(started.load(), 2);
+    EXPECT_EQ(device.memory().entriesToBootLoader, 2u);
+    EXPECT_EQ(bus.held(), sim::Held{});
+}
+
+TEST(ProgressBoardTest, LinesArePrefixedWithTheirPortOffATerminal) {
+    std::ostringstream out;
+    ProgressBoard board(out, false, true, {"1-2", "1-10"});
+    BoardLineStream second(board, 1);
+    second << "Searching device...\n"
+           << " 10%";
+    EXPECT_EQ(out.str(), "1-10  Searching device...\n");  // an unfinished line waits
+    BoardLineStream first(board, 0);
+    first << "done\n";
+    EXPECT_EQ(out.str(), "1-10  Searching device...\n1-2   done\n");
+}
+
+TEST(ProgressBoardTest, OnATerminalTheBlockIsRedrawnInPlace) {
+    std::ostringstream out;
+    ProgressBoard board(out, true, true, {"1-1", "1-2"});
+    board.show(0, "a");
+    board.show(1, "b");
+    EXPECT_EQ(out.str(),
+              "\x1b[2K1-1  a\n\x1b[2K1-2  \n"
+              "\x1b[2F\x1b[2K1-1  a\n\x1b[2K1-2  b\n");
+}
+
+TEST(ResultTableTest, OneRowPerDeviceInPortOrder) {
+    DeviceResult ok{"1-2", u"A1", {}, 0, "DFU_SUCCESS", ""};
+    ok.outcome.seconds = 4.25;
+    DeviceResult bad{"1-10", u"", {}, 6, "DFU_ERR_VERIFY", ""};
+    EXPECT_EQ(FormatResultTable({ok, bad}),
+              "port  serial  result          seconds\n"
+              "1-2   A1      DFU_SUCCESS     4.2\n"
+              "1-10  -       DFU_ERR_VERIFY  0.0\n");
+    AllDevicesResult all;
+    all.devices = {ok, bad, DeviceResult{"1-11", u"", {}, 2, "DFU_ERR_ENTER_DFU", ""}};
+    EXPECT_EQ(AllDevicesExitCode(all), kExitVerify);
+    EXPECT_EQ(AllDevicesExitCode(AllDevicesResult{}), kExitNotFound);
+}
+
+TEST(StationLogTest, OneObjectPerLineWithTimeAndChecksums) {
+    DeviceResult device{"1-3", u"S\"7", {}, 0, "DFU_SUCCESS", "ok"};
+    device.outcome.reportedChecksum = 0x1234;
+    device.outcome.bytesSent = 10;
+    FirmwareImage image;
+    image.bytes.assign(10, 1);
+    const DownloadJob job{&image, 0, 0x11234};
+    EXPECT_EQ(StationLogLine(device, job, 0),
+              "{\"time\":\"1970-01-01T00:00:00Z\",\"port\":\"1-3\",\"serial\":\"S\\\"7\","
+              "\"exit_code\":0,\"result\":\"DFU_SUCCESS\",\"message\":\"ok\",\"bytes_sent\":10,"
+              "\"seconds\":0.0,\"expected_checksum\":4660,\"reported_checksum\":4660}");
+}
+
+}  // namespace
+}  // namespace tolvane::cli
