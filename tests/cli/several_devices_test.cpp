@@ -9,6 +9,7 @@
 #include "station_run.h"
 #include "temp_dir.h"
 #include "tool.h"
+#include "tool_run.h"
 
 #include "device_rack.h"
 #include "sim_bus.h"
@@ -33,12 +34,6 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StrictMock;
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -51,15 +46,9 @@ protected:
     ToolRun run(std::vector<std::string> args) {
         std::vector<std::string> all{"--simulate", "--sim-fast"};
         all.insert(all.end(), args.begin(), args.end());
-        std::ostringstream out, err;
-        const ToolIo io{out, err, false, false};
-        ToolRun result;
         const ToolPlatform platform{
             bus_, services_, [](SysError e) { return std::to_string(e); }, {}, nullptr, {}, {}};
-        result.exitCode = RunTool(all, io, platform);
-        result.out = out.str();
-        result.err = err.str();
-        return result;
+        return RunCaptured(all, platform);
     }
 
     std::string image() { return dir_.write("fw.bin", std::vector<std::uint8_t>(3000, 0x5A)); }

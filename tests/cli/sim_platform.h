@@ -8,6 +8,7 @@
 #include "sim_bus.h"
 #include "sim_services.h"
 #include "tool.h"
+#include "tool_run.h"
 #include "transcript.h"
 #include "virtual_target.h"
 
@@ -84,12 +85,6 @@ private:
     HidBus& inner_;
     Hook hook_;
     std::function<void()> listHook_;
-};
-
-struct ToolRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
 };
 
 // The virtual target on the virtual clock, reached as the real platform (no --simulate).

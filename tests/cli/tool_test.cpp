@@ -1,6 +1,7 @@
 // The whole tool run in-process: refusals before anything is touched, and runs against the
 // virtual target on the virtual clock.
 #include "tool.h"
+#include "tool_run.h"
 
 #include "exit_codes.h"
 #include "mock_platform.h"
@@ -22,26 +23,14 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::StrictMock;
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
 // The real platform is a pair of strict mocks: any call on them fails the test.
 class ToolTest : public ::testing::Test {
 protected:
     ToolRun run(std::vector<std::string> args) {
-        std::ostringstream out, err;
-        const ToolIo io{out, err, false, false};
         const ToolPlatform platform{
             bus_, services_, [](SysError e) { return "text of " + std::to_string(e); }, {}, nullptr,
             {},   {}};
-        ToolRun result;
-        result.exitCode = RunTool(args, io, platform);
-        result.out = out.str();
-        result.err = err.str();
-        return result;
+        return RunCaptured(args, platform);
     }
 
     std::string sample() { return dir_.write("fw.bin", std::vector<std::uint8_t>(1000, 0x5A)); }
