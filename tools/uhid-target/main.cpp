@@ -24,6 +24,7 @@ kernel through /dev/uhid, until SIGINT or SIGTERM.
                           usb-0000:00:14.0-CHAIN/input0
   --serial TEXT           serial number (default UHID-CHAIN)
   --report-length N       every report's length, report ID byte included (default 65)
+  --application-pid HEX   the application's product (default 0326)
   --boot-loader-pid HEX   030B (default) or 0332
   --starts-in-boot-loader
   --reenumeration-ms N    pause between leaving and coming back (default 1500)
@@ -58,6 +59,7 @@ struct Parsed {
     sim::VirtualTargetOptions model;
     uhid::BridgeOptions bridge;
     std::string memoryFile;
+    std::uint16_t applicationPid = sim::kVirtualTargetProductId;
 };
 
 // False with a message on standard error for bad usage.
@@ -81,6 +83,9 @@ bool Parse(int argc, char** argv, Parsed& out) {
         } else if (arg == "--report-length") {
             ok = number(10) && n >= 2 && n <= 4096;
             out.model.reportLength = static_cast<std::uint16_t>(n);
+        } else if (arg == "--application-pid") {
+            ok = number(16) && n > 0 && n <= 0xFFFF;
+            out.applicationPid = static_cast<std::uint16_t>(n);
         } else if (arg == "--boot-loader-pid") {
             ok = number(16) && (n == 0x030B || n == 0x0332);
             out.model.bootLoaderProductId = static_cast<std::uint16_t>(n);
@@ -145,6 +150,7 @@ int main(int argc, char** argv) {
 
     sim::DeviceSpec spec = sim::VirtualTarget::specFor(parsed.model);
     spec.port = parsed.bridge.portChain;
+    spec.application.productId = parsed.applicationPid;
     // A USB device answers the reset's control transfer, then drops off the bus: leaving while
     // the kernel still waits for the answer would fail the request that caused it.
     spec.leaveAfterResetMs = 200;
