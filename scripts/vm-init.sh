@@ -48,9 +48,14 @@ args=$(arg tolvane_args)
 [ "$args" = none ] && args=""
 echo "$args" | base64 -d >$root/run/tolvane-vm-args 2>/dev/null
 
-# The script's arguments are NUL-separated in the file.
-chroot $root /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-  HOME=/root TERM=dumb LANG=C.UTF-8 TOLVANE_IN_VM=1 /bin/bash -c \
-  'cd "$1" && mapfile -d "" args </run/tolvane-vm-args && exec /bin/bash "$2" "${args[@]}"' \
-  vm "$cwd" "$script" </dev/console >/dev/console 2>&1
-finish $?
+# switch_root rather than chroot: udevadm ignores requests from inside a chroot. The new root's
+# shell runs the script (its arguments NUL-separated in a file), reports its status and powers
+# the guest off, since init must never end.
+exec switch_root $root /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+  HOME=/root TERM=dumb LANG=C.UTF-8 TOLVANE_IN_VM=1 /bin/bash -c '
+    (cd "$1" && mapfile -d "" args </run/tolvane-vm-args && exec /bin/bash "$2" "${args[@]}") \
+      </dev/console >/dev/console 2>&1
+    echo "tolvane-vm-exit=$?" >/dev/console
+    sync
+    echo o >/proc/sysrq-trigger
+    sleep 30 2>/dev/null' vm "$cwd" "$script"
