@@ -98,7 +98,7 @@ timeout --foreground -k 5 "$timeout_s" "$qemu" \
   -nographic -no-reboot -m "${TOLVANE_VM_MEMORY:-2048}" -smp "${TOLVANE_VM_CPUS:-1}" \
   -kernel "$kernel_root/boot/vmlinuz-$version" -initrd "$initramfs" -append "$append" \
   -virtfs local,path=/,mount_tag=host,security_model=none,readonly=on,multidevs=remap \
-  -nic none </dev/null 2>&1 | sed -u 's/\r//g; s/\x1b[[0-9;?]*[a-zA-Z]//g; s/\x1bc//g' | tee "$log" | grep -v -E '^tolvane-vm-(exit|stage)='
+  -nic none </dev/null 2>&1 | sed -u 's/\r//g; s/\x1b[[0-9;?]*[a-zA-Z]//g; s/\x1bc//g' | tee "$log" | grep --line-buffered -v -E '^tolvane-vm-(exit|stage)='
 qemu_status=${PIPESTATUS[0]}
 
 status=$(sed -n 's/^tolvane-vm-exit=\([0-9]*\)$/\1/p' "$log" | tail -n 1)
