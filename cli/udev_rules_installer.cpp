@@ -3,9 +3,16 @@
 #include "exit_codes.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+
+#ifndef _WIN32
+#include <grp.h>
+#include <pwd.h>
+#include <sys/types.h>
+#endif
 
 namespace tolvane::cli {
 namespace {
@@ -15,6 +22,12 @@ namespace fs = std::filesystem;
 std::string Hex4(std::uint16_t value) {
     char text[8];
     std::snprintf(text, sizeof text, "%04x", value);
+    return text;
+}
+
+std::string Upper4(std::uint16_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", value);
     return text;
 }
 
@@ -52,7 +65,71 @@ bool WriteFileAtomically(const fs::path& target, const std::string& content, std
     return true;
 }
 
+// Runs one program; empty when it succeeded, else what went wrong.
+std::string RunStep(const UdevSystem& system, const std::vector<std::string>& args) {
+    std::string error;
+    const int status = system.run ? system.run(args, error) : -1;
+    if (status == 0) return {};
+    return "`" + args[0] + " " + args[1] + "` " +
+           (status < 0 ? "could not run: " + error
+                       : "failed with status " + std::to_string(status));
+}
+
+// Makes the group on a system that has none (Fedora, Arch); what to tell people about it.
+std::string EnsureGroup(const UdevSystem& system) {
+    const std::string group = kUdevRulesGroup;
+    if (system.lookUpGroup(group, "").exists) return {};
+    const std::string failure = RunStep(system, {system.groupadd, "--system", group});
+    if (failure.empty()) return " Created the group " + group + ".";
+    return " This system has no group " + group + " and " + failure + ": create it with `" +
+           system.groupadd + " --system " + group + "`, then run install-udev-rules again.";
+}
+
+// Whether the user who ran sudo must join the group, and log in again, to open the devices from a
+// session without a seat.
+std::string AdviceForInvokingUser(const UdevSystem& system) {
+    const std::string& user = system.invokingUser;
+    if (user.empty() || user == "root") return {};
+    const std::string group = kUdevRulesGroup;
+    const GroupFacts facts = system.lookUpGroup(group, user);
+    if (facts.userIsMember) {
+        return " " + user + " is in " + group + " already: nothing more to do (log in again if " +
+               user + " joined it during this session).";
+    }
+    return " " + user + " is not in " + group +
+           ": at the seat's own desktop that is enough, but for SSH or a session without a seat "
+           "run `sudo usermod -aG " +
+           group + " " + user + "` and log in again.";
+}
+
 }  // namespace
+
+std::string SudoUserFromEnvironment() {
+    const char* user = std::getenv("SUDO_USER");
+    return user != nullptr ? user : "";
+}
+
+GroupFacts SystemGroupFacts(const std::string& group, const std::string& user) {
+    GroupFacts facts;
+#ifndef _WIN32
+    const struct group* entry = ::getgrnam(group.c_str());
+    if (entry == nullptr) return facts;
+    facts.exists = true;
+    const gid_t gid = entry->gr_gid;
+    for (char** member = entry->gr_mem; member != nullptr && *member != nullptr; ++member) {
+        if (user == *member) facts.userIsMember = true;
+    }
+    if (!user.empty()) {
+        if (const struct passwd* account = ::getpwnam(user.c_str())) {
+            facts.userIsMember = facts.userIsMember || account->pw_gid == gid;
+        }
+    }
+#else
+    (void)group;
+    (void)user;
+#endif
+    return facts;
+}
 
 const char* ShippedUdevRulesName() {
     return "70-tolvane-hidraw.rules";
@@ -68,7 +145,11 @@ std::string ApplicationIdentityRules(std::uint16_t vid, std::uint16_t pid) {
            "# logged-in user, and members of plugdev, open this application's hidraw nodes.\n"
            "SUBSYSTEM==\"hidraw\", ATTRS{idVendor}==\"" +
            Hex4(vid) + "\", ATTRS{idProduct}==\"" + Hex4(pid) +
-           "\", TAG+=\"uaccess\", MODE=\"0660\", GROUP=\"plugdev\"\n";
+           "\", TAG+=\"uaccess\", MODE=\"0660\", GROUP=\"plugdev\"\n"
+           "# The HID device itself (bus:vendor:product.instance), over any bus.\n"
+           "SUBSYSTEM==\"hidraw\", KERNELS==\"????:" +
+           Upper4(vid) + ":" + Upper4(pid) +
+           ".*\", TAG+=\"uaccess\", MODE=\"0660\", GROUP=\"plugdev\"\n";
 }
 
 UdevRulesOutcome InstallUdevRules(const UdevSystem& system, const UdevRulesRequest& request) {
@@ -80,6 +161,18 @@ UdevRulesOutcome InstallUdevRules(const UdevSystem& system, const UdevRulesReque
         outcome.message = "install-udev-rules writes to " + dir.string() +
                           " and reloads udev, which needs root rights: run it with sudo";
         return outcome;
+    }
+    std::string notes;
+    if (!chosen) {
+        // A system without udev rules of its own yet (a minimal container) has no folder.
+        std::error_code ec;
+        fs::create_directories(dir, ec);
+        if (ec) {
+            outcome.exitCode = kExitOutputFailed;
+            outcome.message = "cannot create " + dir.string() + ": " + ec.message();
+            return outcome;
+        }
+        notes = EnsureGroup(system);
     }
     std::vector<std::pair<fs::path, std::string>> files{
         {dir / ShippedUdevRulesName(), ShippedUdevRules()}};
@@ -96,25 +189,24 @@ UdevRulesOutcome InstallUdevRules(const UdevSystem& system, const UdevRulesReque
         }
         outcome.installed.push_back(path.string());
     }
-    // Present devices get the new rules only when their events are replayed.
+    // Present devices get the new rules only when their events are replayed; settling waits
+    // until udev has applied them, so the nodes can be opened as soon as this returns.
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{system.udevadm, "control", "--reload-rules"},
           std::vector<std::string>{system.udevadm, "trigger", "--subsystem-match=hidraw",
-                                   "--action=change"}}) {
-        std::string error;
-        const int status = system.run ? system.run(args, error) : -1;
-        if (status != 0) {
+                                   "--action=change"},
+          std::vector<std::string>{system.udevadm, "settle", "--timeout=10"}}) {
+        if (const std::string failure = RunStep(system, args); !failure.empty()) {
             outcome.exitCode = kExitOutputFailed;
-            outcome.message = "rules installed, but `" + args[0] + " " + args[1] + "` " +
-                              (status < 0 ? "could not run: " + error
-                                          : "failed with status " + std::to_string(status)) +
-                              "; plug the device in again to apply them";
+            outcome.message =
+                "rules installed, but " + failure + "; plug the device in again to apply them";
             return outcome;
         }
     }
     outcome.message = "Installed";
     for (const std::string& path : outcome.installed) outcome.message += " " + path;
-    outcome.message += "; udev reloaded. Plug the device in again if it is still refused.";
+    outcome.message += "; udev reloaded." + notes + AdviceForInvokingUser(system) +
+                       " Plug the device in again if it is still refused.";
     return outcome;
 }
 

@@ -10,6 +10,21 @@
 
 namespace tolvane::cli {
 
+// What the system tells about a group and the invoking user's place in it.
+struct GroupFacts {
+    bool exists = false;
+    bool userIsMember = false;  // by the account's primary group or the group's member list
+};
+
+// Looks the group up in the system's account database (and the user, when one is named).
+GroupFacts SystemGroupFacts(const std::string& group, const std::string& user);
+
+// SUDO_USER from the environment; empty when not set.
+std::string SudoUserFromEnvironment();
+
+// The group the rules give the nodes to, for sessions without a seat.
+inline constexpr const char* kUdevRulesGroup = "plugdev";
+
 // What the installer needs of the system; the tool fills it, tests give a scratch folder and a
 // stand-in for udevadm.
 struct UdevSystem {
@@ -22,6 +37,11 @@ struct UdevSystem {
     // Runs a program with its arguments and waits for it; returns its exit status, or -1 with
     // `error` telling why it could not run.
     std::function<int(const std::vector<std::string>& argv, std::string& error)> run;
+    // The user who ran the tool through sudo (SUDO_USER); empty when unknown or root itself.
+    std::string invokingUser = SudoUserFromEnvironment();
+    std::function<GroupFacts(const std::string& group, const std::string& user)> lookUpGroup =
+        SystemGroupFacts;
+    std::string groupadd = "groupadd";
 };
 
 struct UdevRulesRequest {
@@ -36,6 +56,10 @@ struct UdevRulesOutcome {
     std::string message;                 // what happened, for people
 };
 
+// Into the system's folder (made when missing) as root, or a folder of the caller's choice;
+// on the system's folder, makes the group when the system has none. Then reloads udev, replays
+// the hidraw devices' events and waits until udev has handled them, and tells the invoking user
+// whether they must join the group.
 UdevRulesOutcome InstallUdevRules(const UdevSystem& system, const UdevRulesRequest& request);
 
 // The rules file shipped with the tool, as it was at build time.

@@ -11,6 +11,8 @@
 #include "unique_fd.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -27,12 +29,33 @@ int OpenSystemNode(const char* node, int flags) {
     return ::open(node, flags);
 }
 
+std::optional<std::chrono::milliseconds> SystemNodeAge(const char* node) {
+    struct stat status {};
+    timespec now{};
+    if (::stat(node, &status) != 0 || ::clock_gettime(CLOCK_REALTIME, &now) != 0) {
+        return std::nullopt;
+    }
+    const auto age = std::chrono::seconds(now.tv_sec - status.st_ctim.tv_sec) +
+                     std::chrono::nanoseconds(now.tv_nsec - status.st_ctim.tv_nsec);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(age);
+}
+
+bool RefusedForPermissions(int error) {
+    return error == EACCES || error == EPERM;
+}
+
 }  // namespace
 
 HidrawBus::HidrawBus(HidrawBusConfig config)
     : config_(std::move(config)), sysfs_(config_.sysfsRoot) {
     if (!config_.openNode) {
         config_.openNode = OpenSystemNode;
+    }
+    if (!config_.nodeAge) {
+        config_.nodeAge = SystemNodeAge;
+    }
+    if (!config_.pause) {
+        config_.pause = [](std::chrono::milliseconds time) { std::this_thread::sleep_for(time); };
     }
 }
 
@@ -55,15 +78,29 @@ std::unique_ptr<HidDevice> HidrawBus::open(std::u16string_view path, DeviceAcces
     }
     const std::string node = (config_.deviceRoot / location->nodeName).string();
     const int flags = (access == DeviceAccess::ReadWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC;
-    const int descriptor = config_.openNode(node.c_str(), flags);
-    const int refusal = errno;
+    int descriptor = config_.openNode(node.c_str(), flags);
+    int refusal = errno;
+    // Right after an arrival udev may not have applied its rules yet; the attempts are bounded
+    // even if the node's clock is off.
+    for (auto attempts = kFreshNodeWindow / kFreshNodeRetryInterval;
+         descriptor < 0 && access == DeviceAccess::ReadWrite && RefusedForPermissions(refusal) &&
+         attempts > 0;
+         --attempts) {
+        const auto age = config_.nodeAge(node.c_str());
+        if (!age || *age >= kFreshNodeWindow) {
+            break;
+        }
+        config_.pause(kFreshNodeRetryInterval);
+        descriptor = config_.openNode(node.c_str(), flags);
+        refusal = errno;
+    }
     posix::UniqueFd fd(descriptor);
     HidrawDeviceSite site{std::move(location->nodeName), location->collection, sysfs_};
     if (!fd) {
         // Without access rights Windows still answers attributes and capabilities; sysfs tells
         // them here to anyone, so a device the user may not open is found and refused, not
         // mistaken for an absent one.
-        if (access == DeviceAccess::None && (refusal == EACCES || refusal == EPERM) &&
+        if (access == DeviceAccess::None && RefusedForPermissions(refusal) &&
             sysfs_.hasNode(site.nodeName)) {
             error = 0;
             return std::make_unique<HidrawDevice>(

@@ -9,8 +9,10 @@
 #include "hid_bus.h"
 #include "hidraw_sysfs.h"
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 namespace tolvane::hidraw {
 
@@ -26,7 +28,17 @@ struct HidrawBusConfig {
     std::filesystem::path deviceRoot = "/dev";
     // open(2) of a device node: a descriptor, or -1 with errno set.
     std::function<int(const char* node, int flags)> openNode;
+    // How long ago the node was made or last changed (its ctime; udev's rules change it); nothing
+    // when it cannot be told.
+    std::function<std::optional<std::chrono::milliseconds>(const char* node)> nodeAge;
+    // Waits between attempts to open a node udev may not have finished with.
+    std::function<void(std::chrono::milliseconds)> pause;
 };
+
+// A node younger than this that refuses opening for writing is tried again, every
+// kFreshNodeRetryInterval: udev may not have applied its rules to it yet.
+inline constexpr std::chrono::milliseconds kFreshNodeWindow{1000};
+inline constexpr std::chrono::milliseconds kFreshNodeRetryInterval{50};
 
 class HidrawBus final : public HidBus {
 public:
@@ -36,10 +48,11 @@ public:
     // One interface per top-level collection of every hidraw node sysfs lists, with the
     // identifiers of its HID device; never null. No node is opened.
     std::unique_ptr<HidInterfaceList> listInterfaces() override;
-    // ReadWrite opens the node read-write, None read-only. A node that refuses a read-only open
-    // for its permissions (EACCES, EPERM) is still given for None, described from sysfs, and
-    // refuses its reports as access denied (5). A path that names no hidraw node fails with
-    // ERROR_FILE_NOT_FOUND (2); errno is mapped as SysErrorFromErrno tells.
+    // ReadWrite opens the node read-write, None read-only; a read-write open refused for the
+    // node's permissions is tried again while the node is younger than kFreshNodeWindow. A node
+    // that refuses a read-only open for its permissions (EACCES, EPERM) is still given for None,
+    // described from sysfs, and refuses its reports as access denied (5). A path that names no
+    // hidraw node fails with ERROR_FILE_NOT_FOUND (2); errno is mapped as SysErrorFromErrno tells.
     std::unique_ptr<HidDevice> open(std::u16string_view path, DeviceAccess access,
                                     SysError& error) override;
     // Polls udev's event queue until it is empty, for at most the time-out (kMaxInstallWaitMs for

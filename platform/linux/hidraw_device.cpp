@@ -50,35 +50,64 @@ SysError HidrawDevice::getAttributes(HidAttributes& attributes) {
     return 0;
 }
 
-SysError HidrawDevice::getCapabilities(HidCapabilities& capabilities) {
-    std::vector<std::uint8_t> bytes;
-    if (!fd_) {
-        auto fromSysfs = site_.sysfs.reportDescriptorOf(site_.nodeName);
-        if (!fromSysfs) {
-            return NoteFailure(kErrorDeviceNotConnected, 0);
+SysError HidrawDevice::readDescriptor(std::vector<std::uint8_t>& bytes) {
+    // sysfs first: it has the whole descriptor, where the ioctl stops at 4095 bytes.
+    if (!site_.nodeName.empty()) {
+        if (auto fromSysfs = site_.sysfs.reportDescriptorOf(site_.nodeName)) {
+            bytes = std::move(*fromSysfs);
+            return 0;
         }
-        bytes = std::move(*fromSysfs);
-    } else {
-        int size = 0;
-        if (::ioctl(fd_.get(), HIDIOCGRDESCSIZE, &size) < 0) {
-            return LastFailure();
-        }
-        const auto descriptor = std::make_unique<hidraw_report_descriptor>();
-        descriptor->size = DescriptorRequestLength(size);
-        if (::ioctl(fd_.get(), HIDIOCGRDESC, descriptor.get()) < 0) {
-            return LastFailure();
-        }
-        bytes.assign(descriptor->value, descriptor->value + descriptor->size);
     }
-    const auto lengths = ReportLengthsByCollection(bytes);
+    if (!fd_) {
+        return NoteFailure(kErrorDeviceNotConnected, 0);
+    }
+    int size = 0;
+    if (::ioctl(fd_.get(), HIDIOCGRDESCSIZE, &size) < 0) {
+        return LastFailure();
+    }
+    const auto descriptor = std::make_unique<hidraw_report_descriptor>();
+    descriptor->size = DescriptorRequestLength(size);
+    if (::ioctl(fd_.get(), HIDIOCGRDESC, descriptor.get()) < 0) {
+        return LastFailure();
+    }
+    bytes.assign(descriptor->value, descriptor->value + descriptor->size);
+    return 0;
+}
+
+SysError HidrawDevice::loadReports() {
+    if (reports_) {
+        return 0;
+    }
+    std::vector<std::uint8_t> bytes;
+    if (const SysError error = readDescriptor(bytes)) {
+        return error;
+    }
+    auto collections = ReportsByCollection(bytes);
     // The interface's collection must still be there: a node number taken over by another
     // device with fewer collections names nothing.
     const std::size_t index = site_.collection == 0 ? 0 : site_.collection - 1;
-    if (!lengths || index >= lengths->size()) {
+    if (!collections || index >= collections->size()) {
         return NoteFailure(kErrorGenFailure, 0);
     }
-    capabilities = (*lengths)[index];
+    reports_ = std::move((*collections)[index]);
     return 0;
+}
+
+SysError HidrawDevice::getCapabilities(HidCapabilities& capabilities) {
+    if (const SysError error = loadReports()) {
+        return error;
+    }
+    capabilities = reports_->lengths;
+    return 0;
+}
+
+SysError HidrawDevice::checkReport(ReportType type, std::span<const std::uint8_t> report) {
+    // A descriptor that cannot be read leaves the kernel to judge, as before.
+    if (loadReports() != 0) {
+        return 0;
+    }
+    const SysError refusal = RefusalOf(*reports_, type, report);
+    return refusal != 0 ? NoteFailure(refusal, 0) : 0;
 }
 
 SysError HidrawDevice::setFeature(std::span<const std::uint8_t> report) {
@@ -87,6 +116,9 @@ SysError HidrawDevice::setFeature(std::span<const std::uint8_t> report) {
     }
     if (!fd_) {
         return refused();
+    }
+    if (const SysError refusal = checkReport(ReportType::Feature, report)) {
+        return refusal;
     }
     // The kernel reads the buffer only; the request code carries the length.
     if (::ioctl(fd_.get(), HIDIOCSFEATURE(report.size()), report.data()) < 0) {
@@ -101,6 +133,9 @@ SysError HidrawDevice::getFeature(std::span<std::uint8_t> report) {
     }
     if (!fd_) {
         return refused();
+    }
+    if (const SysError refusal = checkReport(ReportType::Feature, report)) {
+        return refusal;
     }
     const int received = ::ioctl(fd_.get(), HIDIOCGFEATURE(report.size()), report.data());
     if (received < 0) {
@@ -117,6 +152,9 @@ SysError HidrawDevice::writeOutput(std::span<const std::uint8_t> report) {
     }
     if (!fd_) {
         return refused();
+    }
+    if (const SysError refusal = checkReport(ReportType::Output, report)) {
+        return refusal;
     }
     const ssize_t written = ::write(fd_.get(), report.data(), report.size());
     if (written < 0) {

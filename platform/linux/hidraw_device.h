@@ -6,10 +6,13 @@
 
 #include "hid_bus.h"
 #include "hidraw_sysfs.h"
+#include "report_descriptor.h"
 #include "unique_fd.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tolvane::hidraw {
 
@@ -36,9 +39,13 @@ public:
     // HIDIOCGRAWINFO (HID_ID from sysfs without access), and the USB device's release number
     // from sysfs (0 where there is none).
     SysError getAttributes(HidAttributes& attributes) override;
-    // HIDIOCGRDESCSIZE and HIDIOCGRDESC (the sysfs copy without access), then the longest
-    // reports of the interface's top-level collection.
+    // The report descriptor from sysfs (whole; HIDIOCGRDESCSIZE and HIDIOCGRDESC where sysfs has
+    // none), then the longest reports of the interface's top-level collection.
     SysError getCapabilities(HidCapabilities& capabilities) override;
+    // Feature and output reports are first checked against the collection as Windows' class
+    // driver checks them (RefusalOf): hidraw sends anything, and a device must not receive on
+    // Linux what it never receives on Windows (a report ID 0 sent to firmware that numbers its
+    // reports, for one). Where the descriptor cannot be read, the kernel judges alone.
     // HIDIOCSFEATURE with the buffer's length.
     SysError setFeature(std::span<const std::uint8_t> report) override;
     // HIDIOCGFEATURE with the buffer's length; bytes the device did not send are set to 0.
@@ -50,10 +57,15 @@ public:
 
 private:
     SysError refused() const noexcept;
+    SysError readDescriptor(std::vector<std::uint8_t>& bytes);
+    // Reads the collection's reports once; 0 when they are known.
+    SysError loadReports();
+    SysError checkReport(ReportType type, std::span<const std::uint8_t> report);
 
     posix::UniqueFd fd_;
     HidrawDeviceSite site_;
     int refusal_ = 0;  // errno of the refused open of a device without a descriptor
+    std::optional<CollectionReportSet> reports_;
 };
 
 }  // namespace tolvane::hidraw

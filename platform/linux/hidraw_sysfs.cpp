@@ -2,6 +2,7 @@
 
 #include "hidraw_path.h"
 #include "report_descriptor.h"
+#include "usb_phys.h"
 
 #include <algorithm>
 #include <charconv>
@@ -14,15 +15,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// sysfs attributes are at most a page long; a report descriptor at most 4096 bytes.
+// sysfs attributes are at most a page long. A report descriptor is read whole, beyond the 4095
+// bytes the HIDIOCGRDESC ioctl is limited to, up to a bound no real descriptor reaches.
 constexpr std::size_t kMaxAttributeBytes = 4096;
+constexpr std::size_t kMaxDescriptorBytes = 65536;
 
-std::optional<std::string> ReadAttribute(const fs::path& file) {
+std::optional<std::string> ReadAttribute(const fs::path& file,
+                                         std::size_t limit = kMaxAttributeBytes) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         return std::nullopt;
     }
-    std::string text(kMaxAttributeBytes, '\0');
+    std::string text(limit, '\0');
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     if (in.bad()) {
         return std::nullopt;
@@ -182,7 +186,7 @@ std::optional<std::vector<std::uint8_t>> HidrawSysfs::reportDescriptorOf(
     if (!dir) {
         return std::nullopt;
     }
-    const auto bytes = ReadAttribute(*dir / "report_descriptor");
+    const auto bytes = ReadAttribute(*dir / "report_descriptor", kMaxDescriptorBytes);
     if (!bytes) {
         return std::nullopt;
     }
@@ -225,11 +229,40 @@ std::optional<fs::path> HidrawSysfs::usbDeviceDir(std::string_view nodeName) con
 }
 
 std::optional<std::string> HidrawSysfs::usbPortOf(std::string_view nodeName) const {
-    if (!hidDeviceDir(nodeName)) {
+    const auto dir = hidDeviceDir(nodeName);
+    if (!dir) {
         return std::nullopt;
     }
-    const auto usb = usbDeviceDir(nodeName);
-    return usb ? usb->filename().string() : std::string{};
+    if (const auto usb = usbDeviceDir(nodeName)) {
+        return usb->filename().string();
+    }
+    // No USB device above (a virtual device): the place HID_PHYS names, if it names one.
+    const auto uevent = ReadAttribute(*dir / "uevent");
+    const auto phys = uevent ? UeventValue(*uevent, "HID_PHYS") : std::nullopt;
+    const auto usbPhys = phys ? ParseUsbPhys(*phys) : std::nullopt;
+    return usbPhys ? UsbPortName(busNumberOf(usbPhys->controller), *usbPhys) : std::string{};
+}
+
+unsigned HidrawSysfs::busNumberOf(std::string_view controller) const {
+    // Each root hub, usbN, sits right below its controller's device.
+    std::error_code error;
+    for (fs::directory_iterator it(root_ / "bus" / "usb" / "devices", error), end;
+         !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        unsigned number = 0;
+        const auto [last, parsed] = std::from_chars(
+            name.data() + std::min<std::size_t>(3, name.size()), name.data() + name.size(), number);
+        if (!name.starts_with("usb") || parsed != std::errc{} ||
+            last != name.data() + name.size()) {
+            continue;
+        }
+        std::error_code ignored;
+        const fs::path hub = fs::canonical(it->path(), ignored);
+        if (!ignored && hub.parent_path().filename() == controller) {
+            return number;
+        }
+    }
+    return 1;  // no such controller here: the first bus
 }
 
 std::uint16_t HidrawSysfs::usbReleaseNumberOf(std::string_view nodeName) const {

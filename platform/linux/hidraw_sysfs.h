@@ -46,8 +46,10 @@ public:
     // empty when the device has none, nothing when the uevent cannot be read.
     std::optional<std::string> uniqueIdOf(std::string_view nodeName) const;
     // The name of the USB device above the node's HID device, which is its port path ("1-1.4");
-    // empty for a HID device on another bus or without a USB device above it (uhid); nothing
-    // when sysfs does not list the node.
+    // without one, the place the device's HID_PHYS names in the same form (a virtual device
+    // that says where it sits: usb-0000:00:14.0-1.4/input0 gives "1-1.4", the bus number that
+    // of the controller's root hub, else 1); empty for a HID device on another bus or without
+    // any USB place; nothing when sysfs does not list the node.
     std::optional<std::string> usbPortOf(std::string_view nodeName) const;
     // The USB device's release number (bcdDevice); 0 where there is none.
     std::uint16_t usbReleaseNumberOf(std::string_view nodeName) const;
@@ -55,6 +57,8 @@ public:
 private:
     std::optional<std::filesystem::path> hidDeviceDir(std::string_view nodeName) const;
     std::optional<std::filesystem::path> usbDeviceDir(std::string_view nodeName) const;
+    // The number of the USB bus whose root hub hangs below `controller`; 1 when none does.
+    unsigned busNumberOf(std::string_view controller) const;
 
     std::filesystem::path root_;
 };

@@ -40,14 +40,14 @@ struct GlobalState {
 enum ReportKind : std::size_t { kInputReport = 0, kOutputReport = 1, kFeatureReport = 2 };
 
 // Bits per report of one top-level collection, by kind and report identifier.
-using CollectionReports = std::array<std::map<std::uint32_t, std::uint64_t>, 3>;
+using ReportBits = std::array<std::map<std::uint32_t, std::uint64_t>, 3>;
 
 std::uint16_t ByteLength(std::uint64_t bits) {
     const std::uint64_t bytes = (bits + 7) / 8 + 1;
     return static_cast<std::uint16_t>(std::min<std::uint64_t>(bytes, 0xFFFF));
 }
 
-HidCapabilities LengthsOf(const CollectionReports& reports) {
+HidCapabilities LengthsOf(const ReportBits& reports) {
     const auto longest = [&reports](std::size_t kind) -> std::uint16_t {
         std::uint16_t length = 0;
         for (const auto& [id, bits] : reports[kind]) {
@@ -62,8 +62,7 @@ HidCapabilities LengthsOf(const CollectionReports& reports) {
     return capabilities;
 }
 
-void AddBits(CollectionReports& reports, std::size_t kind, std::uint32_t reportId,
-             std::uint64_t bits) {
+void AddBits(ReportBits& reports, std::size_t kind, std::uint32_t reportId, std::uint64_t bits) {
     if (bits == 0) {
         return;  // a field of no bits makes no report
     }
@@ -73,13 +72,13 @@ void AddBits(CollectionReports& reports, std::size_t kind, std::uint32_t reportI
 
 }  // namespace
 
-std::optional<std::vector<HidCapabilities>> ReportLengthsByCollection(
+std::optional<std::vector<CollectionReportSet>> ReportsByCollection(
     std::span<const std::uint8_t> descriptor) {
     GlobalState globals;
     std::vector<GlobalState> pushed;
-    std::vector<CollectionReports> collections;
+    std::vector<ReportBits> collections;
     // Main items met before the first top-level collection.
-    CollectionReports before;
+    ReportBits before;
     std::size_t depth = 0;
 
     std::size_t pos = 0;
@@ -167,12 +166,53 @@ std::optional<std::vector<HidCapabilities>> ReportLengthsByCollection(
             }
         }
     }
+    std::vector<CollectionReportSet> sets;
+    sets.reserve(collections.size());
+    for (const ReportBits& reports : collections) {
+        CollectionReportSet set{.lengths = LengthsOf(reports), .ids = {}};
+        for (std::size_t kind = 0; kind < reports.size(); ++kind) {
+            for (const auto& [id, bits] : reports[kind]) {
+                set.ids[kind].push_back(id);
+            }
+        }
+        sets.push_back(std::move(set));
+    }
+    return sets;
+}
+
+std::optional<std::vector<HidCapabilities>> ReportLengthsByCollection(
+    std::span<const std::uint8_t> descriptor) {
+    auto sets = ReportsByCollection(descriptor);
+    if (!sets) {
+        return std::nullopt;
+    }
     std::vector<HidCapabilities> lengths;
-    lengths.reserve(collections.size());
-    for (const CollectionReports& reports : collections) {
-        lengths.push_back(LengthsOf(reports));
+    lengths.reserve(sets->size());
+    for (const CollectionReportSet& set : *sets) {
+        lengths.push_back(set.lengths);
     }
     return lengths;
+}
+
+SysError RefusalOf(const CollectionReportSet& collection, ReportType type,
+                   std::span<const std::uint8_t> report) {
+    const std::uint16_t length = type == ReportType::Output
+                                     ? collection.lengths.outputReportByteLength
+                                     : collection.lengths.featureReportByteLength;
+    if (type == ReportType::Output && length == 0) {
+        return kErrorInvalidFunction;
+    }
+    if (report.size() < length || (type == ReportType::Feature && report.size() != length)) {
+        return kErrorInvalidParameter;
+    }
+    if (report.size() > length) {
+        return kErrorInvalidUserBuffer;
+    }
+    const auto& ids = collection.ids[static_cast<std::size_t>(type)];
+    if (std::find(ids.begin(), ids.end(), std::uint32_t{report[0]}) == ids.end()) {
+        return kErrorInvalidParameter;
+    }
+    return 0;
 }
 
 }  // namespace tolvane::hidraw

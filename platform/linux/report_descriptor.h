@@ -4,6 +4,7 @@
 
 #include "hid_bus.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -23,5 +24,27 @@ namespace tolvane::hidraw {
 // than it pushed; no byte outside `descriptor` is read.
 std::optional<std::vector<HidCapabilities>> ReportLengthsByCollection(
     std::span<const std::uint8_t> descriptor);
+
+// The kinds of report, in the order of CollectionReportSet::ids.
+enum class ReportType : std::uint8_t { Input = 0, Output = 1, Feature = 2 };
+
+// One top-level collection: its lengths as above, and the report IDs it has reports of, by kind
+// ({0} for a kind whose reports carry no ID; empty for a kind it has none of).
+struct CollectionReportSet {
+    HidCapabilities lengths;
+    std::array<std::vector<std::uint32_t>, 3> ids;
+};
+
+// The same reading as ReportLengthsByCollection, with the report IDs.
+std::optional<std::vector<CollectionReportSet>> ReportsByCollection(
+    std::span<const std::uint8_t> descriptor);
+
+// What Windows' HID class driver answers, before anything leaves the host, for a feature or
+// output report (byte 0 its ID) sent to this collection: 87 for an ID the collection has no
+// report of that kind with, or a feature report of another length or a shorter output report;
+// 1784 for a longer output report; 1 for output to a collection without output reports; 0 when
+// the report may go.
+SysError RefusalOf(const CollectionReportSet& collection, ReportType type,
+                   std::span<const std::uint8_t> report);
 
 }  // namespace tolvane::hidraw

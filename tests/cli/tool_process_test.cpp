@@ -190,11 +190,13 @@ TEST(ToolProcess, InstallUdevRulesWritesTheRulesAndRunsUdevadm) {
     EXPECT_TRUE(std::filesystem::exists(dir.path("rules/70-tolvane-hidraw.rules")));
     EXPECT_TRUE(std::filesystem::exists(dir.path("rules/70-tolvane-hidraw-1234-abcd.rules")));
     std::ifstream calls(log);
-    std::string first, second;
+    std::string first, second, third;
     std::getline(calls, first);
     std::getline(calls, second);
+    std::getline(calls, third);
     EXPECT_EQ(first, "control --reload-rules");
     EXPECT_THAT(second, HasSubstr("trigger"));
+    EXPECT_THAT(third, HasSubstr("settle"));
 }
 
 }  // namespace

@@ -13,7 +13,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
 #include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -64,13 +69,17 @@ protected:
                       HidUevent("0003:00005C3B:00000332"), VendorFeatureDescriptor(64)});
     }
 
-    // A bus whose nodes all refuse opening, as root-only nodes refuse a user.
+    // A bus whose nodes all refuse opening, as root-only nodes refuse a user; its nodes are old,
+    // so udev has long finished with them.
     HidrawBus RefusingBus(int refusal = EACCES) {
-        return HidrawBus(
-            HidrawBusConfig{fixture_.sysfs(), fixture_.dev(), [refusal](const char*, int) {
-                                errno = refusal;
-                                return -1;
-                            }});
+        return HidrawBus(HidrawBusConfig{
+            fixture_.sysfs(), fixture_.dev(),
+            [refusal](const char*, int) {
+                errno = refusal;
+                return -1;
+            },
+            [](const char*) { return std::optional(std::chrono::milliseconds(60000)); },
+            [](std::chrono::milliseconds) { ADD_FAILURE() << "an old node is not waited for"; }});
     }
 
     std::vector<std::u16string> Listed(HidrawBus& bus) {
@@ -209,6 +218,79 @@ TEST_F(HidrawFixture, DevicesOffUsbHaveAnEmptyPort) {
     ASSERT_EQ(bus.portOf(u"\\\\?\\HID#VID_5C3B&PID_0332#hidraw10", port), 0u) << "uhid";
     EXPECT_EQ(port, "");
     EXPECT_EQ(bus.portOf(u"/dev/hidraw0", port), kErrorFileNotFound);
+}
+
+// A virtual device that names a USB place in HID_PHYS, as a device under usbhid would, gets the
+// port of that place: the bus number of the controller's root hub where it has one here, else 1.
+TEST_F(HidrawFixture, PortComesFromHidPhysWhenNoUsbDeviceIsAbove) {
+    const auto uhid = [&](const char* node, const char* hidDevice, const char* phys) {
+        std::string uevent = HidUevent("0003:00005C3B:00000326");
+        const std::string shipped = "HID_PHYS=usb-1";
+        uevent.replace(uevent.find(shipped), shipped.size(), std::string("HID_PHYS=") + phys);
+        fixture_.add({node, "virtual/misc/uhid", hidDevice, uevent, VendorFeatureDescriptor(64)});
+    };
+    uhid("hidraw20", "0003:5C3B:0326.0020", "usb-0000:00:14.0-1.4/input0");
+    uhid("hidraw21", "0003:5C3B:0326.0021", "usb-0000:00:14.0-1.5/input0");
+    uhid("hidraw22", "0003:5C3B:0326.0022", "usb-dummy_hcd.0-2.1.3/input1");
+    uhid("hidraw23", "0003:5C3B:0326.0023", "aa:bb:cc:dd:ee:ff");
+    HidrawBus bus = RefusingBus();
+    const auto portOf = [&](const char16_t* path) {
+        std::string port = "stale";
+        EXPECT_EQ(bus.portOf(path, port), 0u);
+        return port;
+    };
+    EXPECT_EQ(portOf(u"\\\\?\\HID#VID_5C3B&PID_0326#hidraw20"), "1-1.4");
+    EXPECT_EQ(portOf(u"\\\\?\\HID#VID_5C3B&PID_0326#hidraw21"), "1-1.5");
+    EXPECT_EQ(portOf(u"\\\\?\\HID#VID_5C3B&PID_0326#hidraw22"), "1-2.1.3");
+    EXPECT_EQ(portOf(u"\\\\?\\HID#VID_5C3B&PID_0326#hidraw23"), "") << "no USB place named";
+
+    // The controller's root hub is bus 3 on this machine.
+    const auto devices = fixture_.sysfs() / "bus" / "usb" / "devices";
+    std::filesystem::create_directories(devices);
+    std::filesystem::create_directories(fixture_.sysfs() / "devices/pci0000:00/0000:00:14.0/usb3");
+    std::filesystem::create_directory_symlink("../../../devices/pci0000:00/0000:00:14.0/usb3",
+                                              devices / "usb3");
+    EXPECT_EQ(portOf(u"\\\\?\\HID#VID_5C3B&PID_0326#hidraw20"), "3-1.4");
+}
+
+// Right after an arrival the node may still refuse a writer until udev has applied its rules.
+TEST_F(HidrawFixture, AYoungNodeThatRefusesWritingIsTriedAgainForAboutASecond) {
+    struct Case {
+        const char* name;
+        int refusalsBeforeSuccess;
+        std::chrono::milliseconds ageAtFirstTry;
+        bool opens;
+        int pauses;
+    };
+    const Case cases[] = {
+        {"udev finishes after two tries", 2, std::chrono::milliseconds(10), true, 2},
+        {"an old node is refused at once", 2, std::chrono::milliseconds(5000), false, 0},
+        {"refused until the node is a second old", 100, std::chrono::milliseconds(0), false, 20},
+    };
+    for (const Case& c : cases) {
+        int refusals = 0;
+        std::chrono::milliseconds age = c.ageAtFirstTry;
+        int pauses = 0;
+        HidrawBus bus(HidrawBusConfig{fixture_.sysfs(), fixture_.dev(),
+                                      [&](const char* node, int flags) {
+                                          if (refusals++ < c.refusalsBeforeSuccess) {
+                                              errno = EACCES;
+                                              return -1;
+                                          }
+                                          return ::open(node, flags);
+                                      },
+                                      [&](const char*) { return std::optional(age); },
+                                      [&](std::chrono::milliseconds time) {
+                                          age += time;
+                                          ++pauses;
+                                      }});
+        SysError error = 0;
+        const auto device =
+            bus.open(u"\\\\?\\HID#VID_5C3B&PID_030B#hidraw0", DeviceAccess::ReadWrite, error);
+        EXPECT_EQ(device != nullptr, c.opens) << c.name;
+        EXPECT_EQ(error, c.opens ? 0u : kErrorAccessDenied) << c.name;
+        EXPECT_EQ(pauses, c.pauses) << c.name;
+    }
 }
 
 TEST_F(HidrawFixture, DeviceWithoutSerialNumberAnswersAnEmptyOne) {

@@ -1,6 +1,7 @@
 // Report lengths from hand-written report descriptors, counted as Windows counts them: the longest
 // report of each kind plus its report-identifier byte, for each top-level collection on its own.
 #include "report_descriptor.h"
+#include "usb_phys.h"
 
 #include <gtest/gtest.h>
 
@@ -285,6 +286,88 @@ TEST(ReportDescriptor, TruncatedAndRandomDescriptorsAreReadWithinBounds) {
             b = static_cast<std::uint8_t>(byte(random));
         }
         (void)ReportLengthsByCollection(descriptor);
+    }
+}
+
+// What Windows' class driver refuses before a report leaves the host, and Linux now refuses too.
+TEST(ReportDescriptor, ReportsTheCollectionHasNoneOfAreRefusedAsWindowsRefusesThem) {
+    const std::vector<std::uint8_t> numbered = {
+        0x06, 0x00, 0xFF,  // Usage Page (Vendor)
+        0x09, 0x01,        // Usage (1)
+        0xA1, 0x01,        // Collection (Application)
+        0x75, 0x08,        //   Report Size (8)
+        0x85, 0x0C,        //   Report ID (0x0C)
+        0x95, 0x40,        //   Report Count (64)
+        0x09, 0x01,        //   Usage (1)
+        0x91, 0x02,        //   Output: report 0x0C has 64 bytes
+        0x85, 0x40,        //   Report ID (0x40)
+        0x09, 0x01,        //   Usage (1)
+        0xB1, 0x02,        //   Feature: report 0x40 has 64 bytes
+        0xC0,              // End Collection
+    };
+    const auto sets = ReportsByCollection(numbered);
+    ASSERT_TRUE(sets.has_value());
+    ASSERT_EQ(sets->size(), 1u);
+    const CollectionReportSet& vendor = sets->front();
+    EXPECT_EQ(vendor.ids[2], std::vector<std::uint32_t>{0x40});
+    const auto plain = ReportsByCollection(kVendorFeature64);
+    ASSERT_TRUE(plain.has_value());
+    const CollectionReportSet& unnumbered = plain->front();
+
+    struct Case {
+        const char* name;
+        const CollectionReportSet* collection;
+        ReportType type;
+        std::uint8_t id;
+        std::size_t size;
+        SysError expected;
+    };
+    const Case cases[] = {
+        {"feature of a declared ID", &vendor, ReportType::Feature, 0x40, 65, 0},
+        {"feature ID 0 to numbered firmware", &vendor, ReportType::Feature, 0x00, 65, 87},
+        {"feature of an output ID", &vendor, ReportType::Feature, 0x0C, 65, 87},
+        {"feature too short", &vendor, ReportType::Feature, 0x40, 64, 87},
+        {"feature too long", &vendor, ReportType::Feature, 0x40, 66, 87},
+        {"output of a declared ID", &vendor, ReportType::Output, 0x0C, 65, 0},
+        {"output of a feature ID", &vendor, ReportType::Output, 0x40, 65, 87},
+        {"output too short", &vendor, ReportType::Output, 0x0C, 9, 87},
+        {"output too long", &vendor, ReportType::Output, 0x0C, 66, 1784},
+        {"unnumbered feature ID 0", &unnumbered, ReportType::Feature, 0x00, 65, 0},
+        {"unnumbered feature ID 0x40", &unnumbered, ReportType::Feature, 0x40, 65, 87},
+        {"output where there are none", &unnumbered, ReportType::Output, 0x00, 65, 1},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::uint8_t> report(c.size, 0);
+        report[0] = c.id;
+        report[1] = 0x44;
+        EXPECT_EQ(RefusalOf(*c.collection, c.type, report), c.expected) << c.name;
+    }
+}
+
+TEST(UsbPhys, NamesTheControllerAndThePortChain) {
+    struct Case {
+        const char* phys;
+        const char* controller;  // null: not a USB place
+        const char* chain;
+    };
+    const Case cases[] = {
+        {"usb-0000:00:14.0-1.4/input0", "0000:00:14.0", "1.4"},
+        {"usb-0000:00:14.0-1/input1", "0000:00:14.0", "1"},
+        {"usb-xhci-hcd.0.auto-2.1.3/input0", "xhci-hcd.0.auto", "2.1.3"},
+        {"usb-0000:00:14.0-1.4", "0000:00:14.0", "1.4"},
+        {"aa:bb:cc:dd:ee:ff", nullptr, nullptr},
+        {"usb-0000:00:14.0-/input0", nullptr, nullptr},
+        {"usb-0000:00:14.0-1..4/input0", nullptr, nullptr},
+        {"usb-1.4/input0", nullptr, nullptr},
+        {"", nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        const auto parsed = ParseUsbPhys(c.phys);
+        ASSERT_EQ(parsed.has_value(), c.controller != nullptr) << c.phys;
+        if (!parsed) continue;
+        EXPECT_EQ(parsed->controller, c.controller) << c.phys;
+        EXPECT_EQ(parsed->portChain, c.chain) << c.phys;
+        EXPECT_EQ(UsbPortName(2, *parsed), std::string("2-") + c.chain);
     }
 }
 
