@@ -13,6 +13,7 @@
 #include "json_fields.h"
 #include "logging_hid_bus.h"
 #include "output_buffer.h"
+#include "port_pinned_bus.h"
 #include "progress_display.h"
 #include "result_message.h"
 #include "run_report.h"
@@ -34,6 +35,20 @@ namespace {
 // The code of a refused image's content, as the image reader reports it.
 constexpr SysError kErrorInvalidData = 13;
 constexpr std::uint64_t kAddressSpaceEnd = std::uint64_t{kMaxLoadAddress} + 1;
+
+// The commands that work on one device, found by their own search.
+bool SingleDevice(const Options& options) {
+    switch (options.command) {
+        case Command::Update:
+            return !options.all;
+        case Command::ResetToIsp:
+        case Command::Download:
+        case Command::ResetToAp:
+            return true;
+        default:
+            return false;
+    }
+}
 
 bool NeedsImage(Command command) {
     return command == Command::Update || command == Command::Download ||
@@ -136,6 +151,9 @@ public:
         if (auto refused = refuseToGuess(*bus)) return *refused;
         TrackingHidBus tracked(*bus, [this] { guard_.deviceWritten(); });
         bus = &tracked;
+        // A single-device command stays with the first device it writes to.
+        PortPinnedBus pinned(*bus);
+        if (SingleDevice(options_)) bus = &pinned;
         std::optional<ReportLog> log;
         std::optional<LoggingHidBus> logged;
         if (options_.verbose) {
@@ -369,9 +387,11 @@ private:
                               }};
     }
 
-    // Several devices match and the command was not told which: nothing is sent.
+    // Several devices match and the command was not told which: nothing is sent. One device
+    // counted: every step keeps to its port, as with --port.
     std::optional<int> refuseToGuess(HidBus& bus) {
         const DeviceChoice choice = ChooseDevice(options_, bus);
+        if (choice.onlyPort) options_.port = choice.onlyPort;
         if (!choice.several) return std::nullopt;
         io_.err << "tolvane: " << kSeveralDevicesText << '\n';
         for (const DeviceCandidate& candidate : choice.candidates) {
@@ -503,7 +523,7 @@ public:
     }
 
 private:
-    const Options& options_;
+    Options options_;
     const ToolIo& io_;
     const ToolPlatform& platform_;
     InterruptGuard& guard_;
