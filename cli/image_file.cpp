@@ -2,6 +2,8 @@
 
 #include "image_limits.h"
 #include "intel_hex_reader.h"
+#include "system_errors.h"
+#include "text_format.h"
 
 #include <algorithm>
 #include <cctype>
@@ -31,39 +33,15 @@ constexpr std::size_t kMaxHexFileSize = 64 * 1024 * 1024;
 // The system error numbers the tool reports (Windows' numbering on every platform).
 constexpr std::uint32_t kErrorAccessDenied = 5;
 constexpr std::uint32_t kErrorInvalidData = 13;
-constexpr std::uint32_t kErrorGenFailure = 31;
-
-// Windows' numbers for the errors an image file meets, as the rest of the tool reports them.
-std::uint32_t SysErrorFromErrno(int error) {
-    switch (error) {
-        case ENOENT:
-            return 2;  // ERROR_FILE_NOT_FOUND
-        case ENOTDIR:
-        case ENAMETOOLONG:
-            return 3;  // ERROR_PATH_NOT_FOUND
-        case EMFILE:
-        case ENFILE:
-            return 4;  // ERROR_TOO_MANY_OPEN_FILES
-        case EACCES:
-        case EPERM:
-        case EISDIR:
-            return kErrorAccessDenied;
-        case ENOMEM:
-            return 8;  // ERROR_NOT_ENOUGH_MEMORY
-        case EIO:
-            return 1117;  // ERROR_IO_DEVICE
-        default:
-            return kErrorGenFailure;
-    }
-}
 
 ImageError Unreadable(const std::string& path, int error) {
-    return {ImageProblem::Unreadable, path + ": cannot read the image: " + std::strerror(error),
+    return {ImageProblem::Unreadable,
+            Printable(path) + ": cannot read the image: " + std::strerror(error),
             SysErrorFromErrno(error)};
 }
 
 ImageError Invalid(const std::string& path, const std::string& what) {
-    return {ImageProblem::Invalid, path + ": " + what, kErrorInvalidData};
+    return {ImageProblem::Invalid, Printable(path) + ": " + what, kErrorInvalidData};
 }
 
 class Descriptor {
@@ -141,7 +119,7 @@ std::variant<std::vector<std::uint8_t>, ImageError> ReadFile(const std::string& 
     if (!IsReadableKind(file.get(), error)) {
         if (error != 0) return Unreadable(path, error);
         ImageError refused{ImageProblem::Unreadable,
-                           path + ": cannot read the image: not a regular file",
+                           Printable(path) + ": cannot read the image: not a regular file",
                            kErrorAccessDenied};
         return refused;
     }
@@ -233,7 +211,7 @@ std::variant<FirmwareImage, ImageError> LoadImageFile(const std::string& path, I
     const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     if (format == ImageFormat::Raw && MostlyIntelHexRecords(text)) {
         if (chosen) {
-            image.warnings.push_back(path +
+            image.warnings.push_back(Printable(path) +
                                      " holds Intel HEX records: --format raw sends this text "
                                      "to the device as it is");
         } else {
@@ -241,7 +219,7 @@ std::variant<FirmwareImage, ImageError> LoadImageFile(const std::string& path, I
             // name is still a damaged HEX file.
             format = ImageFormat::IntelHex;
             detected = true;
-            image.warnings.push_back(path +
+            image.warnings.push_back(Printable(path) +
                                      " has no .hex name but holds Intel HEX text: it is read as "
                                      "Intel HEX (give --format raw to send the text as it is)");
         }

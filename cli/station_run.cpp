@@ -39,7 +39,7 @@ Station::~Station() {
 }
 
 bool Station::countReached() const {
-    return (options_.count && started_ >= *options_.count) || guard_.interrupted();
+    return (options_.count && started_ >= *options_.count) || guard_.interrupted() || logFailed_;
 }
 
 StationSummary Station::run(const StationOutput& output) {
@@ -59,7 +59,7 @@ StationSummary Station::run(const StationOutput& output) {
     for (;;) {
         reap(output, summary);
         if (countReached() && jobs_.empty()) {
-            summary.interrupted = guard_.interrupted();
+            summary.interrupted = guard_.interrupted() && !logFailed_;
             break;
         }
         scan(output);
@@ -133,10 +133,20 @@ void Station::reap(const StationOutput& output, StationSummary& summary) {
         ports_[result.port] = PortEntry{PortState::Settling, services_.nowMs()};
         ++finished_;
         const std::string line = StationLogLine(result, job_, std::time(nullptr));
-        // Each line is flushed on its own, so that a stop or a power loss keeps every finished one.
+        // Each line reaches the disk on its own, so that a stop or a power loss keeps every
+        // finished one; one that does not is said at once, and no further device is started.
         if (output.log) {
-            *output.log << line << '\n';
-            output.log->flush();
+            if (const std::string failed = output.log->append(line); !failed.empty()) {
+                const std::string text = output.log->path() + ": the line of " + result.port +
+                                         " could not be written to the log: " + failed;
+                if (output.errors) {
+                    *output.errors << "tolvane: " << text
+                                   << (logFailed_ ? "" : "; no further device is started") << '\n';
+                    output.errors->flush();
+                }
+                if (!logFailed_) summary.logError = text;
+                logFailed_ = true;
+            }
         }
         if (output.jsonLines) {
             *output.jsonLines << line << '\n';

@@ -19,13 +19,13 @@
 #include "run_report.h"
 #include "simulation.h"
 #include "station_run.h"
+#include "system_errors.h"
 #include "text_format.h"
 #include "tracking_hid_bus.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <mutex>
 #include <optional>
 
@@ -447,18 +447,22 @@ private:
     }
 
     int station(HidBus& bus, SystemServices& services) {
-        std::ofstream logFile;
+        std::unique_ptr<StationLogFile> logFile;
         if (!options_.logPath.empty()) {
-            logFile.open(options_.logPath, std::ios::out | std::ios::app);
+            int error = 0;
+            std::string reason;
+            logFile = StationLogFile::open(options_.logPath, error, reason);
             if (!logFile) {
-                return refuse(kExitSystemError, "SYSTEM_ERROR", kErrorAccessDenied,
-                              options_.logPath + ": cannot open the log for appending");
+                return refuse(
+                    kExitSystemError, "SYSTEM_ERROR", SysErrorFromErrno(error),
+                    Printable(options_.logPath) + ": cannot open the log for appending: " + reason);
             }
         }
         StationOutput output;
         if (!options_.quiet) output.lines = &human_;
         if (options_.json) output.jsonLines = &io_.out;
-        if (logFile.is_open()) output.log = &logFile;
+        output.log = logFile.get();
+        output.errors = &io_.err;
         say("Waiting for devices " + Hex(options_.vid.value_or(0), 4) + ":" +
             Hex(options_.pid.value_or(0), 4) + " (and boot loaders)...");
         Station station(options_, job_, bus, services, guard_, [&](ProgressDisplay& display) {
@@ -487,6 +491,15 @@ private:
             report_.result = "INTERRUPTED";
             report_.code = kErrorOperationAborted;
             report_.message += " Interrupted: no further device was started.";
+        }
+        // A finished device that the log does not hold is an outcome lost.
+        if (!summary.logError.empty()) {
+            exitCode = kExitOutputFailed;
+            report_.result = "LOG_FAILED";
+            report_.code = kErrorWriteFault;
+            report_.message += " " + summary.logError + "; no further device was started.";
+            io_.err << "tolvane: " << report_.message << '\n';
+            return finish(exitCode);
         }
         say(report_.message);
         return finish(exitCode);

@@ -6,6 +6,7 @@
 #include "mock_platform.h"
 #include "progress_board.h"
 #include "station_log.h"
+#include "station_log_file.h"
 #include "station_run.h"
 #include "temp_dir.h"
 #include "tool.h"
@@ -154,6 +155,39 @@ TEST_F(SeveralDevicesTest, StationLogsEachDeviceOnce) {
     }
     EXPECT_EQ(ports.size(), 3u);
 }
+
+#ifdef __linux__
+// Every write to /dev/full fails for want of space: the lost line is named at once, no further
+// device is started (the count of 2 is never reached, yet the station ends), and it exits 74.
+TEST_F(SeveralDevicesTest, StationWhoseLogFailsStopsStartingDevicesAndExits74) {
+    const ToolRun r = run({"--json", "station", image(), "--log", "/dev/full", "--count", "2"});
+    EXPECT_EQ(r.exitCode, kExitOutputFailed);
+    EXPECT_THAT(r.err, HasSubstr("/dev/full: the line of 1-1 could not be written to the log: "
+                                 "No space left on device; no further device is started"));
+    EXPECT_THAT(r.out, HasSubstr("\"result\":\"LOG_FAILED\",\"code\":29,\"exit_code\":74"));
+}
+
+TEST(StationLogFileTest, EachLineIsOnTheDiskOrItsFailureIsTold) {
+    const TempDir dir;
+    const std::string path = dir.path("station.log");
+    int error = 0;
+    std::string reason;
+    auto log = StationLogFile::open(path, error, reason);
+    ASSERT_TRUE(log) << reason;
+    EXPECT_EQ(log->append("{\"a\":1}"), "");
+    EXPECT_EQ(log->append("{\"b\":2}"), "");
+    std::ostringstream read;
+    read << std::ifstream(path).rdbuf();
+    EXPECT_EQ(read.str(), "{\"a\":1}\n{\"b\":2}\n");
+
+    auto full = StationLogFile::open("/dev/full", error, reason);
+    ASSERT_TRUE(full) << reason;
+    EXPECT_EQ(full->append("{}"), "No space left on device");
+    EXPECT_FALSE(StationLogFile::open(dir.path("missing/station.log"), error, reason));
+    EXPECT_EQ(error, ENOENT);
+    EXPECT_EQ(reason, "No such file or directory");
+}
+#endif
 
 TEST_F(SeveralDevicesTest, StationWithAFaultyUnitGoesOnAndReportsIt) {
     const ToolRun r = run({"--sim-devices", "2", "--sim-fault-device", "1", "--sim-refuse-reset",
