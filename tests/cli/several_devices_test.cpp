@@ -18,6 +18,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <chrono>
 #include <fstream>
@@ -70,6 +71,17 @@ TEST_F(SeveralDevicesTest, ListShowsEachPortAndSerial) {
     EXPECT_THAT(json.out,
                 HasSubstr("\"port\":\"1-2\",\"serial\":\"SIM000002\",\"boot_loader\":false"));
     EXPECT_THAT(json.out, HasSubstr("\"simulated_devices\":[{\"port\":\"1-1\""));
+}
+
+// --sim-report-length is a fault like the others: only the K-th device gets it.
+TEST_F(SeveralDevicesTest, ReportLengthShapesTheFaultyDeviceOnly) {
+    const ToolRun r = run({"--sim-devices", "3", "--sim-fault-device", "2", "--sim-report-length",
+                           "8", "--json", "list"});
+    const auto interfaces = nlohmann::json::parse(r.out)["interfaces"];
+    ASSERT_EQ(interfaces.size(), 3u);
+    EXPECT_EQ(interfaces[0]["feature_report_length"], 65);
+    EXPECT_EQ(interfaces[1]["feature_report_length"], 8);
+    EXPECT_EQ(interfaces[2]["feature_report_length"], 65);
 }
 
 TEST_F(SeveralDevicesTest, WithoutAChoiceNothingIsWritten) {
@@ -203,7 +215,14 @@ TEST_F(SeveralDevicesTest, UnusableCombinationsAreUsageErrors) {
              {"--sim-devices", "2", "--sim-fault-device", "3", "list"},
              {"update", "--all", "--port", "1-1", "x.bin"},
              {"update", "--port", "", "x.bin"},
-             {"station", "x.bin", "--count", "0"}}) {
+             {"station", "x.bin", "--count", "0"},
+             // An empty value is never "not given".
+             {"station", "x.bin", "--log", ""},
+             {"station", "x.bin", "--count", ""},
+             {"--sim-fault-device", "", "list"},
+             {"--sim-fault-device", "0", "list"},
+             {"--sim-arrival-interval", "", "list"},
+             {"--sim-devices", "", "list"}}) {
         std::vector<std::string> full{"--simulate"};
         full.insert(full.end(), args.begin(), args.end());
         const ParsedCommandLine parsed = ParseCommandLine(full);
