@@ -11,6 +11,7 @@
 #include "image_limits.h"
 #include "interrupt_guard.h"
 #include "json_fields.h"
+#include "locking_hid_bus.h"
 #include "logging_hid_bus.h"
 #include "output_buffer.h"
 #include "port_pinned_bus.h"
@@ -147,6 +148,9 @@ public:
             bus = &simulation_->bus();
             services = &simulation_->services();
         }
+        // A real device is locked against other tool processes for the whole run.
+        std::optional<LockingHidBus> locking;
+        if (!simulation_) bus = &locking.emplace(*bus);
         // Before the report log: the search is the tool's own, not the engine's.
         if (auto refused = refuseToGuess(*bus)) return *refused;
         TrackingHidBus tracked(*bus, [this] { guard_.deviceWritten(); });
@@ -177,6 +181,12 @@ public:
                                      [this](const CommandOutcome& sofar) { abandon(sofar); }};
         const CommandOutcome outcome = RunEngineCommand(options_.command, options_, job_, context);
         if (outcome.interrupted) return kExitInterrupted;
+        if (locking && !locking->busyPaths().empty()) {
+            return refuse(kExitDeviceBusy, "DEVICE_BUSY", kErrorBusy,
+                          "the device " + Printable(ToUtf8(locking->busyPaths().front())) +
+                              " is being updated by another tolvane process: nothing was sent "
+                              "to it; try again when that update has ended");
+        }
 
         report_.code = outcome.code;
         report_.result = ResultName(outcome.code);
