@@ -152,12 +152,15 @@ void Station::reap(const StationOutput& output, StationSummary& summary) {
             *output.jsonLines << line << '\n';
             output.jsonLines->flush();
         }
-        if (output.lines) {
+        // Without the lines for people (-q), a failed device is still an error to tell.
+        std::ostream* shown = output.lines;
+        if (!shown && result.exitCode != 0) shown = output.errors;
+        if (shown) {
             char seconds[32];
             std::snprintf(seconds, sizeof seconds, "%.1f s", result.outcome.seconds);
-            *output.lines << result.port << "  " << Shown(ToUtf8(result.serial)) << "  "
-                          << result.result << "  " << seconds << "  " << result.message << '\n';
-            output.lines->flush();
+            *shown << result.port << "  " << Shown(ToUtf8(result.serial)) << "  " << result.result
+                   << "  " << seconds << "  " << result.message << '\n';
+            shown->flush();
         }
         if (output.finished) output.finished(result.port);
         summary.finished.push_back(std::move(result));

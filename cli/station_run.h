@@ -23,7 +23,8 @@ struct StationOutput {
     std::ostream* lines = nullptr;      // one line per device started and finished (people)
     std::ostream* jsonLines = nullptr;  // one JSON line per finished device
     StationLogFile* log = nullptr;      // the --log file: the same JSON lines
-    std::ostream* errors = nullptr;     // where a line the log did not take is reported at once
+    // Where a line the log did not take is reported at once, and a failed device without `lines`.
+    std::ostream* errors = nullptr;
     // Called on the station's thread as each device's update starts, as it finishes, and once
     // its port is free for the next device (unplugged after its update).
     std::function<void(const std::string& port)> started;

@@ -207,6 +207,12 @@ TEST_F(SeveralDevicesTest, StationWithAFaultyUnitGoesOnAndReportsIt) {
     EXPECT_EQ(r.exitCode, kExitEnterDfu);
     EXPECT_THAT(r.out, HasSubstr("\"port\":\"1-1\",\"serial\":\"SIM000001\",\"exit_code\":2"));
     EXPECT_THAT(r.out, HasSubstr("\"port\":\"1-2\",\"serial\":\"SIM000002\",\"exit_code\":0"));
+    // -q is "errors only": the failed unit is still told.
+    const ToolRun quiet = run({"--sim-devices", "2", "--sim-fault-device", "1",
+                               "--sim-refuse-reset", "-q", "station", image(), "--count", "2"});
+    EXPECT_EQ(quiet.exitCode, kExitEnterDfu);
+    EXPECT_THAT(quiet.err, HasSubstr("1-1  SIM000001  DFU_ERR_ENTER_DFU"));
+    EXPECT_THAT(quiet.err + quiet.out, Not(HasSubstr("1-2  SIM000002")));
 }
 
 TEST_F(SeveralDevicesTest, UnusableCombinationsAreUsageErrors) {
