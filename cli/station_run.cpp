@@ -105,6 +105,7 @@ void Station::scan(const StationOutput& output) {
 void Station::start(const PortedDevice& device, const StationOutput& output) {
     ports_[device.port] = PortEntry{PortState::Busy, services_.nowMs()};
     ++started_;
+    AnnounceDevice(contextFor_, device.port);
     if (output.started) output.started(device.port);
     if (output.lines) {
         *output.lines << device.port << "  " << Shown(ToUtf8(device.serial)) << "  updating...\n";

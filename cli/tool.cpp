@@ -10,6 +10,7 @@
 #include "exit_codes.h"
 #include "image_limits.h"
 #include "interrupt_guard.h"
+#include "interrupt_report.h"
 #include "json_fields.h"
 #include "locking_hid_bus.h"
 #include "logging_hid_bus.h"
@@ -82,44 +83,6 @@ std::string MessageFor(Command command, ResultCode code, const Options& options,
     return ToUtf8(ResultMessageFor(code, vid, pid).text);
 }
 
-const char* StepName(RunStep step) {
-    switch (step) {
-        case RunStep::Preparing:
-            return "preparing";
-        case RunStep::EnteringBootLoader:
-            return "entering the boot loader";
-        case RunStep::Downloading:
-            return "writing the firmware";
-        case RunStep::ResettingToAp:
-            return "restarting the application";
-        case RunStep::Listing:
-            return "listing the interfaces";
-        case RunStep::Finishing:
-            return "reporting the outcome";
-    }
-    return "?";
-}
-
-// What the device is most likely doing after the tool stopped during `step`.
-std::string LikelyDeviceState(RunStep step, bool written) {
-    if (!written) return "nothing was sent to the device; it is as it was.";
-    switch (step) {
-        case RunStep::EnteringBootLoader:
-            return "the device was told to restart into its boot loader and is probably there "
-                   "now, its firmware unchanged: run the update again, or reset-to-ap to return "
-                   "to the application.";
-        case RunStep::Downloading:
-            return "the device is in its boot loader with the new firmware only partly written, "
-                   "and stays unusable until an update completes: run the update again "
-                   "(power-cycle the device first if it does not answer).";
-        case RunStep::ResettingToAp:
-            return "the new firmware was written and verified; the device is restarting into its "
-                   "application (if it stays in its boot loader, run reset-to-ap).";
-        default:
-            return "the device's part of the run had ended.";
-    }
-}
-
 class Run {
 public:
     Run(const Options& options, const ToolIo& io, const ToolPlatform& platform,
@@ -153,7 +116,9 @@ public:
         if (!simulation_) bus = &locking.emplace(*bus);
         // Before the report log: the search is the tool's own, not the engine's.
         if (auto refused = refuseToGuess(*bus)) return *refused;
-        TrackingHidBus tracked(*bus, [this] { guard_.deviceWritten(); });
+        TrackingHidBus tracked(
+            *bus, [this] { guard_.deviceWritten(); },
+            [this](const std::string& port) { deviceSteps_.written(port); });
         bus = &tracked;
         // A single-device command stays with the first device it writes to.
         PortPinnedBus pinned(*bus);
@@ -363,21 +328,28 @@ private:
 
     // An interrupt ends the run now; the engine may still be at work on another thread.
     void abandon(const CommandOutcome& sofar) {
-        const RunStep step = guard_.abortStep();
-        const bool written = guard_.abortAfterWrite();
-        const std::string state = LikelyDeviceState(step, written);
-        const bool atDevice = step == RunStep::EnteringBootLoader || step == RunStep::Downloading ||
-                              step == RunStep::ResettingToAp;
-        const std::string stepName =
-            atDevice && !written ? "looking for the device" : StepName(step);
+        const InterruptedStep at =
+            DescribeInterruptedStep(guard_.abortStep(), guard_.abortAfterWrite());
         report_.result = "INTERRUPTED";
         report_.code = kErrorOperationAborted;
-        report_.message = "interrupted while " + stepName + ": " + state;
+        report_.message = "interrupted while " + at.stepName + ": " + at.state;
         report_.bytesSent = sofar.bytesSent;
         report_.seconds = sofar.seconds;
-        report_.extra["step"] = stepName;
-        report_.extra["device_written"] = written;
+        report_.extra["step"] = at.stepName;
+        report_.extra["device_written"] = guard_.abortAfterWrite();
+        // Several devices at work: each is told apart, by its port.
+        const std::vector<DeviceStep> devices = deviceSteps_.snapshot();
+        if (!devices.empty()) {
+            report_.message =
+                "interrupted with " + std::to_string(devices.size()) + " device(s) at work";
+            report_.bytesSent = 0;
+            for (const DeviceStep& device : devices) report_.bytesSent += device.bytesSent;
+            report_.extra["devices"] = InterruptedDevicesJson(devices);
+        }
         io_.err << "tolvane: " << report_.message << '\n';
+        for (const std::string& line : InterruptedDevicesText(devices)) {
+            io_.err << "tolvane:   " << line << '\n';
+        }
         const int exitCode = finish(kExitInterrupted);
         if (platform_.exitNow) platform_.exitNow(exitCode);
     }
@@ -394,7 +366,8 @@ private:
                               [this](const CommandOutcome& sofar) {
                                   // Several devices may be abandoned at once: one report.
                                   std::call_once(abandoned_, [&] { abandon(sofar); });
-                              }};
+                              },
+                              &deviceSteps_};
     }
 
     // Several devices match and the command was not told which: nothing is sent. One device
@@ -556,6 +529,7 @@ private:
     std::optional<FirmwareImage> image_;
     DownloadJob job_;
     std::once_flag abandoned_;
+    DeviceSteps deviceSteps_;  // filled by the engines of --all and the station only
     // Last: the devices' clock goes before anything that might still refer to it.
     std::optional<Simulation> simulation_;
 };
