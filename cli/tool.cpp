@@ -23,6 +23,7 @@
 #include "text_format.h"
 #include "tracking_hid_bus.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -77,7 +78,13 @@ std::string MessageFor(Command command, ResultCode code, const Options& options,
     const bool bootLoaderOnly = command == Command::Download || command == Command::ResetToAp;
     const std::uint32_t vid = bootLoaderOnly ? DFU_VENDOR_ID : options.vid.value_or(0);
     const std::uint32_t pid = bootLoaderOnly ? DFU_PRODUCT_ID_1 : options.pid.value_or(0);
-    return ToUtf8(ResultMessageFor(code, vid, pid).text);
+    std::string text = ToUtf8(ResultMessageFor(code, vid, pid).text);
+    // A result without a text of its own is named rather than shown as a bare number.
+    const std::string bare = "Error code: " + std::to_string(code);
+    if (const char* name = ResultCodeName(code); name && text == bare) {
+        text = "Error code: " + std::string(name);
+    }
+    return text;
 }
 
 CommandRun::CommandRun(const Options& options, const ToolIo& io, const ToolPlatform& platform,
@@ -162,6 +169,10 @@ int CommandRun::execute() {
         for (const std::string& line :
              AccessHint(outcome.code, tracked.openFailures(), platform_.errorText)) {
             io_.err << "tolvane: " << line << '\n';
+        }
+        if (outcome.code == DFU_ERR_NOT_FOUND && options_.port) {
+            io_.err << "tolvane: nothing matching at port " << Printable(*options_.port)
+                    << " (`tolvane list` shows the ports)\n";
         }
     }
     report_.reportedChecksum = outcome.reportedChecksum;
@@ -315,6 +326,13 @@ int CommandRun::finish(int exitCode) {
     if (simulation_) {
         report_.extra["simulated_devices"] = SimulatedDevicesJson(
             simulation_->checkAll(image_ ? &image_->bytes : nullptr, job_.address));
+    } else if (options_.simulation.enabled) {
+        // Refused before the devices were made: none of them received anything.
+        std::vector<SimulatedDeviceCheck> none;
+        for (std::uint32_t k = 1; k <= options_.simulation.devices; ++k) {
+            none.push_back({"1-" + std::to_string(k), false});
+        }
+        report_.extra["simulated_devices"] = SimulatedDevicesJson(none);
     }
     if (options_.json) io_.out << JsonText(ToJson(report_)) << '\n';
     io_.out.flush();
@@ -367,6 +385,9 @@ int RunTool(const std::vector<std::string>& args, const ToolIo& io, const ToolPl
     // JSON object to standard output.
     Options options;
     options.json = parsed.json;
+    // A refused line that asks for the virtual target still says so, with no device made.
+    options.simulation.enabled = std::ranges::find(args, std::string("--simulate")) != args.end();
+    options.simulation.devices = 0;
     CommandRun run(options, io, platform, guard);
     RunReport& report = run.report();
     report.command = parsed.command;

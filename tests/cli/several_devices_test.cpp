@@ -84,6 +84,22 @@ TEST_F(SeveralDevicesTest, ReportLengthShapesTheFaultyDeviceOnly) {
     EXPECT_EQ(interfaces[2]["feature_report_length"], 65);
 }
 
+// A --simulate run refused before its devices exist still lists them, none written; a port with
+// no device is named.
+TEST_F(SeveralDevicesTest, RefusalsOfASimulatedRunListItsDevicesAndNameThePort) {
+    const std::string none = "\"memory_equals_image\":false}";
+    const ToolRun unreadable = run({"--sim-devices", "2", "--json", "update", dir_.path("no.bin")});
+    EXPECT_EQ(unreadable.exitCode, kExitUnreadable);
+    EXPECT_THAT(unreadable.out, HasSubstr("\"simulated_devices\":[{\"port\":\"1-1\"," + none +
+                                          ",{\"port\":\"1-2\"," + none + "]"));
+    const ToolRun usage = run({"--json", "update"});
+    EXPECT_EQ(usage.exitCode, kExitUsage);
+    EXPECT_THAT(usage.out, HasSubstr("\"simulated_devices\":[]"));
+    const ToolRun port = run({"update", image(), "--port", "1-9"});
+    EXPECT_EQ(port.exitCode, kExitNotFound);
+    EXPECT_THAT(port.err, HasSubstr("nothing matching at port 1-9"));
+}
+
 TEST_F(SeveralDevicesTest, WithoutAChoiceNothingIsWritten) {
     const ToolRun r = run({"--sim-devices", "3", "--json", "update", image()});
     EXPECT_EQ(r.exitCode, kExitSeveralDevices);
