@@ -13,6 +13,36 @@
 
 namespace tolvane::cli {
 
+std::string MessageFor(Command command, ResultCode code, const Options& options,
+                       const DownloadJob& job) {
+    if (code == DFU_SUCCESS || code == DFU_ALREADY_IN_DFU) {
+        switch (command) {
+            case Command::ResetToIsp:
+                return code == DFU_ALREADY_IN_DFU ? "The device is already in its boot loader."
+                                                  : "The device is in its boot loader.";
+            case Command::Download:
+                return "Image downloaded and verified: " + std::to_string(job.image->bytes.size()) +
+                       " bytes at " + Hex(job.address, 6) + ", checksum " +
+                       Hex(job.checksum & 0xFFFF, 4) + ".";
+            case Command::ResetToAp:
+                return "The device is back in its application.";
+            default:
+                break;
+        }
+    }
+    // A step that only ever looks for the boot loader names the boot loader when it is missing.
+    const bool bootLoaderOnly = command == Command::Download || command == Command::ResetToAp;
+    const std::uint32_t vid = bootLoaderOnly ? DFU_VENDOR_ID : options.vid.value_or(0);
+    const std::uint32_t pid = bootLoaderOnly ? DFU_PRODUCT_ID_1 : options.pid.value_or(0);
+    std::string text = ToUtf8(ResultMessageFor(code, vid, pid).text);
+    // A result without a text of its own is named rather than shown as a bare number.
+    const std::string bare = "Error code: " + std::to_string(code);
+    if (const char* name = ResultCodeName(code); name && text == bare) {
+        text = "Error code: " + std::string(name);
+    }
+    return text;
+}
+
 int CommandRun::list(HidBus& bus) {
     guard_.enterStep(RunStep::Listing);
     const InterfaceListing listing = ListInterfaces(bus);

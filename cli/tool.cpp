@@ -17,6 +17,7 @@
 #include "output_buffer.h"
 #include "port_pinned_bus.h"
 #include "progress_display.h"
+#include "report_length_hint.h"
 #include "result_message.h"
 #include "run_report.h"
 #include "simulation.h"
@@ -56,36 +57,6 @@ bool NeedsImage(Command command) {
 }
 
 }  // namespace
-
-std::string MessageFor(Command command, ResultCode code, const Options& options,
-                       const DownloadJob& job) {
-    if (code == DFU_SUCCESS || code == DFU_ALREADY_IN_DFU) {
-        switch (command) {
-            case Command::ResetToIsp:
-                return code == DFU_ALREADY_IN_DFU ? "The device is already in its boot loader."
-                                                  : "The device is in its boot loader.";
-            case Command::Download:
-                return "Image downloaded and verified: " + std::to_string(job.image->bytes.size()) +
-                       " bytes at " + Hex(job.address, 6) + ", checksum " +
-                       Hex(job.checksum & 0xFFFF, 4) + ".";
-            case Command::ResetToAp:
-                return "The device is back in its application.";
-            default:
-                break;
-        }
-    }
-    // A step that only ever looks for the boot loader names the boot loader when it is missing.
-    const bool bootLoaderOnly = command == Command::Download || command == Command::ResetToAp;
-    const std::uint32_t vid = bootLoaderOnly ? DFU_VENDOR_ID : options.vid.value_or(0);
-    const std::uint32_t pid = bootLoaderOnly ? DFU_PRODUCT_ID_1 : options.pid.value_or(0);
-    std::string text = ToUtf8(ResultMessageFor(code, vid, pid).text);
-    // A result without a text of its own is named rather than shown as a bare number.
-    const std::string bare = "Error code: " + std::to_string(code);
-    if (const char* name = ResultCodeName(code); name && text == bare) {
-        text = "Error code: " + std::string(name);
-    }
-    return text;
-}
 
 CommandRun::CommandRun(const Options& options, const ToolIo& io, const ToolPlatform& platform,
                        InterruptGuard& guard)
@@ -169,6 +140,11 @@ int CommandRun::execute() {
         for (const std::string& line :
              AccessHint(outcome.code, tracked.openFailures(), platform_.errorText)) {
             io_.err << "tolvane: " << line << '\n';
+        }
+        if (auto hint = ReportLengthHint(
+                tracked, static_cast<std::uint16_t>(options_.vid.value_or(0)),
+                static_cast<std::uint16_t>(options_.pid.value_or(0)), options_.port)) {
+            io_.err << "tolvane: " << *hint << '\n';
         }
         if (outcome.code == DFU_ERR_NOT_FOUND && options_.port) {
             io_.err << "tolvane: nothing matching at port " << Printable(*options_.port)

@@ -95,6 +95,10 @@ TEST_F(SeveralDevicesTest, RefusalsOfASimulatedRunListItsDevicesAndNameThePort) 
     const ToolRun usage = run({"--json", "update"});
     EXPECT_EQ(usage.exitCode, kExitUsage);
     EXPECT_THAT(usage.out, HasSubstr("\"simulated_devices\":[]"));
+    // Reports too long for the updater: the failure says why.
+    const ToolRun longReports = run({"--sim-report-length", "300", "update", image()});
+    EXPECT_EQ(longReports.exitCode, kExitEnterDfu);
+    EXPECT_THAT(longReports.err, HasSubstr("feature reports are 300 bytes long"));
     const ToolRun port = run({"update", image(), "--port", "1-9"});
     EXPECT_EQ(port.exitCode, kExitNotFound);
     EXPECT_THAT(port.err, HasSubstr("nothing matching at port 1-9"));
