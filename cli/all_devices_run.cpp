@@ -30,6 +30,13 @@ PortedDevices FindPortedDevices(HidBus& bus, std::uint16_t vendorId, std::uint16
     return found;
 }
 
+void AnnounceDevice(const ContextFactory& contextFor, const std::string& port) {
+    std::ostream discard(nullptr);
+    ProgressDisplay none(discard, false, false);
+    const CommandContext context = contextFor(none);
+    if (context.steps) context.steps->enter(port, RunStep::Preparing);
+}
+
 DeviceResult UpdateDeviceAt(const PortedDevice& device, const Options& options,
                             const DownloadJob& job, const CommandContext& context) {
     Options scoped = options;
@@ -60,6 +67,7 @@ AllDevicesResult UpdateAllDevices(const Options& options, const DownloadJob& job
 
     std::vector<std::string> ports;
     for (const PortedDevice& device : found.devices) ports.push_back(device.port);
+    for (const std::string& port : ports) AnnounceDevice(contextFor, port);
     ProgressBoard board(progress, terminal, showProgress, ports);
     all.devices.resize(found.devices.size());
     {

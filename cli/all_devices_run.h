@@ -43,6 +43,10 @@ PortedDevices FindPortedDevices(HidBus& bus, std::uint16_t vendorId, std::uint16
 // What one device's engine runs on, given the display its progress goes to.
 using ContextFactory = std::function<CommandContext(ProgressDisplay& display)>;
 
+// Makes the device at `port` known to the run's DeviceSteps (when its contexts carry them) before
+// its engine starts, so that an interrupt tells of it even if it has not begun.
+void AnnounceDevice(const ContextFactory& contextFor, const std::string& port);
+
 // Updates the device at `port` with its own engine and watcher.
 DeviceResult UpdateDeviceAt(const PortedDevice& device, const Options& options,
                             const DownloadJob& job, const CommandContext& context);

@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include "exit_codes.h"
+#include "non_empty_option.h"
 #include "station_options.h"
 #include "text_format.h"
 
@@ -25,18 +26,6 @@ struct HexTexts {
     std::optional<std::string> vid, pid, address, checksum, bootLoaderPid;
     std::string format;
 };
-
-// A value given as "" is refused rather than read as "not given": `--checksum "$SUM"` with an
-// unset variable must not skip the check it asks for.
-const CLI::Validator kNotEmpty(
-    [](std::string& value) {
-        return value.empty() ? std::string("an empty value is not allowed") : std::string();
-    },
-    "", "not empty");
-
-CLI::Option* Valued(CLI::Option* option) {
-    return option->check(kNotEmpty);
-}
 
 std::optional<std::uint32_t> CheckHex(const std::optional<std::string>& given, const char* option,
                                       std::uint32_t max) {

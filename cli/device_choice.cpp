@@ -32,7 +32,11 @@ DeviceChoice ChooseDevice(const Options& options, HidBus& bus) {
         std::erase_if(search.candidates, [](const auto& c) { return !c.bootLoader; });
     }
     choice.candidates = std::move(search.candidates);
-    choice.several = CountDevices(choice.candidates) > 1;
+    const std::size_t devices = CountDevices(choice.candidates);
+    choice.several = devices > 1;
+    if (devices == 1 && !choice.candidates.front().port.empty()) {
+        choice.onlyPort = choice.candidates.front().port;
+    }
     return choice;
 }
 

@@ -6,6 +6,7 @@
 #include "device_candidates.h"
 #include "options.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ inline constexpr const char* kSeveralDevicesText =
 struct DeviceChoice {
     bool several = false;                     // refuse: more than one device could be picked
     std::vector<DeviceCandidate> candidates;  // those that count for the command, in port order
+    // Exactly one device counted, at a known port: the command keeps every step there.
+    std::optional<std::string> onlyPort;
 };
 
 // Whether the command may pick a device by itself. Only the commands that search for a device and

@@ -38,7 +38,7 @@ public:
         if (ExitCodeFor(code) == kExitSystemError && context_.nativeDetail) {
             detail = context_.nativeDetail();
         }
-        context_.guard.enterStep(RunStep::Finishing);
+        enterStep(RunStep::Finishing);
         {
             const std::lock_guard lock(mutex_);
             code_ = code;
@@ -73,23 +73,23 @@ private:
     ResultCode runSteps() {
         switch (command_) {
             case Command::Update: {
-                context_.guard.enterStep(RunStep::EnteringBootLoader);
+                enterStep(RunStep::EnteringBootLoader);
                 const ResultCode reset = engine_.ResetToIsp(*options_.vid, *options_.pid);
                 if (reset != DFU_SUCCESS && reset != DFU_ALREADY_IN_DFU) return reset;
                 const ResultCode download = download_();
                 if (download != DFU_SUCCESS) return download;
                 reachedResetToAp_ = true;
                 enter(Stage::ResettingToAp);
-                context_.guard.enterStep(RunStep::ResettingToAp);
+                enterStep(RunStep::ResettingToAp);
                 return engine_.ResetToAp();
             }
             case Command::ResetToIsp:
-                context_.guard.enterStep(RunStep::EnteringBootLoader);
+                enterStep(RunStep::EnteringBootLoader);
                 return engine_.ResetToIsp(*options_.vid, *options_.pid);
             case Command::Download:
                 return download_();
             case Command::ResetToAp:
-                context_.guard.enterStep(RunStep::ResettingToAp);
+                enterStep(RunStep::ResettingToAp);
                 return engine_.ResetToAp();
             case Command::List:
             case Command::InstallUdevRules:
@@ -101,13 +101,19 @@ private:
 
     ResultCode download_() {
         enter(Stage::Downloading);
-        context_.guard.enterStep(RunStep::Downloading);
+        enterStep(RunStep::Downloading);
         downloadStarted_ = true;
         const auto& bytes = job_.image->bytes;
         const ResultCode code = engine_.Download(
             bytes.data(), job_.address, static_cast<std::uint32_t>(bytes.size()), job_.checksum);
         downloadFinished_ = code == DFU_SUCCESS || code == DFU_ERR_VERIFY;
         return code;
+    }
+
+    // The run's step, and the device's own when several are at work.
+    void enterStep(RunStep step) {
+        context_.guard.enterStep(step);
+        if (context_.steps && options_.port) context_.steps->enter(*options_.port, step);
     }
 
     void enter(Stage stage) {
@@ -133,8 +139,9 @@ private:
 // Draws what the worker is doing, from the calling thread.
 class ProgressWatch {
 public:
-    ProgressWatch(ProgressDisplay& display, std::uint64_t total)
-        : display_(display), total_(total) {}
+    ProgressWatch(ProgressDisplay& display, std::uint64_t total,
+                  std::function<void(std::uint64_t)> sent)
+        : display_(display), total_(total), sent_(std::move(sent)) {}
 
     void look(Stage stage, std::uint32_t percent) {
         if (stage == Stage::Downloading || stage == Stage::ResettingToAp || stage == Stage::Done) {
@@ -156,6 +163,7 @@ private:
         }
         const std::uint32_t shown = percent > 100 ? 100 : percent;
         bytesSent_ = total_ * shown / 100;
+        if (sent_) sent_(bytesSent_);
         display_.update(ProgressSample{shown, bytesSent_, total_, SecondsSince(firstData_)});
     }
 
@@ -164,6 +172,7 @@ private:
     bool dataSeen_ = false;
     Clock::time_point firstData_{};
     std::uint64_t bytesSent_ = 0;
+    std::function<void(std::uint64_t)> sent_;
     bool resetShown_ = false;
 };
 
@@ -191,7 +200,13 @@ CommandOutcome RunEngineCommand(Command command, const Options& options, const D
     display.phase("Searching device...");
     const std::uint64_t total = job.image ? job.image->bytes.size() : 0;
     Steps steps(command, options, job, engine, context);
-    ProgressWatch watch(display, total);
+    std::function<void(std::uint64_t)> sent;
+    if (context.steps && options.port) {
+        sent = [&context, port = *options.port](std::uint64_t bytes) {
+            context.steps->sent(port, bytes);
+        };
+    }
+    ProgressWatch watch(display, total, std::move(sent));
     const auto tellNotice = [&] {
         if (context.guard.takeNotice() && context.notice) {
             display.finish();

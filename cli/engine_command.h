@@ -2,6 +2,7 @@
 // own thread, the engine on a worker thread, and progress drawn by the calling thread meanwhile.
 #pragma once
 
+#include "device_steps.h"
 #include "dfu_engine.h"
 #include "image_file.h"
 #include "interrupt_guard.h"
@@ -48,6 +49,8 @@ struct CommandContext {
     // be at work, with the outcome so far. It may end the process; when it returns, the command
     // waits for the engine's step to return and reports itself interrupted.
     std::function<void(const CommandOutcome& sofar)> abandon;
+    // Where each device stands, by its --port, for a run with several devices; none when null.
+    DeviceSteps* steps = nullptr;
 };
 
 CommandOutcome RunEngineCommand(Command command, const Options& options, const DownloadJob& job,

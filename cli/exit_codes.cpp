@@ -39,7 +39,9 @@ const char* ExitCodeHelp() noexcept {
            "  65  bad image\n"
            "  66  image cannot be read (missing, unreadable, or not a regular file)\n"
            "  74  the outcome could not be written to standard output (the update itself\n"
-           "      succeeded), or install-udev-rules could not install the rules or reload udev\n"
+           "      succeeded), a station's --log line could not be written, or\n"
+           "      install-udev-rules could not install the rules or reload udev\n"
+           "  75  another tolvane process is updating the device (nothing was sent to it)\n"
            "  77  install-udev-rules without root rights\n"
            " 130  interrupted (Ctrl-C): before anything was sent to the device, or by the third\n"
            "      interrupt while it was being written\n";

@@ -18,7 +18,9 @@ enum ExitCode : int {
     kExitUsage = 64,          // bad command line
     kExitBadImage = 65,       // the image file's content is refused
     kExitUnreadable = 66,     // the image file cannot be read
-    kExitOutputFailed = 74,   // the outcome could not be written (or the udev rules installed)
+    kExitOutputFailed = 74,   // the outcome or a station log line could not be written (or the
+                              // udev rules installed)
+    kExitDeviceBusy = 75,     // another tool process is updating the device
     kExitNeedsRoot = 77,      // install-udev-rules without root rights
     kExitInterrupted = 130,   // ended by an interrupt
 };

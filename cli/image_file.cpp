@@ -2,6 +2,8 @@
 
 #include "image_limits.h"
 #include "intel_hex_reader.h"
+#include "system_errors.h"
+#include "text_format.h"
 
 #include <algorithm>
 #include <cctype>
@@ -31,39 +33,15 @@ constexpr std::size_t kMaxHexFileSize = 64 * 1024 * 1024;
 // The system error numbers the tool reports (Windows' numbering on every platform).
 constexpr std::uint32_t kErrorAccessDenied = 5;
 constexpr std::uint32_t kErrorInvalidData = 13;
-constexpr std::uint32_t kErrorGenFailure = 31;
-
-// Windows' numbers for the errors an image file meets, as the rest of the tool reports them.
-std::uint32_t SysErrorFromErrno(int error) {
-    switch (error) {
-        case ENOENT:
-            return 2;  // ERROR_FILE_NOT_FOUND
-        case ENOTDIR:
-        case ENAMETOOLONG:
-            return 3;  // ERROR_PATH_NOT_FOUND
-        case EMFILE:
-        case ENFILE:
-            return 4;  // ERROR_TOO_MANY_OPEN_FILES
-        case EACCES:
-        case EPERM:
-        case EISDIR:
-            return kErrorAccessDenied;
-        case ENOMEM:
-            return 8;  // ERROR_NOT_ENOUGH_MEMORY
-        case EIO:
-            return 1117;  // ERROR_IO_DEVICE
-        default:
-            return kErrorGenFailure;
-    }
-}
 
 ImageError Unreadable(const std::string& path, int error) {
-    return {ImageProblem::Unreadable, path + ": cannot read the image: " + std::strerror(error),
+    return {ImageProblem::Unreadable,
+            Printable(path) + ": cannot read the image: " + std::strerror(error),
             SysErrorFromErrno(error)};
 }
 
 ImageError Invalid(const std::string& path, const std::string& what) {
-    return {ImageProblem::Invalid, path + ": " + what, kErrorInvalidData};
+    return {ImageProblem::Invalid, Printable(path) + ": " + what, kErrorInvalidData};
 }
 
 class Descriptor {
@@ -141,7 +119,7 @@ std::variant<std::vector<std::uint8_t>, ImageError> ReadFile(const std::string& 
     if (!IsReadableKind(file.get(), error)) {
         if (error != 0) return Unreadable(path, error);
         ImageError refused{ImageProblem::Unreadable,
-                           path + ": cannot read the image: not a regular file",
+                           Printable(path) + ": cannot read the image: not a regular file",
                            kErrorAccessDenied};
         return refused;
     }
@@ -156,13 +134,51 @@ std::variant<std::vector<std::uint8_t>, ImageError> ReadFile(const std::string& 
     return content;
 }
 
-// Whether a file read as raw holds Intel HEX text that describes an image.
-bool IsIntelHexText(const std::vector<std::uint8_t>& bytes) {
-    std::size_t first = 0;
-    while (first < bytes.size() && std::isspace(bytes[first]) != 0) ++first;
-    if (first == bytes.size() || bytes[first] != ':') return false;
-    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    return std::holds_alternative<HexImage>(ReadIntelHex(text));
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+bool StartsWithByteOrderMark(std::string_view text) {
+    return text.substr(0, kByteOrderMark.size()) == kByteOrderMark;
+}
+
+// Whether the text is mostly Intel HEX records (':' and hexadecimal digits), whatever else is
+// wrong with it: such a file is firmware described as text, never firmware as it stands.
+bool MostlyIntelHexRecords(std::string_view text) {
+    if (StartsWithByteOrderMark(text)) text.remove_prefix(kByteOrderMark.size());
+    std::size_t records = 0;
+    std::size_t others = 0;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back())) != 0) {
+            line.remove_suffix(1);
+        }
+        while (!line.empty() && std::isspace(static_cast<unsigned char>(line.front())) != 0) {
+            line.remove_prefix(1);
+        }
+        if (line.empty()) continue;
+        const bool record = line.size() > 1 && line.front() == ':' &&
+                            std::all_of(line.begin() + 1, line.end(), [](char c) {
+                                return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+                            });
+        ++(record ? records : others);
+    }
+    return records > others;
+}
+
+std::variant<FirmwareImage, ImageError> ReadHexImage(const std::string& path, std::string_view text,
+                                                     FirmwareImage image) {
+    if (StartsWithByteOrderMark(text)) {
+        return Invalid(path, "line 1: a byte-order mark (EF BB BF) precedes the first record");
+    }
+    auto hex = ReadIntelHex(text);
+    if (auto* error = std::get_if<HexError>(&hex)) {
+        return Invalid(path, "line " + std::to_string(error->line) + ": " + error->what);
+    }
+    auto& read = std::get<HexImage>(hex);
+    image.bytes = std::move(read.bytes);
+    image.loadAddress = read.lowestAddress;
+    return image;
 }
 
 }  // namespace
@@ -191,24 +207,32 @@ std::variant<FirmwareImage, ImageError> LoadImageFile(const std::string& path, I
     auto& bytes = std::get<std::vector<std::uint8_t>>(content);
 
     FirmwareImage image;
-    if (!chosen && format == ImageFormat::Raw && IsIntelHexText(bytes)) {
-        format = ImageFormat::IntelHex;
-        image.warnings.push_back(path +
-                                 " has no .hex name but holds Intel HEX text: it is read as "
-                                 "Intel HEX (give --format raw to send the text as it is)");
+    bool detected = false;
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (format == ImageFormat::Raw && MostlyIntelHexRecords(text)) {
+        if (chosen) {
+            image.warnings.push_back(Printable(path) +
+                                     " holds Intel HEX records: --format raw sends this text "
+                                     "to the device as it is");
+        } else {
+            // Refused or read as Intel HEX, never sent as text: a damaged HEX file under another
+            // name is still a damaged HEX file.
+            format = ImageFormat::IntelHex;
+            detected = true;
+            image.warnings.push_back(Printable(path) +
+                                     " has no .hex name but holds Intel HEX text: it is read as "
+                                     "Intel HEX (give --format raw to send the text as it is)");
+        }
     }
     image.format = format;
     if (format == ImageFormat::IntelHex) {
         if (bytes.size() > limit) return Invalid(path, "file too large for an Intel HEX image");
-        const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        auto hex = ReadIntelHex(text);
-        if (auto* error = std::get_if<HexError>(&hex)) {
-            return Invalid(path, "line " + std::to_string(error->line) + ": " + error->what);
+        auto read = ReadHexImage(path, text, std::move(image));
+        if (auto* error = std::get_if<ImageError>(&read); error && detected) {
+            error->message +=
+                " (the file holds Intel HEX records; --format raw sends them as text)";
         }
-        auto& read = std::get<HexImage>(hex);
-        image.bytes = std::move(read.bytes);
-        image.loadAddress = read.lowestAddress;
-        return image;
+        return read;
     }
     if (bytes.empty()) return Invalid(path, "the image is empty");
     if (bytes.size() > kMaxImageSize) {

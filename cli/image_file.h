@@ -40,8 +40,9 @@ struct ImageError {
 // Reads and checks the whole image before anything else happens, so that a bad file never gets as
 // far as a device. Refuses an empty image and one of more than kMaxImageSize bytes, and anything
 // that is not a regular file or a block device (a FIFO would block the tool for ever). A file
-// that Auto takes for raw but that is Intel HEX text throughout is read as Intel HEX, with a
-// warning: only a raw format chosen by name sends such text as it is.
+// that Auto takes for raw but that is mostly Intel HEX records is read as Intel HEX, with a
+// warning, and refused like a .hex file when it is damaged; a raw format chosen by name sends such
+// text as it is, with a warning.
 std::variant<FirmwareImage, ImageError> LoadImageFile(const std::string& path, ImageFormat format);
 
 // The format that Auto picks for `path`.

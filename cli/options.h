@@ -26,7 +26,7 @@ inline constexpr const char* kDefaultUdevRulesDir = "/etc/udev/rules.d";
 struct SimulationOptions {
     bool enabled = false;
     bool fast = false;                // virtual clock: no real waiting
-    std::uint32_t reportLength = 65;  // every report length of both identities
+    std::uint32_t reportLength = 65;  // every report length of both identities (a fault too)
     std::uint16_t bootLoaderPid = 0x030B;
     bool inBootLoader = false;  // the target starts in its boot loader
     bool neverEnters = false;   // takes the reset command but never shows its boot loader
@@ -36,9 +36,9 @@ struct SimulationOptions {
     bool refuseReset = false;                   // the application refuses every form of reset
     bool bootLoaderRefusesReset = false;        // the boot loader refuses its reset
     std::uint32_t devices = 1;                  // identical targets, one per port
-    std::uint32_t faultDevice = 0;        // K > 0: the fault options shape the K-th device only
-    std::uint32_t arrivalIntervalMs = 0;  // MS > 0: the K-th device is plugged in K * MS late
-    std::uint32_t leaveDelayMs = 0;       // after a reset the device stays this long first
+    std::optional<std::uint32_t> faultDevice;   // the fault options shape the K-th device only
+    std::uint32_t arrivalIntervalMs = 0;        // MS > 0: the K-th device is plugged in K * MS late
+    std::uint32_t leaveDelayMs = 0;             // after a reset the device stays this long first
 };
 
 struct Options {

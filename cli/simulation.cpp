@@ -12,7 +12,8 @@
 namespace tolvane::cli {
 namespace {
 
-// The options without the faults: what the other devices of a bench are when one is faulty.
+// The options without the faults (report lengths and the boot loader's identity included): what
+// the other devices of a bench are when one is faulty.
 SimulationOptions Healthy(SimulationOptions options) {
     options.inBootLoader = false;
     options.neverEnters = false;
@@ -22,6 +23,8 @@ SimulationOptions Healthy(SimulationOptions options) {
     options.refuseReset = false;
     options.bootLoaderRefusesReset = false;
     options.leaveDelayMs = 0;
+    options.reportLength = SimulationOptions{}.reportLength;
+    options.bootLoaderPid = SimulationOptions{}.bootLoaderPid;
     return options;
 }
 
@@ -78,7 +81,7 @@ Simulation::Simulation(const SimulationOptions& options, SystemServices& realSer
     parts_->arrivalIntervalMs = options.arrivalIntervalMs;
     parts_->devices =
         sim::AddRack(*parts_->bus, SpecFor(Healthy(options)), SpecFor(options),
-                     {options.devices, options.faultDevice, options.arrivalIntervalMs});
+                     {options.devices, options.faultDevice.value_or(0), options.arrivalIntervalMs});
 }
 
 // The bus goes first: it cancels what the device has scheduled on the clock.

@@ -1,5 +1,7 @@
 #include "station_options.h"
 
+#include "non_empty_option.h"
+
 namespace tolvane::cli {
 
 namespace {
@@ -10,10 +12,9 @@ constexpr std::uint32_t kMaxSimulatedDevices = 256;
 }  // namespace
 
 void AddPortOption(CLI::App& command, Options& options) {
-    command
-        .add_option("--port", options.port,
-                    "only the device at this port (as `tolvane list` shows it), in both its "
-                    "identities")
+    Valued(command.add_option("--port", options.port,
+                              "only the device at this port (as `tolvane list` shows it), in both "
+                              "its identities"))
         ->type_name("PORT");
 }
 
@@ -23,21 +24,25 @@ void AddAllOption(CLI::App& update, Options& options) {
 }
 
 void AddStationOptions(CLI::App& station, Options& options) {
-    station.add_option("--log", options.logPath, "append one JSON line per finished device")
+    Valued(station.add_option("--log", options.logPath,
+                              "append one JSON line per finished device, each forced to the disk"))
         ->type_name("FILE");
-    station.add_option("--count", options.count, "stop after this many devices")->type_name("N");
+    Valued(station.add_option("--count", options.count, "stop after this many devices"))
+        ->type_name("N");
 }
 
 void AddStationSimulationOptions(CLI::App& app, SimulationOptions& sim, const std::string& group) {
-    app.add_option("--sim-devices", sim.devices, "N identical targets on N ports (default 1)")
+    Valued(
+        app.add_option("--sim-devices", sim.devices, "N identical targets on N ports (default 1)"))
         ->type_name("N")
         ->group(group);
-    app.add_option("--sim-fault-device", sim.faultDevice,
-                   "the --sim-* faults shape the K-th device only (default: every device)")
+    Valued(app.add_option("--sim-fault-device", sim.faultDevice,
+                          "the --sim-* faults and --sim-report-length shape the K-th device only "
+                          "(default: every device)"))
         ->type_name("K")
         ->group(group);
-    app.add_option("--sim-arrival-interval", sim.arrivalIntervalMs,
-                   "plug the devices in one after another, MS apart")
+    Valued(app.add_option("--sim-arrival-interval", sim.arrivalIntervalMs,
+                          "plug the devices in one after another, MS apart"))
         ->type_name("MS")
         ->group(group);
 }
@@ -47,9 +52,9 @@ void CheckStationOptions(const Options& options) {
     if (sim.devices == 0 || sim.devices > kMaxSimulatedDevices) {
         throw StationUsageError{"--sim-devices: from 1 to " + std::to_string(kMaxSimulatedDevices)};
     }
-    if (sim.faultDevice > sim.devices) {
-        throw StationUsageError{"--sim-fault-device: there are only " +
-                                std::to_string(sim.devices) + " device(s)"};
+    if (sim.faultDevice && (*sim.faultDevice == 0 || *sim.faultDevice > sim.devices)) {
+        throw StationUsageError{"--sim-fault-device: devices are counted from 1 to " +
+                                std::to_string(sim.devices)};
     }
     if (options.port && options.port->empty()) {
         throw StationUsageError{"--port: give a port as `tolvane list` shows it"};

@@ -39,7 +39,7 @@ Station::~Station() {
 }
 
 bool Station::countReached() const {
-    return (options_.count && started_ >= *options_.count) || guard_.interrupted();
+    return (options_.count && started_ >= *options_.count) || guard_.interrupted() || logFailed_;
 }
 
 StationSummary Station::run(const StationOutput& output) {
@@ -59,7 +59,7 @@ StationSummary Station::run(const StationOutput& output) {
     for (;;) {
         reap(output, summary);
         if (countReached() && jobs_.empty()) {
-            summary.interrupted = guard_.interrupted();
+            summary.interrupted = guard_.interrupted() && !logFailed_;
             break;
         }
         scan(output);
@@ -105,6 +105,7 @@ void Station::scan(const StationOutput& output) {
 void Station::start(const PortedDevice& device, const StationOutput& output) {
     ports_[device.port] = PortEntry{PortState::Busy, services_.nowMs()};
     ++started_;
+    AnnounceDevice(contextFor_, device.port);
     if (output.started) output.started(device.port);
     if (output.lines) {
         *output.lines << device.port << "  " << Shown(ToUtf8(device.serial)) << "  updating...\n";
@@ -133,21 +134,34 @@ void Station::reap(const StationOutput& output, StationSummary& summary) {
         ports_[result.port] = PortEntry{PortState::Settling, services_.nowMs()};
         ++finished_;
         const std::string line = StationLogLine(result, job_, std::time(nullptr));
-        // Each line is flushed on its own, so that a stop or a power loss keeps every finished one.
+        // Each line reaches the disk on its own, so that a stop or a power loss keeps every
+        // finished one; one that does not is said at once, and no further device is started.
         if (output.log) {
-            *output.log << line << '\n';
-            output.log->flush();
+            if (const std::string failed = output.log->append(line); !failed.empty()) {
+                const std::string text = output.log->path() + ": the line of " + result.port +
+                                         " could not be written to the log: " + failed;
+                if (output.errors) {
+                    *output.errors << "tolvane: " << text
+                                   << (logFailed_ ? "" : "; no further device is started") << '\n';
+                    output.errors->flush();
+                }
+                if (!logFailed_) summary.logError = text;
+                logFailed_ = true;
+            }
         }
         if (output.jsonLines) {
             *output.jsonLines << line << '\n';
             output.jsonLines->flush();
         }
-        if (output.lines) {
+        // Without the lines for people (-q), a failed device is still an error to tell.
+        std::ostream* shown = output.lines;
+        if (!shown && result.exitCode != 0) shown = output.errors;
+        if (shown) {
             char seconds[32];
             std::snprintf(seconds, sizeof seconds, "%.1f s", result.outcome.seconds);
-            *output.lines << result.port << "  " << Shown(ToUtf8(result.serial)) << "  "
-                          << result.result << "  " << seconds << "  " << result.message << '\n';
-            output.lines->flush();
+            *shown << result.port << "  " << Shown(ToUtf8(result.serial)) << "  " << result.result
+                   << "  " << seconds << "  " << result.message << '\n';
+            shown->flush();
         }
         if (output.finished) output.finished(result.port);
         summary.finished.push_back(std::move(result));

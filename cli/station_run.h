@@ -6,6 +6,7 @@
 
 #include "all_devices_run.h"
 #include "options.h"
+#include "station_log_file.h"
 
 #include <functional>
 #include <map>
@@ -21,7 +22,9 @@ namespace tolvane::cli {
 struct StationOutput {
     std::ostream* lines = nullptr;      // one line per device started and finished (people)
     std::ostream* jsonLines = nullptr;  // one JSON line per finished device
-    std::ostream* log = nullptr;        // the --log file: the same JSON lines
+    StationLogFile* log = nullptr;      // the --log file: the same JSON lines
+    // Where a line the log did not take is reported at once, and a failed device without `lines`.
+    std::ostream* errors = nullptr;
     // Called on the station's thread as each device's update starts, as it finishes, and once
     // its port is free for the next device (unplugged after its update).
     std::function<void(const std::string& port)> started;
@@ -32,6 +35,7 @@ struct StationOutput {
 struct StationSummary {
     SysError error = 0;                  // the station could not listen for devices
     bool interrupted = false;            // an interrupt stopped it
+    std::string logError;                // the first log line that could not be written, and why
     std::vector<DeviceResult> finished;  // in the order they finished
 };
 
@@ -77,6 +81,7 @@ private:
     std::map<std::string, std::jthread> jobs_;
     std::uint32_t started_ = 0;
     std::uint32_t finished_ = 0;
+    bool logFailed_ = false;  // no further device is started once a log line is lost
     std::mutex doneMutex_;
     std::vector<DeviceResult> done_;  // finished, not yet reaped
 };

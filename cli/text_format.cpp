@@ -23,6 +23,31 @@ std::string HexBytes(std::span<const std::uint8_t> bytes) {
     return text;
 }
 
+std::string Printable(std::string_view text) {
+    std::string shown;
+    shown.reserve(text.size());
+    const auto escape = [&shown](unsigned char byte) {
+        char buffer[8];
+        std::snprintf(buffer, sizeof buffer, "\\x%02X", byte);
+        shown += buffer;
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const bool c1 = byte == 0xC2 && i + 1 < text.size() &&
+                        static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+        if (c1) {
+            escape(byte);
+            escape(static_cast<unsigned char>(text[++i]));
+        } else if (byte < 0x20 || byte == 0x7F) {
+            escape(byte);
+        } else {
+            shown += text[i];
+        }
+    }
+    return shown;
+}
+
 std::optional<std::uint32_t> ParseHex(std::string_view text, std::uint32_t max) {
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
         text.remove_prefix(2);

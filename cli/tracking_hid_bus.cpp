@@ -9,6 +9,12 @@ class TrackingHidDevice final : public HidDevice {
 public:
     TrackingHidDevice(std::unique_ptr<HidDevice> inner, std::function<void()> onWrite)
         : inner_(std::move(inner)), onWrite_(std::move(onWrite)) {}
+    TrackingHidDevice(std::unique_ptr<HidDevice> inner, const std::function<void()>& onWrite,
+                      const std::function<void(const std::string&)>& onWriteAt, std::string port)
+        : inner_(std::move(inner)), onWrite_([onWrite, onWriteAt, port = std::move(port)] {
+              if (onWrite) onWrite();
+              onWriteAt(port);
+          }) {}
 
     SysError getAttributes(HidAttributes& attributes) override {
         return inner_->getAttributes(attributes);
@@ -59,6 +65,12 @@ std::unique_ptr<HidDevice> TrackingHidBus::open(std::u16string_view path, Device
         }
     }
     if (!device) return device;
+    if (onWriteAt_) {
+        std::string port;
+        if (inner_.portOf(path, port) != 0) port.clear();
+        return std::make_unique<TrackingHidDevice>(std::move(device), onWrite_, onWriteAt_,
+                                                   std::move(port));
+    }
     return std::make_unique<TrackingHidDevice>(std::move(device), onWrite_);
 }
 

@@ -23,9 +23,11 @@ struct OpenFailures {
 
 class TrackingHidBus final : public HidBus {
 public:
-    // `onWrite` is called before each report written to a device, on the writing thread.
-    TrackingHidBus(HidBus& inner, std::function<void()> onWrite)
-        : inner_(inner), onWrite_(std::move(onWrite)) {}
+    // `onWrite` is called before each report written to a device, on the writing thread, and
+    // `onWriteAt` with the port of the device (empty when the bus cannot tell).
+    TrackingHidBus(HidBus& inner, std::function<void()> onWrite,
+                   std::function<void(const std::string& port)> onWriteAt = {})
+        : inner_(inner), onWrite_(std::move(onWrite)), onWriteAt_(std::move(onWriteAt)) {}
 
     std::unique_ptr<HidInterfaceList> listInterfaces() override;
     std::unique_ptr<HidDevice> open(std::u16string_view path, DeviceAccess access,
@@ -47,6 +49,7 @@ private:
 
     HidBus& inner_;
     std::function<void()> onWrite_;
+    std::function<void(const std::string& port)> onWriteAt_;
     mutable std::mutex mutex_;
     std::map<std::u16string, PathRecord, std::less<>> paths_;
 };

@@ -131,17 +131,48 @@ TEST(ImageFile, IntelHexTextUnderARawNameIsReadAsHexUnlessRawIsChosen) {
     auto raw = LoadImageFile(path, ImageFormat::Raw);
     ASSERT_TRUE(std::holds_alternative<FirmwareImage>(raw));
     EXPECT_EQ(std::get<FirmwareImage>(raw).bytes.size(), text.size());
-    EXPECT_TRUE(std::get<FirmwareImage>(raw).warnings.empty());
+    ASSERT_EQ(std::get<FirmwareImage>(raw).warnings.size(), 1u);
+    EXPECT_NE(std::get<FirmwareImage>(raw).warnings[0].find("holds Intel HEX records"),
+              std::string::npos);
 }
 
-TEST(ImageFile, TextThatOnlyLooksLikeHexStaysRaw) {
+// A damaged HEX file under a raw name is refused as a .hex file would be, never sent as text;
+// chosen by name, --format raw sends it with a warning.
+TEST(ImageFile, DamagedIntelHexUnderARawNameIsRefusedWithItsLineAndFault) {
     TempDir dir;
-    // Starts with ':' but is broken HEX: a raw image like any other.
-    const std::string path = dir.write("fw.bin", std::string(":0401000001020304F2\n"));
-    auto loaded = LoadImageFile(path, ImageFormat::Auto);
-    ASSERT_TRUE(std::holds_alternative<FirmwareImage>(loaded));
-    EXPECT_EQ(std::get<FirmwareImage>(loaded).format, ImageFormat::Raw);
-    EXPECT_TRUE(std::get<FirmwareImage>(loaded).warnings.empty());
+    const std::string good = ":0401000001020304F1\n:0401040005060708DD\n:00000001FF\n";
+    const struct {
+        const char* name;
+        std::string text;
+        const char* where;
+    } cases[] = {
+        {"checksum.bin", ":0401000001020304F2\n:00000001FF\n", "line 1: "},
+        {"truncated.txt", ":0401000001020304F1\n:0401040005060", "line 2: "},
+        {"no-end.bin", ":0401000001020304F1\n:0401040005060708DD\n", "line 2: missing end"},
+        {"bom.bin", "\xEF\xBB\xBF" + good, "line 1: a byte-order mark"},
+        {"garbage.dat", good + "this is not a record\n", "line 4: "},
+        {"crlf-bad.bin", ":0401000001020304F1\r\n:04010400050607G8DD\r\n:00000001FF\r\n",
+         "line 2: bad hexadecimal digit"},
+    };
+    for (const auto& c : cases) {
+        const std::string path = dir.write(c.name, c.text);
+        const ImageError error = Refused(path);
+        EXPECT_EQ(error.problem, ImageProblem::Invalid) << c.name;
+        EXPECT_EQ(error.message.rfind(path + ": " + c.where, 0), 0u) << error.message;
+        EXPECT_NE(error.message.find("Intel HEX records"), std::string::npos) << error.message;
+        auto raw = LoadImageFile(path, ImageFormat::Raw);
+        ASSERT_TRUE(std::holds_alternative<FirmwareImage>(raw)) << c.name;
+        EXPECT_EQ(std::get<FirmwareImage>(raw).bytes.size(), c.text.size());
+        EXPECT_EQ(std::get<FirmwareImage>(raw).warnings.size(), 1u) << c.name;
+    }
+    // Binary that merely holds a colon, or a single text line, stays raw without a word.
+    for (const std::string& text :
+         {std::string("\x01:\x02\n\xFF\n\x10\n"), std::string("hello: world\n")}) {
+        auto loaded = LoadImageFile(dir.write("plain.bin", text), ImageFormat::Auto);
+        ASSERT_TRUE(std::holds_alternative<FirmwareImage>(loaded));
+        EXPECT_EQ(std::get<FirmwareImage>(loaded).format, ImageFormat::Raw);
+        EXPECT_TRUE(std::get<FirmwareImage>(loaded).warnings.empty());
+    }
 }
 
 }  // namespace

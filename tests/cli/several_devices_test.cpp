@@ -6,6 +6,7 @@
 #include "mock_platform.h"
 #include "progress_board.h"
 #include "station_log.h"
+#include "station_log_file.h"
 #include "station_run.h"
 #include "temp_dir.h"
 #include "tool.h"
@@ -17,6 +18,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <chrono>
 #include <fstream>
@@ -69,6 +71,37 @@ TEST_F(SeveralDevicesTest, ListShowsEachPortAndSerial) {
     EXPECT_THAT(json.out,
                 HasSubstr("\"port\":\"1-2\",\"serial\":\"SIM000002\",\"boot_loader\":false"));
     EXPECT_THAT(json.out, HasSubstr("\"simulated_devices\":[{\"port\":\"1-1\""));
+}
+
+// --sim-report-length is a fault like the others: only the K-th device gets it.
+TEST_F(SeveralDevicesTest, ReportLengthShapesTheFaultyDeviceOnly) {
+    const ToolRun r = run({"--sim-devices", "3", "--sim-fault-device", "2", "--sim-report-length",
+                           "8", "--json", "list"});
+    const auto interfaces = nlohmann::json::parse(r.out)["interfaces"];
+    ASSERT_EQ(interfaces.size(), 3u);
+    EXPECT_EQ(interfaces[0]["feature_report_length"], 65);
+    EXPECT_EQ(interfaces[1]["feature_report_length"], 8);
+    EXPECT_EQ(interfaces[2]["feature_report_length"], 65);
+}
+
+// A --simulate run refused before its devices exist still lists them, none written; a port with
+// no device is named.
+TEST_F(SeveralDevicesTest, RefusalsOfASimulatedRunListItsDevicesAndNameThePort) {
+    const std::string none = "\"memory_equals_image\":false}";
+    const ToolRun unreadable = run({"--sim-devices", "2", "--json", "update", dir_.path("no.bin")});
+    EXPECT_EQ(unreadable.exitCode, kExitUnreadable);
+    EXPECT_THAT(unreadable.out, HasSubstr("\"simulated_devices\":[{\"port\":\"1-1\"," + none +
+                                          ",{\"port\":\"1-2\"," + none + "]"));
+    const ToolRun usage = run({"--json", "update"});
+    EXPECT_EQ(usage.exitCode, kExitUsage);
+    EXPECT_THAT(usage.out, HasSubstr("\"simulated_devices\":[]"));
+    // Reports too long for the updater: the failure says why.
+    const ToolRun longReports = run({"--sim-report-length", "300", "update", image()});
+    EXPECT_EQ(longReports.exitCode, kExitEnterDfu);
+    EXPECT_THAT(longReports.err, HasSubstr("feature reports are 300 bytes long"));
+    const ToolRun port = run({"update", image(), "--port", "1-9"});
+    EXPECT_EQ(port.exitCode, kExitNotFound);
+    EXPECT_THAT(port.err, HasSubstr("nothing matching at port 1-9"));
 }
 
 TEST_F(SeveralDevicesTest, WithoutAChoiceNothingIsWritten) {
@@ -155,12 +188,51 @@ TEST_F(SeveralDevicesTest, StationLogsEachDeviceOnce) {
     EXPECT_EQ(ports.size(), 3u);
 }
 
+#ifdef __linux__
+// Every write to /dev/full fails for want of space: the lost line is named at once, no further
+// device is started (the count of 2 is never reached, yet the station ends), and it exits 74.
+TEST_F(SeveralDevicesTest, StationWhoseLogFailsStopsStartingDevicesAndExits74) {
+    const ToolRun r = run({"--json", "station", image(), "--log", "/dev/full", "--count", "2"});
+    EXPECT_EQ(r.exitCode, kExitOutputFailed);
+    EXPECT_THAT(r.err, HasSubstr("/dev/full: the line of 1-1 could not be written to the log: "
+                                 "No space left on device; no further device is started"));
+    EXPECT_THAT(r.out, HasSubstr("\"result\":\"LOG_FAILED\",\"code\":29,\"exit_code\":74"));
+}
+
+TEST(StationLogFileTest, EachLineIsOnTheDiskOrItsFailureIsTold) {
+    const TempDir dir;
+    const std::string path = dir.path("station.log");
+    int error = 0;
+    std::string reason;
+    auto log = StationLogFile::open(path, error, reason);
+    ASSERT_TRUE(log) << reason;
+    EXPECT_EQ(log->append("{\"a\":1}"), "");
+    EXPECT_EQ(log->append("{\"b\":2}"), "");
+    std::ostringstream read;
+    read << std::ifstream(path).rdbuf();
+    EXPECT_EQ(read.str(), "{\"a\":1}\n{\"b\":2}\n");
+
+    auto full = StationLogFile::open("/dev/full", error, reason);
+    ASSERT_TRUE(full) << reason;
+    EXPECT_EQ(full->append("{}"), "No space left on device");
+    EXPECT_FALSE(StationLogFile::open(dir.path("missing/station.log"), error, reason));
+    EXPECT_EQ(error, ENOENT);
+    EXPECT_EQ(reason, "No such file or directory");
+}
+#endif
+
 TEST_F(SeveralDevicesTest, StationWithAFaultyUnitGoesOnAndReportsIt) {
     const ToolRun r = run({"--sim-devices", "2", "--sim-fault-device", "1", "--sim-refuse-reset",
                            "--json", "station", image(), "--count", "2"});
     EXPECT_EQ(r.exitCode, kExitEnterDfu);
     EXPECT_THAT(r.out, HasSubstr("\"port\":\"1-1\",\"serial\":\"SIM000001\",\"exit_code\":2"));
     EXPECT_THAT(r.out, HasSubstr("\"port\":\"1-2\",\"serial\":\"SIM000002\",\"exit_code\":0"));
+    // -q is "errors only": the failed unit is still told.
+    const ToolRun quiet = run({"--sim-devices", "2", "--sim-fault-device", "1",
+                               "--sim-refuse-reset", "-q", "station", image(), "--count", "2"});
+    EXPECT_EQ(quiet.exitCode, kExitEnterDfu);
+    EXPECT_THAT(quiet.err, HasSubstr("1-1  SIM000001  DFU_ERR_ENTER_DFU"));
+    EXPECT_THAT(quiet.err + quiet.out, Not(HasSubstr("1-2  SIM000002")));
 }
 
 TEST_F(SeveralDevicesTest, UnusableCombinationsAreUsageErrors) {
@@ -169,7 +241,14 @@ TEST_F(SeveralDevicesTest, UnusableCombinationsAreUsageErrors) {
              {"--sim-devices", "2", "--sim-fault-device", "3", "list"},
              {"update", "--all", "--port", "1-1", "x.bin"},
              {"update", "--port", "", "x.bin"},
-             {"station", "x.bin", "--count", "0"}}) {
+             {"station", "x.bin", "--count", "0"},
+             // An empty value is never "not given".
+             {"station", "x.bin", "--log", ""},
+             {"station", "x.bin", "--count", ""},
+             {"--sim-fault-device", "", "list"},
+             {"--sim-fault-device", "0", "list"},
+             {"--sim-arrival-interval", "", "list"},
+             {"--sim-devices", "", "list"}}) {
         std::vector<std::string> full{"--simulate"};
         full.insert(full.end(), args.begin(), args.end());
         const ParsedCommandLine parsed = ParseCommandLine(full);

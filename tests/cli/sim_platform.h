@@ -57,6 +57,9 @@ public:
                                                                     SysError& error) override {
         return inner_.registerNotifications(window, error);
     }
+    SysError portOf(std::u16string_view path, std::string& port) override {
+        return inner_.portOf(path, port);
+    }
 
 private:
     class Device final : public HidDevice {

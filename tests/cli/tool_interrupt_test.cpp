@@ -63,6 +63,37 @@ TEST_F(ToolInterruptTest, ThreeInterruptsAbortAndTellTheStepAndTheDeviceState) {
     EXPECT_EQ(json["device_written"], true);
 }
 
+// With several devices at work, the third interrupt describes each by its port, and the JSON
+// object has a `devices` array with each one's step, state and bytes.
+TEST_F(ToolInterruptTest, ThreeInterruptsWithSeveralDevicesDescribeEachPort) {
+    sim::DeviceSpec second = sim::VirtualTarget::specFor({});
+    second.port = "1-2";
+    platform_.bus().addDevice(second);
+    const auto r =
+        platform_.run({"--json", "update", "--all", image(), "--vid", "5C3B", "--pid", "0326"},
+                      interruptAt(30, 3));
+    EXPECT_EQ(r.exitCode, kExitInterrupted);
+    EXPECT_THAT(r.err, HasSubstr("interrupted with 2 device(s) at work"));
+    EXPECT_THAT(r.err, HasSubstr("tolvane:   1-1: "));
+    EXPECT_THAT(r.err, HasSubstr("tolvane:   1-2: "));
+    const auto json = nlohmann::json::parse(r.out);
+    EXPECT_EQ(json["result"], "INTERRUPTED");
+    ASSERT_EQ(json["devices"].size(), 2u);
+    std::uint64_t total = 0;
+    bool anyWritten = false;
+    for (std::size_t i = 0; i < 2; ++i) {
+        const auto& device = json["devices"][i];
+        EXPECT_EQ(device["port"], i == 0 ? "1-1" : "1-2");
+        anyWritten = anyWritten || device["device_written"].get<bool>();
+        EXPECT_FALSE(device["step"].get<std::string>().empty());
+        EXPECT_FALSE(device["state"].get<std::string>().empty());
+        EXPECT_LE(device["bytes_sent"].get<std::uint64_t>(), 4000u);
+        total += device["bytes_sent"].get<std::uint64_t>();
+    }
+    EXPECT_TRUE(anyWritten);
+    EXPECT_EQ(json["bytes_sent"], total);
+}
+
 TEST_F(ToolInterruptTest, InterruptDuringTheResetToTheApplicationNamesThatStep) {
     SimPlatform inBootLoader(sim::VirtualTargetOptions{.startsInBootLoader = true});
     const auto r = inBootLoader.run(

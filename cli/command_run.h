@@ -1,0 +1,92 @@
+// One run of the tool behind RunTool: the image checked, the bus chosen, the command run and its
+// outcome reported. The single-device commands live in tool.cpp, the listing, udev rules, --all and
+// the station in command_run_several.cpp.
+#pragma once
+
+#include "device_steps.h"
+#include "engine_command.h"
+#include "image_file.h"
+#include "interrupt_guard.h"
+#include "options.h"
+#include "run_report.h"
+#include "simulation.h"
+#include "tool.h"
+
+#include <mutex>
+#include <optional>
+#include <ostream>
+#include <string>
+
+namespace tolvane::cli {
+
+// The final text for a command's result: the update run's texts, and for the single steps their
+// own success texts.
+std::string MessageFor(Command command, ResultCode code, const Options& options,
+                       const DownloadJob& job);
+
+class CommandRun {
+public:
+    CommandRun(const Options& options, const ToolIo& io, const ToolPlatform& platform,
+               InterruptGuard& guard);
+
+    int execute();
+
+    // Refusals found before anything else happens.
+    int refuse(int exitCode, const std::string& result, SysError code, const std::string& message);
+
+    // A refused command line; `printed` when the text is already on standard error.
+    int usageError(const std::string& message, bool printed = false);
+
+private:
+    std::string detail(ResultCode code, const std::string& nativeDetail) const;
+
+    std::optional<int> loadImage();
+
+    int list(HidBus& bus);
+
+    int installUdevRules();
+
+    // The first interrupt after the device was written to: the run goes on to its end.
+    void tellInterruptPutOff();
+
+    int abandonBeforeStart();
+
+    // An interrupt ends the run now; the engine may still be at work on another thread.
+    void abandon(const CommandOutcome& sofar);
+
+    // What each device's engine is given: the run's bus, services and interrupt rules, and a
+    // display of its own.
+    CommandContext deviceContext(HidBus& bus, SystemServices& services, ProgressDisplay& display);
+
+    // Several devices match and the command was not told which: nothing is sent. One device
+    // counted: every step keeps to its port, as with --port.
+    std::optional<int> refuseToGuess(HidBus& bus);
+
+    int updateAll(HidBus& bus, SystemServices& services);
+
+    int station(HidBus& bus, SystemServices& services);
+
+    void say(const std::string& text);
+
+public:
+    int finish(int exitCode);
+
+    RunReport& report();
+
+private:
+    Options options_;
+    const ToolIo& io_;
+    const ToolPlatform& platform_;
+    InterruptGuard& guard_;
+    std::ostream& human_;
+    bool humanIsTerminal_;
+    RunReport report_;
+    std::optional<FirmwareImage> image_;
+    DownloadJob job_;
+    std::once_flag abandoned_;
+    DeviceSteps deviceSteps_;  // filled by the engines of --all and the station only
+    // Last: the devices' clock goes before anything that might still refer to it.
+    std::optional<Simulation> simulation_;
+};
+
+}  // namespace tolvane::cli

@@ -1,0 +1,98 @@
+#include "locking_hid_bus.h"
+
+#include <algorithm>
+#include <span>
+
+namespace tolvane::cli {
+namespace {
+
+class LockingDevice final : public HidDevice {
+public:
+    LockingDevice(std::unique_ptr<HidDevice> inner, LockingHidBus& bus, std::u16string path)
+        : inner_(std::move(inner)), bus_(bus), path_(std::move(path)) {}
+
+    SysError getAttributes(HidAttributes& attributes) override {
+        return inner_->getAttributes(attributes);
+    }
+    SysError getCapabilities(HidCapabilities& caps) override {
+        return inner_->getCapabilities(caps);
+    }
+    SysError setFeature(std::span<const std::uint8_t> report) override {
+        if (!locked()) return kErrorBusy;
+        return inner_->setFeature(report);
+    }
+    SysError getFeature(std::span<std::uint8_t> report) override {
+        return inner_->getFeature(report);
+    }
+    SysError writeOutput(std::span<const std::uint8_t> report) override {
+        if (!locked()) return kErrorBusy;
+        return inner_->writeOutput(report);
+    }
+    SysError getSerialNumber(std::u16string& serial) override {
+        return inner_->getSerialNumber(serial);
+    }
+
+private:
+    // Asked once per handle: the lock then lasts as long as the bus.
+    bool locked() {
+        if (!asked_) {
+            asked_ = true;
+            locked_ = bus_.lock(path_);
+        }
+        return locked_;
+    }
+
+    std::unique_ptr<HidDevice> inner_;
+    LockingHidBus& bus_;
+    std::u16string path_;
+    bool asked_ = false;
+    bool locked_ = false;
+};
+
+}  // namespace
+
+bool LockingHidBus::lock(std::u16string_view path) {
+    const std::lock_guard guard(mutex_);
+    // A lock held from an earlier handle may be on a node that has since gone: it is let go
+    // first, since a second lock of this process on the same node would refuse itself.
+    held_.erase(std::u16string(path));
+    DeviceLock::Outcome outcome = DeviceLock::Outcome::Unavailable;
+    std::unique_ptr<DeviceLock> lock = take_(path, outcome);
+    if (outcome == DeviceLock::Outcome::Busy) {
+        if (std::ranges::find(busy_, path) == busy_.end()) busy_.emplace_back(path);
+        return false;
+    }
+    if (lock) held_.emplace(std::u16string(path), std::move(lock));
+    return true;
+}
+
+std::vector<std::u16string> LockingHidBus::busyPaths() const {
+    const std::lock_guard guard(mutex_);
+    return busy_;
+}
+
+std::unique_ptr<HidInterfaceList> LockingHidBus::listInterfaces() {
+    return inner_.listInterfaces();
+}
+
+std::unique_ptr<HidDevice> LockingHidBus::open(std::u16string_view path, DeviceAccess access,
+                                               SysError& error) {
+    auto device = inner_.open(path, access, error);
+    if (!device) return device;
+    return std::make_unique<LockingDevice>(std::move(device), *this, std::u16string(path));
+}
+
+void LockingHidBus::waitNoPendingInstallEvents(std::uint32_t timeoutMs) {
+    inner_.waitNoPendingInstallEvents(timeoutMs);
+}
+
+std::unique_ptr<NotificationRegistration> LockingHidBus::registerNotifications(NotifyWindow& window,
+                                                                               SysError& error) {
+    return inner_.registerNotifications(window, error);
+}
+
+SysError LockingHidBus::portOf(std::u16string_view path, std::string& port) {
+    return inner_.portOf(path, port);
+}
+
+}  // namespace tolvane::cli

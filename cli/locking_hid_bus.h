@@ -1,0 +1,51 @@
+// A HID bus that takes a device's exclusive lock (DeviceLock) before the first report written
+// through each handle, and holds it until the bus goes away, the end of the run. A device locked
+// by another process gets no report: the write fails with ERROR_BUSY and the path is remembered,
+// so that the tool can say why.
+#pragma once
+
+#include "device_lock.h"
+#include "hid_bus.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace tolvane::cli {
+
+inline constexpr SysError kErrorBusy = 170;  // ERROR_BUSY
+
+class LockingHidBus final : public HidBus {
+public:
+    using Taker =
+        std::function<std::unique_ptr<DeviceLock>(std::u16string_view, DeviceLock::Outcome&)>;
+
+    explicit LockingHidBus(HidBus& inner, Taker take = &DeviceLock::take)
+        : inner_(inner), take_(std::move(take)) {}
+
+    std::unique_ptr<HidInterfaceList> listInterfaces() override;
+    std::unique_ptr<HidDevice> open(std::u16string_view path, DeviceAccess access,
+                                    SysError& error) override;
+    void waitNoPendingInstallEvents(std::uint32_t timeoutMs) override;
+    std::unique_ptr<NotificationRegistration> registerNotifications(NotifyWindow& window,
+                                                                    SysError& error) override;
+    SysError portOf(std::u16string_view path, std::string& port) override;
+
+    // Locks the device at `path` for this process (again, if it was re-plugged meanwhile);
+    // false when another process holds it.
+    bool lock(std::u16string_view path);
+    // The devices that another process held, in the order met.
+    std::vector<std::u16string> busyPaths() const;
+
+private:
+    HidBus& inner_;
+    Taker take_;
+    mutable std::mutex mutex_;
+    std::map<std::u16string, std::unique_ptr<DeviceLock>, std::less<>> held_;
+    std::vector<std::u16string> busy_;
+};
+
+}  // namespace tolvane::cli

@@ -1,0 +1,117 @@
+#include "port_pinned_bus.h"
+
+#include <span>
+#include <vector>
+
+namespace tolvane::cli {
+namespace {
+
+// The interfaces of a listing that the pin admits, taken when the listing is made.
+class PinnedList final : public HidInterfaceList {
+public:
+    explicit PinnedList(std::vector<std::u16string> paths) : paths_(std::move(paths)) {}
+
+    InterfaceLookup interfacePath(std::uint32_t index, std::u16string& path) override {
+        if (index >= paths_.size()) return InterfaceLookup::End;
+        path = paths_[index];
+        return InterfaceLookup::Found;
+    }
+
+private:
+    std::vector<std::u16string> paths_;
+};
+
+// Pins the bus to the device's port before the device's first report goes out.
+class PinningDevice final : public HidDevice {
+public:
+    PinningDevice(std::unique_ptr<HidDevice> inner, PortPinnedBus& bus, std::string port)
+        : inner_(std::move(inner)), bus_(bus), port_(std::move(port)) {}
+
+    SysError getAttributes(HidAttributes& attributes) override {
+        return inner_->getAttributes(attributes);
+    }
+    SysError getCapabilities(HidCapabilities& caps) override {
+        return inner_->getCapabilities(caps);
+    }
+    SysError setFeature(std::span<const std::uint8_t> report) override {
+        bus_.pin(port_);
+        return inner_->setFeature(report);
+    }
+    SysError getFeature(std::span<std::uint8_t> report) override {
+        return inner_->getFeature(report);
+    }
+    SysError writeOutput(std::span<const std::uint8_t> report) override {
+        bus_.pin(port_);
+        return inner_->writeOutput(report);
+    }
+    SysError getSerialNumber(std::u16string& serial) override {
+        return inner_->getSerialNumber(serial);
+    }
+
+private:
+    std::unique_ptr<HidDevice> inner_;
+    PortPinnedBus& bus_;
+    std::string port_;
+};
+
+}  // namespace
+
+std::optional<std::string> PortPinnedBus::pinnedPort() const {
+    const std::lock_guard lock(mutex_);
+    return pinned_;
+}
+
+void PortPinnedBus::pin(const std::string& port) {
+    if (port.empty()) return;
+    const std::lock_guard lock(mutex_);
+    if (!pinned_) pinned_ = port;
+}
+
+bool PortPinnedBus::admits(std::u16string_view path) {
+    const std::optional<std::string> pinned = pinnedPort();
+    if (!pinned) return true;
+    std::string port;
+    return inner_.portOf(path, port) == 0 && port == *pinned;
+}
+
+std::unique_ptr<HidInterfaceList> PortPinnedBus::listInterfaces() {
+    std::unique_ptr<HidInterfaceList> list = inner_.listInterfaces();
+    if (!list || !pinnedPort()) return list;
+    std::vector<std::u16string> admitted;
+    std::u16string path;
+    for (std::uint32_t index = 0;; ++index) {
+        const InterfaceLookup lookup = list->interfacePath(index, path);
+        if (lookup == InterfaceLookup::End) break;
+        if (lookup == InterfaceLookup::Found && admits(path)) admitted.push_back(path);
+    }
+    return std::make_unique<PinnedList>(std::move(admitted));
+}
+
+std::unique_ptr<HidDevice> PortPinnedBus::open(std::u16string_view path, DeviceAccess access,
+                                               SysError& error) {
+    if (!admits(path)) {
+        error = kErrorDeviceNotConnected;
+        return nullptr;
+    }
+    // Read while the interface is present: the port is what the pin is made of.
+    std::string port;
+    if (inner_.portOf(path, port) != 0) port.clear();
+    auto device = inner_.open(path, access, error);
+    if (!device) return device;
+    return std::make_unique<PinningDevice>(std::move(device), *this, std::move(port));
+}
+
+void PortPinnedBus::waitNoPendingInstallEvents(std::uint32_t timeoutMs) {
+    inner_.waitNoPendingInstallEvents(timeoutMs);
+}
+
+std::unique_ptr<NotificationRegistration> PortPinnedBus::registerNotifications(NotifyWindow& window,
+                                                                               SysError& error) {
+    return inner_.registerNotifications(window, error);
+}
+
+SysError PortPinnedBus::portOf(std::u16string_view path, std::string& port) {
+    return inner_.portOf(path, port);
+}
+
+}  // namespace tolvane::cli

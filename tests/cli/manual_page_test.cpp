@@ -1,0 +1,72 @@
+// The manual page against --help: every command, option and exit code that --help shows is in
+// the page, and the page names no option that --help does not know, so that neither can fall
+// behind the other.
+#include "command_line.h"
+#include "exit_codes.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+
+namespace tolvane::cli {
+namespace {
+
+// The page as a reader sees its words: roff's "\-" is a plain hyphen.
+std::string ManualPageText() {
+    std::ifstream file(TOLVANE_MANUAL_PAGE);
+    std::ostringstream read;
+    read << file.rdbuf();
+    std::string text = read.str();
+    for (std::size_t at = text.find("\\-"); at != std::string::npos; at = text.find("\\-", at)) {
+        text.erase(at, 1);
+    }
+    return text;
+}
+
+std::set<std::string> Matches(const std::string& text, const std::regex& pattern,
+                              std::size_t group = 0) {
+    std::set<std::string> found;
+    for (std::sregex_iterator it(text.begin(), text.end(), pattern), end; it != end; ++it) {
+        found.insert((*it)[group].str());
+    }
+    return found;
+}
+
+std::string AllHelp() {
+    std::string help = ParseCommandLine({"--help"}).out;
+    for (const char* command : {"update", "reset-to-isp", "download", "reset-to-ap", "list",
+                                "install-udev-rules", "station"}) {
+        help += ParseCommandLine({command, "--help"}).out;
+    }
+    return help;
+}
+
+TEST(ManualPageTest, ShowsWhatHelpShowsAndNothingElse) {
+    const std::string page = ManualPageText();
+    ASSERT_FALSE(page.empty()) << TOLVANE_MANUAL_PAGE;
+    const std::string help = AllHelp();
+    const std::regex option("--[a-z][a-z-]*[a-z]");
+    const std::set<std::string> helpOptions = Matches(help, option);
+    for (const std::string& name : helpOptions) {
+        EXPECT_NE(page.find(name), std::string::npos) << name << " is missing from the page";
+    }
+    for (const std::string& name : Matches(page, option)) {
+        EXPECT_TRUE(helpOptions.contains(name)) << name << " is on the page but not in --help";
+    }
+    const std::string commands = help.substr(help.find("Subcommands:"));
+    for (const std::string& command :
+         Matches(commands.substr(0, commands.find("\n\n")), std::regex("\n  ([a-z-]+) "), 1)) {
+        EXPECT_NE(page.find(".B " + command + "\n"), std::string::npos)
+            << "command " << command << " has no entry on the page";
+    }
+    for (const std::string& code : Matches(ExitCodeHelp(), std::regex("\n *([0-9]+)  "), 1)) {
+        EXPECT_NE(page.find(".B " + code + "\n"), std::string::npos)
+            << "exit code " << code << " has no entry on the page";
+    }
+}
+
+}  // namespace
+}  // namespace tolvane::cli
