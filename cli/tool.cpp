@@ -14,6 +14,7 @@
 #include "logging_hid_bus.h"
 #include "output_buffer.h"
 #include "progress_display.h"
+#include "record_session.h"
 #include "result_message.h"
 #include "run_report.h"
 #include "simulation.h"
@@ -132,6 +133,8 @@ public:
             bus = &simulation_->bus();
             services = &simulation_->services();
         }
+        RecordSession recording(options_);
+        if (auto refused = startRecording(recording, bus, services)) return *refused;
         // Before the report log: the search is the tool's own, not the engine's.
         if (auto refused = refuseToGuess(*bus)) return *refused;
         TrackingHidBus tracked(*bus, [this] { guard_.deviceWritten(); });
@@ -159,6 +162,7 @@ public:
                                      [this](const CommandOutcome& sofar) { abandon(sofar); }};
         const CommandOutcome outcome = RunEngineCommand(options_.command, options_, job_, context);
         if (outcome.interrupted) return kExitInterrupted;
+        if (auto mismatch = recording.replayMismatch()) return replayMismatch(*mismatch);
 
         report_.code = outcome.code;
         report_.result = ResultName(outcome.code);
@@ -199,6 +203,31 @@ public:
     }
 
     // A refused command line; `printed` when the text is already on standard error.
+    // --record and --replay: the decorators in place, or the refusal when they cannot be.
+    std::optional<int> startRecording(RecordSession& recording, HidBus*& bus,
+                                      SystemServices*& services) {
+        if (recording.replaying() && !ReplayableCommand(options_)) {
+            return usageError("--replay is for update (of one device), reset-to-isp, download "
+                              "and reset-to-ap");
+        }
+        const auto image = image_ ? std::span<const std::uint8_t>(image_->bytes)
+                                  : std::span<const std::uint8_t>();
+        std::string error;
+        if (!recording.start(bus, services, image, error)) {
+            return refuse(kExitUnreadable, "RECORDING_UNREADABLE", kErrorInvalidParameter, error);
+        }
+        const bool needsIdentity =
+            options_.command == Command::Update || options_.command == Command::ResetToIsp;
+        if (recording.replaying() && needsIdentity && (!options_.vid || !options_.pid)) {
+            return usageError("--replay: the recording names no device; give --vid and --pid");
+        }
+        return std::nullopt;
+    }
+    int replayMismatch(const std::string& mismatch) {
+        return refuse(kExitReplayMismatch, "REPLAY_MISMATCH", kErrorInvalidParameter,
+                      "the run differs from the recording at " + mismatch);
+    }
+
     int usageError(const std::string& message, bool printed = false) {
         if (!printed) {
             io_.err << "tolvane: " << message << "\nRun with --help for more information.\n";
@@ -538,8 +567,12 @@ private:
 int RunTool(const std::vector<std::string>& args, const ToolIo& io, const ToolPlatform& platform) {
     InterruptGuard guard;
     const InterruptHookup hookup(platform.interrupts, guard);
+    if (!args.empty() && args[0] == "show-recording") return ShowRecording(args, io.out, io.err);
     ParsedCommandLine parsed = ParseCommandLine(args);
     if (parsed.options) {
+        // An unreadable recording is refused when the run starts it.
+        std::string unread;
+        TakeRecordedIdentity(*parsed.options, unread);
         Run run(*parsed.options, io, platform, guard);
         return run.execute();
     }

@@ -33,6 +33,8 @@ Recorder::Recorder(std::ostream& out, const RecordingHeader& header, bool full,
         .text("image_sha256", header.imageSha256)
         .text("start", header.startTime)
         .flag("full", full);
+    if (header.vid) line.number("vid", *header.vid);
+    if (header.pid) line.number("pid", *header.pid);
     out_ << line.json() << '\n';
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <span>
 #include <string>
@@ -23,6 +24,9 @@ struct RecordingHeader {
     std::uint64_t imageSize = 0;
     std::string imageSha256;  // empty when the command has no image
     std::string startTime;    // UTC, ISO 8601
+    // The device identity the command looked for, when it named one.
+    std::optional<std::uint32_t> vid;
+    std::optional<std::uint32_t> pid;
 };
 
 // The moment now, in UTC, as ISO 8601 ("2026-12-09T17:50:49Z").
