@@ -11,7 +11,8 @@ std::string UtcNowText() {
     const std::time_t now = std::time(nullptr);
     std::tm utc{};
 #ifdef _WIN32
-    gmtime_s(&utc, &now);
+    // The Windows C runtime keeps gmtime's result per thread.
+    if (const std::tm* result = std::gmtime(&now)) utc = *result;
 #else
     gmtime_r(&now, &utc);
 #endif

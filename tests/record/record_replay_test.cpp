@@ -66,7 +66,7 @@ Recorded RecordUpdate(const std::vector<std::uint8_t>& image, bool full = false,
     if (!bootLoaderAppears) spec.bootLoaderArrivalMs = 60'000'000;
     bus.addDevice(spec);
     std::ostringstream out;
-    RecordingHeader header{"tolvane test", "sim", "update image.bin", image.size(), "", ""};
+    RecordingHeader header{"tolvane test", "sim", "update image.bin", image.size(), "", "", 0x5C3B, 0x0326};
     Recorder recorder(out, header, full, [&] { return services.timeline().nowMs() * 1000; });
     RecordingHidBus recordingBus(bus, recorder);
     RecordingServices recordingServices(services, recorder);
