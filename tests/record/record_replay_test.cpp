@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sstream>
 
 namespace tolvane::record {
@@ -54,19 +55,21 @@ struct Recorded {
     std::string text;
 };
 
-// An update of one simulated target, recorded. `bootLoaderAppears`: false leaves the reset waiting
-// for a boot loader that never comes.
+using Shape = std::function<void(sim::DeviceSpec&)>;
+
+// An update of one simulated target, shaped by `shape`, recorded.
 Recorded RecordUpdate(const std::vector<std::uint8_t>& image, bool full = false,
-                      bool bootLoaderAppears = true) {
+                      const Shape& shape = {}) {
     sim::Transcript transcript;
     sim::SimServices services(transcript);
     sim::SimBus bus(services.timeline(), transcript);
     sim::DeviceSpec spec = sim::DeviceSpec::target(0x5C3B, 0x0326);
     spec.bootLoaderArrivalMs = 1500;
-    if (!bootLoaderAppears) spec.bootLoaderArrivalMs = 60'000'000;
+    if (shape) shape(spec);
     bus.addDevice(spec);
     std::ostringstream out;
-    RecordingHeader header{"tolvane test", "sim", "update image.bin", image.size(), "", "", 0x5C3B, 0x0326};
+    RecordingHeader header{"tolvane test", "sim", "update image.bin", image.size(), "", "",
+                           0x5C3B,         0x0326};
     Recorder recorder(out, header, full, [&] { return services.timeline().nowMs() * 1000; });
     RecordingHidBus recordingBus(bus, recorder);
     RecordingServices recordingServices(services, recorder);
@@ -124,14 +127,75 @@ TEST(RecordReplay, ReplayOfTheSameUpdateAnswersAsRecorded) {
     EXPECT_GE(replayed.endMs, 1500u);
 }
 
-TEST(RecordReplay, AFailedResetReplaysWithItsResultAndItsWholeWait) {
-    const auto image = MakeImage(300);
-    const Recorded recorded = RecordUpdate(image, false, false);
-    ASSERT_NE(recorded.result.resetToIsp, DFU_SUCCESS);
-    const Replayed replayed = Replay(recorded.text, image);
-    EXPECT_FALSE(replayed.mismatch) << *replayed.mismatch;
-    EXPECT_EQ(replayed.result, recorded.result);
-    EXPECT_NE(recorded.text.find("\"r\":\"timed_out\""), std::string::npos);
+// Every way an update can go wrong replays with the recorded result: errors, failed opens, lookups
+// that fail, waits that time out, notifications twice over.
+TEST(RecordReplay, FailedUpdatesReplayWithTheirResults) {
+    using sim::ReportKind;
+    struct Case {
+        const char* name;
+        Shape shape;
+        const char* recordedText;  // a piece the recording must hold
+    };
+    const std::vector<Case> cases = {
+        {"never enters", [](sim::DeviceSpec& d) { d.neverEntersBootLoader = true; },
+         "\"r\":\"timed_out\""},
+        {"never returns", [](sim::DeviceSpec& d) { d.neverReturnsToApplication = true; },
+         "\"op\":\"wait\""},
+        {"wrong checksum", [](sim::DeviceSpec& d) { d.wrongChecksum = true; }, "\"op\":\"get\""},
+        {"data report refused",
+         [](sim::DeviceSpec& d) {
+             d.bootLoader.interfaces[0].refusals.push_back(
+                 {ReportKind::Data, sim::Fault::always(kErrorGenFailure), 3});
+         },
+         "\"e\":31"},
+        {"unplugged while written",
+         [](sim::DeviceSpec& d) {
+             d.unplugRules.push_back({ReportKind::Data, 5});
+         },
+         "\"e\":1167"},
+        {"open refused",
+         [](sim::DeviceSpec& d) { d.application.interfaces[0].readWriteOpenFails = true; },
+         "\"ok\":false"},
+        {"attributes fail",
+         [](sim::DeviceSpec& d) { d.application.interfaces[0].attributesError = kErrorGenFailure; },
+         "\"op\":\"attributes\""},
+        {"detail fails", [](sim::DeviceSpec& d) { d.application.interfaces[0].detailFails = true; },
+         "\"lookup\":\"failed\""},
+        {"arrivals twice, query-remove first",
+         [](sim::DeviceSpec& d) {
+             d.duplicateArrivals = true;
+             d.queryRemoveFirst = true;
+         },
+         "\"event\":32769"},
+    };
+    const auto image = MakeImage(700);
+    for (const Case& c : cases) {
+        const Recorded recorded = RecordUpdate(image, false, c.shape);
+        EXPECT_NE(recorded.text.find(c.recordedText), std::string::npos) << c.name;
+        const Replayed replayed = Replay(recorded.text, image);
+        EXPECT_FALSE(replayed.mismatch) << c.name << ": " << replayed.mismatch.value_or("");
+        EXPECT_EQ(replayed.result, recorded.result) << c.name;
+    }
+}
+
+TEST(RecordReplay, CallsInAnotherOrderAreAMismatch) {
+    const auto image = MakeImage(1000);
+    const std::string text = RecordUpdate(image).text;
+    // The first two data reports, after the pause that follows the setup, change places.
+    const std::size_t pause = text.find("\"op\":\"sleep\"");
+    ASSERT_NE(pause, std::string::npos);
+    const std::size_t start = text.find('\n', pause) + 1;
+    const std::size_t middle = text.find('\n', start) + 1;
+    const std::size_t end = text.find('\n', middle) + 1;
+    const std::string second = text.substr(middle, end - middle - 1);
+    ASSERT_NE(second.find("\"op\":\"set\""), std::string::npos) << second;
+    const std::string swapped = text.substr(0, start) + second + "\n" +
+                                text.substr(start, middle - start) + text.substr(end);
+    const Replayed replayed = Replay(swapped, image);
+    ASSERT_TRUE(replayed.mismatch);
+    EXPECT_NE(replayed.mismatch->find("recorded " + second + ", but the run asked {\"op\":\"set\""),
+              std::string::npos)
+        << *replayed.mismatch;
 }
 
 TEST(RecordReplay, AnotherImageStopsAtTheFirstDifferingReport) {
