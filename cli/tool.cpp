@@ -207,11 +207,12 @@ public:
     std::optional<int> startRecording(RecordSession& recording, HidBus*& bus,
                                       SystemServices*& services) {
         if (recording.replaying() && !ReplayableCommand(options_)) {
-            return usageError("--replay is for update (of one device), reset-to-isp, download "
-                              "and reset-to-ap");
+            return usageError(
+                "--replay is for update (of one device), reset-to-isp, download "
+                "and reset-to-ap");
         }
-        const auto image = image_ ? std::span<const std::uint8_t>(image_->bytes)
-                                  : std::span<const std::uint8_t>();
+        const auto image =
+            image_ ? std::span<const std::uint8_t>(image_->bytes) : std::span<const std::uint8_t>();
         std::string error;
         if (!recording.start(bus, services, image, error)) {
             return refuse(kExitUnreadable, "RECORDING_UNREADABLE", kErrorInvalidParameter, error);
