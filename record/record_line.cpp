@@ -121,6 +121,16 @@ std::optional<std::vector<std::uint8_t>> RecordLine::bytesOf(std::string_view ke
     return BytesOfHex(*value);
 }
 
+RecordLine RecordLine::without(std::initializer_list<std::string_view> keys) const {
+    RecordLine kept;
+    for (const auto& field : fields_) {
+        if (std::ranges::find(keys, std::string_view(field.first)) == keys.end()) {
+            kept.fields_.push_back(field);
+        }
+    }
+    return kept;
+}
+
 std::string RecordLine::json() const {
     std::string out = "{";
     for (const auto& [key, value] : fields_) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <span>
 #include <string>
@@ -34,6 +35,8 @@ public:
     std::string op() const { return textOf("op").value_or(""); }
 
     const std::vector<std::pair<std::string, std::string>>& fields() const { return fields_; }
+    // The line without the fields named.
+    RecordLine without(std::initializer_list<std::string_view> keys) const;
     std::string json() const;
     // Nothing when `line` is not a flat JSON object.
     static std::optional<RecordLine> parse(std::string_view line);

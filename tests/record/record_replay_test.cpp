@@ -4,6 +4,7 @@
 #include "dfu_engine.h"
 #include "dispatch_thread.h"
 #include "recorder.h"
+#include "recording_compare.h"
 #include "recording_hid_bus.h"
 #include "recording_services.h"
 #include "replay_hid_bus.h"
@@ -237,6 +238,36 @@ TEST(RecordReplay, ACallTooManyOrTooFewIsAMismatch) {
               std::string::npos)
         << *tooFew.mismatch;
     EXPECT_EQ(tooFew.result, (UpdateResult{DFU_SUCCESS, DFU_SUCCESS, DFU_SUCCESS}));
+}
+
+Recording Read(const std::string& text) {
+    std::istringstream in(text);
+    std::string error;
+    return ReadRecording(in, error).value_or(Recording{});
+}
+
+// The comparison a kernel recording is held to: the same scenario gives the same calls, whatever
+// the paths and times; another image does not.
+TEST(RecordReplay, RecordingsCompareTimesAndPathsAside) {
+    const auto image = MakeImage(900);
+    const Recording first = Read(RecordUpdate(image).text);
+    // Later arrivals, and the interfaces' paths as another system names them.
+    std::string later =
+        RecordUpdate(image, false, [](sim::DeviceSpec& d) { d.bootLoaderArrivalMs = 2500; }).text;
+    for (std::size_t at = 0; (at = later.find("#6&1a2b3c4", at)) != std::string::npos;) {
+        later.replace(at, 10, "#7&99999999");
+    }
+    Recording elsewhere = Read(later);
+    EXPECT_EQ(FirstDifference(first, elsewhere), std::nullopt);
+    auto other = image;
+    other[100] ^= 1;
+    const auto differs = FirstDifference(first, Read(RecordUpdate(other).text));
+    ASSERT_TRUE(differs);
+    EXPECT_NE(differs->find("\"op\":\"set\""), std::string::npos) << *differs;
+    elsewhere.lines.pop_back();
+    const auto shorter = FirstDifference(first, elsewhere);
+    ASSERT_TRUE(shorter);
+    EXPECT_NE(shorter->find("only the first has"), std::string::npos) << *shorter;
 }
 
 TEST(RecordReplay, AMebibyteUpdateRecordsInUnderAMegabyteUnlessFull) {
