@@ -62,7 +62,8 @@ EngineSeams SeamsFromEnvironment(HidBus& bus, SystemServices& services, const ch
                                                          full != nullptr && *full == '1');
         if (!recording->file) return {bus, services};
         // Never destroyed: the engine that uses it lives until the process ends.
-        FileRecording* kept = recording.release();
+        static FileRecording* kept = nullptr;
+        kept = recording.release();
         return {kept->bus, kept->services};
     } catch (...) {
         return {bus, services};
