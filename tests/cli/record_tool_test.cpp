@@ -78,6 +78,21 @@ TEST_F(RecordToolTest, ShowRecordingPrintsATimelineOrData) {
     EXPECT_GT(data["time_us"]["wait"].get<std::uint64_t>(), 0u);
 }
 
+// A failed update replays to the same exit code, its 30-second wait at once, and the timeline says
+// what ended the wait and where the time went.
+TEST_F(RecordToolTest, AFailedUpdateReplaysToItsExitCodeAndShowsItsWait) {
+    const std::string sample = image("fw.bin", 0x5A);
+    const std::string file = dir_.path("failed.jsonl");
+    const ToolRun recorded =
+        run({"--record", file, "--simulate", "--sim-fast", "--sim-never-enters", "update", sample});
+    ASSERT_EQ(recorded.exitCode, kExitDfuTimeout) << recorded.err;
+    const ToolRun replayed = run({"--replay", file, "update", sample});
+    EXPECT_EQ(replayed.exitCode, kExitDfuTimeout) << replayed.err;
+    const ToolRun text = run({"show-recording", file});
+    EXPECT_THAT(text.out, HasSubstr("(at most 30000 ms): timed_out after 30000.000 ms"));
+    EXPECT_THAT(text.out, HasSubstr("  wait              30000.000 ms"));
+}
+
 TEST_F(RecordToolTest, RefusesWhatCannotBeRecordedOrReplayed) {
     const std::string sample = image("fw.bin", 0x5A);
     const std::string notRecording = dir_.write("not.jsonl", std::string("hello\n"));
