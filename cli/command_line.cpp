@@ -80,7 +80,8 @@ void Check(const Options& options, const HexTexts& texts, CLI::App& app) {
     const bool needsIdentifiers = options.command == Command::Update ||
                                   options.command == Command::ResetToIsp ||
                                   options.command == Command::Station;
-    if (needsIdentifiers && !sim.enabled && (!texts.vid || !texts.pid)) {
+    if (needsIdentifiers && !sim.enabled && !options.record.replayPath &&
+        (!texts.vid || !texts.pid)) {
         throw UsageError{"--vid and --pid are required (or give --simulate)"};
     }
     if (options.command == Command::InstallUdevRules &&
@@ -190,6 +191,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         ->type_name("MS")
         ->group(simGroup);
     AddStationSimulationOptions(app, sim, simGroup);
+    AddRecordOptions(app, options.record);
+    options.record.commandLine = JoinedCommandLine(args);
 
     auto* update = app.add_subcommand(
         "update", "reset to the boot loader, download the image, reset to the application");

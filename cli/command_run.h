@@ -1,6 +1,6 @@
 // One run of the tool behind RunTool: the image checked, the bus chosen, the command run and its
 // outcome reported. The single-device commands live in tool.cpp, the listing, udev rules, --all and
-// the station in command_run_several.cpp.
+// the station in command_run_several.cpp, --record and --replay in command_run_recording.cpp.
 #pragma once
 
 #include "device_steps.h"
@@ -8,6 +8,7 @@
 #include "image_file.h"
 #include "interrupt_guard.h"
 #include "options.h"
+#include "record_session.h"
 #include "run_report.h"
 #include "simulation.h"
 #include "tool.h"
@@ -67,6 +68,12 @@ private:
     int station(HidBus& bus, SystemServices& services);
 
     void say(const std::string& text);
+
+    // --record and --replay: the decorators in place, or the refusal when they cannot be.
+    std::optional<int> startRecording(RecordSession& recording, HidBus*& bus,
+                                      SystemServices*& services);
+
+    int replayMismatch(const std::string& mismatch);
 
 public:
     int finish(int exitCode);

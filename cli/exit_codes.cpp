@@ -35,6 +35,7 @@ const char* ExitCodeHelp() noexcept {
            "   6  the checksum the boot loader reports differs (DFU_ERR_VERIFY)\n"
            "   7  system error (its number and a short text are printed)\n"
            "   8  several devices match: choose one with --port, or use --all\n"
+           "   9  --replay: the run differs from the recording (the call is named)\n"
            "  64  bad usage\n"
            "  65  bad image\n"
            "  66  image cannot be read (missing, unreadable, or not a regular file)\n"

@@ -15,6 +15,7 @@ enum ExitCode : int {
     kExitVerify = 6,          // DFU_ERR_VERIFY
     kExitSystemError = 7,     // a system error number
     kExitSeveralDevices = 8,  // several devices match and none was chosen
+    kExitReplayMismatch = 9,  // --replay: the run asked what the recording does not hold
     kExitUsage = 64,          // bad command line
     kExitBadImage = 65,       // the image file's content is refused
     kExitUnreadable = 66,     // the image file cannot be read

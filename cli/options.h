@@ -2,6 +2,7 @@
 #pragma once
 
 #include "image_file.h"
+#include "record_options.h"
 
 #include <cstdint>
 #include <optional>
@@ -58,6 +59,7 @@ struct Options {
     std::optional<std::uint32_t> count;  // station: stop after this many devices
     SimulationOptions simulation;
     std::optional<std::string> rulesDir;  // install-udev-rules: --rules-dir
+    RecordOptions record;                 // --record, --record-full, --replay
 };
 
 const char* CommandName(Command command) noexcept;

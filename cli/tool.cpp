@@ -17,6 +17,7 @@
 #include "output_buffer.h"
 #include "port_pinned_bus.h"
 #include "progress_display.h"
+#include "record_session.h"
 #include "report_length_hint.h"
 #include "result_message.h"
 #include "run_report.h"
@@ -84,9 +85,11 @@ int CommandRun::execute() {
         bus = &simulation_->bus();
         services = &simulation_->services();
     }
+    RecordSession recording(options_);
+    if (auto refused = startRecording(recording, bus, services)) return *refused;
     // A real device is locked against other tool processes for the whole run.
     std::optional<LockingHidBus> locking;
-    if (!simulation_) bus = &locking.emplace(*bus);
+    if (!simulation_ && !recording.replaying()) bus = &locking.emplace(*bus);
     // Before the report log: the search is the tool's own, not the engine's.
     if (auto refused = refuseToGuess(*bus)) return *refused;
     TrackingHidBus tracked(
@@ -119,6 +122,22 @@ int CommandRun::execute() {
                                  [this](const CommandOutcome& sofar) { abandon(sofar); }};
     const CommandOutcome outcome = RunEngineCommand(options_.command, options_, job_, context);
     if (outcome.interrupted) return kExitInterrupted;
+    const int exitCode = ExitCodeFor(outcome.code);
+    std::vector<std::string> hints;
+    if (exitCode != kExitSuccess) {
+        hints = AccessHint(outcome.code, tracked.openFailures(), platform_.errorText);
+        if (auto hint = ReportLengthHint(
+                tracked, static_cast<std::uint16_t>(options_.vid.value_or(0)),
+                static_cast<std::uint16_t>(options_.pid.value_or(0)), options_.port)) {
+            hints.push_back(*hint);
+        }
+        if (outcome.code == DFU_ERR_NOT_FOUND && options_.port) {
+            hints.push_back("nothing matching at port " + Printable(*options_.port) +
+                            " (`tolvane list` shows the ports)");
+        }
+    }
+    // The hints ask the bus too: a replay is judged once they have.
+    if (auto mismatch = recording.replayMismatch()) return replayMismatch(*mismatch);
     if (locking && !locking->busyPaths().empty()) {
         return refuse(kExitDeviceBusy, "DEVICE_BUSY", kErrorBusy,
                       "the device " + Printable(ToUtf8(locking->busyPaths().front())) +
@@ -131,25 +150,12 @@ int CommandRun::execute() {
     report_.bytesSent = outcome.bytesSent;
     report_.seconds = outcome.seconds;
     report_.message = MessageFor(options_.command, outcome.code, options_, job_);
-    const int exitCode = ExitCodeFor(outcome.code);
     if (exitCode == kExitSuccess) {
         say(report_.message);
     } else {
         io_.err << report_.message << '\n'
                 << "tolvane: " << detail(outcome.code, outcome.nativeDetail) << '\n';
-        for (const std::string& line :
-             AccessHint(outcome.code, tracked.openFailures(), platform_.errorText)) {
-            io_.err << "tolvane: " << line << '\n';
-        }
-        if (auto hint = ReportLengthHint(
-                tracked, static_cast<std::uint16_t>(options_.vid.value_or(0)),
-                static_cast<std::uint16_t>(options_.pid.value_or(0)), options_.port)) {
-            io_.err << "tolvane: " << *hint << '\n';
-        }
-        if (outcome.code == DFU_ERR_NOT_FOUND && options_.port) {
-            io_.err << "tolvane: nothing matching at port " << Printable(*options_.port)
-                    << " (`tolvane list` shows the ports)\n";
-        }
+        for (const std::string& line : hints) io_.err << "tolvane: " << line << '\n';
     }
     report_.reportedChecksum = outcome.reportedChecksum;
     if (simulation_ && image_) {
@@ -352,8 +358,12 @@ private:
 int RunTool(const std::vector<std::string>& args, const ToolIo& io, const ToolPlatform& platform) {
     InterruptGuard guard;
     const InterruptHookup hookup(platform.interrupts, guard);
+    if (!args.empty() && args[0] == "show-recording") return ShowRecording(args, io.out, io.err);
     ParsedCommandLine parsed = ParseCommandLine(args);
     if (parsed.options) {
+        // An unreadable recording is refused when the run starts it.
+        std::string unread;
+        TakeRecordedIdentity(*parsed.options, unread);
         CommandRun run(*parsed.options, io, platform, guard);
         return run.execute();
     }

@@ -1,0 +1,35 @@
+#include "command_run.h"
+
+#include "exit_codes.h"
+#include "system_errors.h"
+
+#include <span>
+
+namespace tolvane::cli {
+
+std::optional<int> CommandRun::startRecording(RecordSession& recording, HidBus*& bus,
+                                              SystemServices*& services) {
+    if (recording.replaying() && !ReplayableCommand(options_)) {
+        return usageError(
+            "--replay is for update (of one device), reset-to-isp, download and reset-to-ap");
+    }
+    const auto image =
+        image_ ? std::span<const std::uint8_t>(image_->bytes) : std::span<const std::uint8_t>();
+    std::string error;
+    if (!recording.start(bus, services, image, error)) {
+        return refuse(kExitUnreadable, "RECORDING_UNREADABLE", kErrorInvalidParameter, error);
+    }
+    const bool needsIdentity =
+        options_.command == Command::Update || options_.command == Command::ResetToIsp;
+    if (recording.replaying() && needsIdentity && (!options_.vid || !options_.pid)) {
+        return usageError("--replay: the recording names no device; give --vid and --pid");
+    }
+    return std::nullopt;
+}
+
+int CommandRun::replayMismatch(const std::string& mismatch) {
+    return refuse(kExitReplayMismatch, "REPLAY_MISMATCH", kErrorInvalidParameter,
+                  "the run differs from the recording at " + mismatch);
+}
+
+}  // namespace tolvane::cli

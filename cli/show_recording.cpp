@@ -1,0 +1,233 @@
+// `tolvane show-recording [--json] FILE`: a recording as a person reads it (each call with its
+// time, reports in hex, waits and what ended them, runs of data reports folded into one line, and
+// where the time went) or, with --json, the same as one JSON object.
+#include "exit_codes.h"
+#include "record_line.h"
+#include "record_session.h"
+#include "replay_script.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <map>
+
+namespace tolvane::cli {
+namespace {
+
+using record::RecordLine;
+
+std::string Ms(std::uint64_t us) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", static_cast<double>(us) / 1000.0);
+    return text;
+}
+
+std::uint64_t TimeOf(const RecordLine& line) {
+    return line.numberOf("t").value_or(0);
+}
+
+// "00 22 00 ..." without the zeros that pad a report to its length.
+std::string SpacedHex(const std::vector<std::uint8_t>& bytes) {
+    std::size_t used = bytes.size();
+    while (used > 1 && bytes[used - 1] == 0) --used;
+    std::string text;
+    const std::string hex = record::HexOf(bytes);
+    for (std::size_t i = 0; i < used; ++i) {
+        if (i > 0) text += ' ';
+        text += hex.substr(2 * i, 2);
+    }
+    if (used < bytes.size()) text += " (then zeros)";
+    return text;
+}
+
+std::string Error(const RecordLine& line) {
+    const auto e = line.numberOf("e");
+    return e ? "  error " + std::to_string(*e) : "";
+}
+
+std::string Device(const RecordLine& line) {
+    return "#" + line.raw("d").value_or("?") + " ";
+}
+
+std::string Describe(const RecordLine& line) {
+    const std::string op = line.op();
+    const std::string path = line.textOf("path").value_or("");
+    if (op == "list") return line.raw("ok") == "true" ? "list the interfaces" : "no list";
+    if (op == "path") {
+        return "interface " + line.raw("i").value_or("?") + ": " +
+               line.textOf("lookup").value_or("") + (path.empty() ? "" : " " + path);
+    }
+    if (op == "open") {
+        return "open " + path + " (" + line.textOf("access").value_or("") + ")" +
+               (line.has("d") ? " as #" + *line.raw("d") : " failed" + Error(line));
+    }
+    if (op == "close") return Device(line) + "close";
+    if (op == "attributes" || op == "caps" || op == "serial") {
+        std::string text = Device(line) + op + ":";
+        for (const auto& [key, value] : line.fields()) {
+            if (key != "t" && key != "op" && key != "d" && key != "e")
+                text += " " + key + " " + value;
+        }
+        return text + Error(line);
+    }
+    if (op == "set" || op == "out") {
+        const std::string what = op == "set" ? "set feature  -> " : "write output -> ";
+        const auto bytes = line.bytesOf("x");
+        return Device(line) + what +
+               (bytes ? SpacedHex(*bytes)
+                      : line.raw("n").value_or("?") + " bytes, hash " +
+                            line.textOf("h").value_or("")) +
+               Error(line);
+    }
+    if (op == "get") {
+        const auto bytes = line.bytesOf("x");
+        return Device(line) + "get feature  <- " + (bytes ? SpacedHex(*bytes) : "") + Error(line);
+    }
+    if (op == "wait") {
+        return "wait for event " + line.raw("ev").value_or("?") + " (at most " +
+               line.raw("ms").value_or("?") + " ms): " + line.textOf("r").value_or("") + " after " +
+               Ms(line.numberOf("us").value_or(0)) + " ms";
+    }
+    if (op == "sleep" || op == "install_wait") {
+        return std::string(op == "sleep" ? "sleep " : "wait for pending installations, at most ") +
+               line.raw("ms").value_or("?") + " ms: took " + Ms(line.numberOf("us").value_or(0)) +
+               " ms";
+    }
+    if (op == "notice") {
+        const auto event = line.numberOf("event").value_or(0);
+        const std::string kind = event == 0x8000   ? "arrival"
+                                 : event == 0x8004 ? "removal"
+                                                   : "change";
+        return "notification: " + kind + " of " + path;
+    }
+    if (op == "port")
+        return "port of " + path + ": " + line.textOf("port").value_or("") + Error(line);
+    std::string text = op;
+    for (const auto& [key, value] : line.fields()) {
+        if (key != "t" && key != "op") text += " " + key + " " + value;
+    }
+    return text;
+}
+
+// How long each call took: its recorded duration, else the time until the next call.
+std::map<std::string, std::uint64_t> TimeByCall(const std::vector<RecordLine>& lines) {
+    std::map<std::string, std::uint64_t> spent;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (record::IsNoticeLine(lines[i])) continue;
+        std::uint64_t took = lines[i].numberOf("us").value_or(0);
+        if (!lines[i].has("us")) {
+            for (std::size_t k = i + 1; k < lines.size(); ++k) {
+                if (record::IsNoticeLine(lines[k])) continue;
+                const std::uint64_t next = TimeOf(lines[k]);
+                took = next > TimeOf(lines[i]) ? next - TimeOf(lines[i]) : 0;
+                break;
+            }
+        }
+        spent[lines[i].op()] += took;
+    }
+    return spent;
+}
+
+nlohmann::json JsonOf(const RecordLine& line) {
+    nlohmann::json object = nlohmann::json::object();
+    for (const auto& [key, value] : line.fields()) object[key] = nlohmann::json::parse(value);
+    return object;
+}
+
+bool IsHashedReport(const RecordLine& line) {
+    return (line.op() == "set" || line.op() == "out") && line.has("h");
+}
+
+void PrintTimeline(const record::Recording& recording, std::ostream& out) {
+    const RecordLine& h = recording.header;
+    out << "Recording of " << h.textOf("command").value_or("") << "\n"
+        << "  by " << h.textOf("tool").value_or("") << " on " << h.textOf("os").value_or("")
+        << ", started " << h.textOf("start").value_or("") << "\n";
+    if (const auto size = h.numberOf("image_size"); size && *size > 0) {
+        out << "  image: " << *size << " bytes, SHA-256 " << h.textOf("image_sha256").value_or("")
+            << "\n";
+    }
+    out << "\n      time (ms)  call\n";
+    // In the order the calls began: a wait is written when it ends.
+    std::vector<RecordLine> lines = recording.lines;
+    std::ranges::stable_sort(lines, {}, TimeOf);
+    for (std::size_t i = 0; i < lines.size();) {
+        std::size_t end = i + 1;
+        if (IsHashedReport(lines[i])) {
+            while (end < lines.size() && IsHashedReport(lines[end]) &&
+                   lines[end].raw("d") == lines[i].raw("d") && !lines[end].has("e")) {
+                ++end;
+            }
+        }
+        char time[32];
+        std::snprintf(time, sizeof time, "%15s  ", Ms(TimeOf(lines[i])).c_str());
+        if (end - i > 2) {
+            out << time << Device(lines[i])
+                << (lines[i].op() == "set" ? "set feature" : "write output") << " x " << (end - i)
+                << " data reports of " << lines[i].raw("n").value_or("?")
+                << " bytes (hashed), until " << Ms(TimeOf(lines[end - 1])) << " ms\n";
+        } else {
+            end = i + 1;
+            out << time << Describe(lines[i]) << "\n";
+        }
+        i = end;
+    }
+    const auto spent = TimeByCall(recording.lines);
+    std::uint64_t total = 0;
+    for (const auto& [op, us] : spent) total += us;
+    out << "\nWhere the time went (" << Ms(total) << " ms in all):\n";
+    for (const auto& [op, us] : spent) {
+        if (us == 0) continue;
+        char row[96];
+        std::snprintf(row, sizeof row, "  %-14s %12s ms  %5.1f %%\n", op.c_str(), Ms(us).c_str(),
+                      total ? 100.0 * static_cast<double>(us) / static_cast<double>(total) : 0.0);
+        out << row;
+    }
+}
+
+}  // namespace
+
+int ShowRecording(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    bool json = false;
+    std::vector<std::string> files;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--json") {
+            json = true;
+        } else if (args[i] == "--help" || args[i] == "-h") {
+            out << "Usage: tolvane show-recording [--json] FILE\n"
+                   "Prints a recording made with --record as a timeline; --json as data.\n";
+            return kExitSuccess;
+        } else {
+            files.push_back(args[i]);
+        }
+    }
+    if (files.size() != 1 || files[0].rfind("--", 0) == 0) {
+        err << "tolvane: show-recording takes one FILE (and --json)\n";
+        return kExitUsage;
+    }
+    std::ifstream in(files[0], std::ios::binary);
+    std::string error = "cannot open the recording";
+    auto recording = in ? record::ReadRecording(in, error) : std::nullopt;
+    if (!recording) {
+        err << "tolvane: " << files[0] << ": " << error << "\n";
+        return kExitUnreadable;
+    }
+    if (!json) {
+        PrintTimeline(*recording, out);
+        return out ? kExitSuccess : kExitOutputFailed;
+    }
+    nlohmann::json calls = nlohmann::json::array();
+    for (const RecordLine& line : recording->lines) calls.push_back(JsonOf(line));
+    nlohmann::json time = nlohmann::json::object();
+    for (const auto& [op, us] : TimeByCall(recording->lines)) time[op] = us;
+    out << nlohmann::json{{"header", JsonOf(recording->header)},
+                          {"calls", std::move(calls)},
+                          {"time_us", std::move(time)}}
+               .dump()
+        << "\n";
+    return out ? kExitSuccess : kExitOutputFailed;
+}
+
+}  // namespace tolvane::cli

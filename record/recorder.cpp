@@ -1,0 +1,94 @@
+#include "recorder.h"
+
+#include "sha256.h"
+
+#include <chrono>
+#include <ctime>
+
+namespace tolvane::record {
+
+std::string UtcNowText() {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+#ifdef _WIN32
+    // The Windows C runtime keeps gmtime's result per thread.
+    if (const std::tm* result = std::gmtime(&now)) utc = *result;
+#else
+    gmtime_r(&now, &utc);
+#endif
+    char text[32] = {};
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+Recorder::Recorder(std::ostream& out, const RecordingHeader& header, bool full,
+                   std::function<std::uint64_t()> clockUs)
+    : out_(out), full_(full), clockUs_(std::move(clockUs)) {
+    startUs_ = clockUs_();
+    RecordLine line("recording");
+    line.number("version", kRecordingVersion)
+        .text("tool", header.tool)
+        .text("os", header.os)
+        .text("command", header.commandLine)
+        .number("image_size", header.imageSize)
+        .text("image_sha256", header.imageSha256)
+        .text("start", header.startTime)
+        .flag("full", full);
+    if (header.vid) line.number("vid", *header.vid);
+    if (header.pid) line.number("pid", *header.pid);
+    out_ << line.json() << '\n';
+}
+
+std::uint64_t Recorder::offsetUs() {
+    const std::uint64_t now = clockUs_();
+    return now >= startUs_ ? now - startUs_ : 0;
+}
+
+void Recorder::write(const RecordLine& line) {
+    write(line, offsetUs());
+}
+
+void Recorder::write(const RecordLine& line, std::uint64_t atUs) {
+    std::string text = "{\"t\":" + std::to_string(atUs);
+    const std::string rest = line.json();
+    text += rest.size() > 2 ? "," + rest.substr(1) : "}";
+    const std::lock_guard lock(mutex_);
+    out_ << text << '\n';
+    out_.flush();
+}
+
+void Recorder::addSent(RecordLine& line, std::span<const std::uint8_t> report) const {
+    line.number("n", report.size());
+    if (full_ || !StoredAsHash(report)) {
+        line.bytes("x", report);
+    } else {
+        line.text("h", ReportHash(report));
+    }
+}
+
+std::uint32_t Recorder::nextDevice() {
+    const std::lock_guard lock(mutex_);
+    return ++devices_;
+}
+
+std::uint32_t Recorder::nextEvent() {
+    const std::lock_guard lock(mutex_);
+    return ++events_;
+}
+
+bool Recorder::good() {
+    const std::lock_guard lock(mutex_);
+    return out_.good();
+}
+
+std::string ReportHash(std::span<const std::uint8_t> report) {
+    return Sha256Hex(report).substr(0, 12);
+}
+
+bool StoredAsHash(std::span<const std::uint8_t> report) {
+    std::size_t used = report.size();
+    while (used > 0 && report[used - 1] == 0) --used;
+    return used > kWholeReportBytes;
+}
+
+}  // namespace tolvane::record

@@ -1,0 +1,124 @@
+// --record, --replay and show-recording through the whole tool, in-process: a replay touches
+// nothing of the real platform (strict mocks), ends as recorded, and ends with its own exit code
+// at the first call that differs.
+#include "exit_codes.h"
+#include "mock_platform.h"
+#include "temp_dir.h"
+#include "tool.h"
+#include "tool_run.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+namespace tolvane::cli {
+namespace {
+
+using test::MockHidBus;
+using test::MockServices;
+using test::TempDir;
+using ::testing::HasSubstr;
+using ::testing::StrictMock;
+
+class RecordToolTest : public ::testing::Test {
+protected:
+    ToolRun run(std::vector<std::string> args) {
+        const ToolPlatform platform{
+            bus_, services_, [](SysError e) { return "text of " + std::to_string(e); }, {}, nullptr,
+            {},   {}};
+        return RunCaptured(args, platform);
+    }
+    std::string image(const std::string& name, std::uint8_t fill) {
+        std::vector<std::uint8_t> bytes(3000, fill);
+        bytes[0] = 0x11;
+        return dir_.write(name, bytes);
+    }
+    std::string record(const std::string& imagePath) {
+        const std::string file = dir_.path("r.jsonl");
+        const ToolRun recorded =
+            run({"--record", file, "--simulate", "--sim-fast", "update", imagePath});
+        EXPECT_EQ(recorded.exitCode, kExitSuccess) << recorded.err;
+        return file;
+    }
+
+    TempDir dir_;
+    StrictMock<MockHidBus> bus_;
+    StrictMock<MockServices> services_;
+};
+
+TEST_F(RecordToolTest, ReplayOfTheSameCommandEndsAsRecorded) {
+    const std::string sample = image("fw.bin", 0x5A);
+    const std::string file = record(sample);
+    const ToolRun replayed = run({"--replay", file, "update", sample});
+    EXPECT_EQ(replayed.exitCode, kExitSuccess) << replayed.err;
+    EXPECT_THAT(replayed.out, HasSubstr("F/W update successfully !"));
+}
+
+TEST_F(RecordToolTest, ReplayWithAnotherImageNamesTheFirstDifferingReport) {
+    const std::string file = record(image("fw.bin", 0x5A));
+    const ToolRun replayed = run({"--replay", file, "update", image("other.bin", 0x5B)});
+    EXPECT_EQ(replayed.exitCode, kExitReplayMismatch);
+    EXPECT_THAT(replayed.err, HasSubstr(": recorded {"));
+    EXPECT_THAT(replayed.err, HasSubstr("but the run asked {\"op\":\"set\""));
+}
+
+TEST_F(RecordToolTest, ShowRecordingPrintsATimelineOrData) {
+    const std::string file = record(image("fw.bin", 0x5A));
+    const ToolRun text = run({"show-recording", file});
+    EXPECT_EQ(text.exitCode, kExitSuccess) << text.err;
+    EXPECT_THAT(text.out, HasSubstr("Recording of tolvane --record"));
+    EXPECT_THAT(text.out, HasSubstr("wait for event 1 (at most 30000 ms): signaled after"));
+    EXPECT_THAT(text.out, HasSubstr("data reports of 65 bytes (hashed)"));
+    EXPECT_THAT(text.out, HasSubstr("Where the time went"));
+    const ToolRun json = run({"show-recording", "--json", file});
+    ASSERT_EQ(json.exitCode, kExitSuccess) << json.err;
+    const auto data = nlohmann::json::parse(json.out);
+    EXPECT_EQ(data["header"]["image_size"], 3000);
+    EXPECT_EQ(data["calls"][0]["op"], "list");
+    EXPECT_GT(data["time_us"]["wait"].get<std::uint64_t>(), 0u);
+}
+
+// A failed update replays to the same exit code, its 30-second wait at once, and the timeline says
+// what ended the wait and where the time went.
+TEST_F(RecordToolTest, AFailedUpdateReplaysToItsExitCodeAndShowsItsWait) {
+    const std::string sample = image("fw.bin", 0x5A);
+    const std::string file = dir_.path("failed.jsonl");
+    const ToolRun recorded =
+        run({"--record", file, "--simulate", "--sim-fast", "--sim-never-enters", "update", sample});
+    ASSERT_EQ(recorded.exitCode, kExitDfuTimeout) << recorded.err;
+    const ToolRun replayed = run({"--replay", file, "update", sample});
+    EXPECT_EQ(replayed.exitCode, kExitDfuTimeout) << replayed.err;
+    const ToolRun text = run({"show-recording", file});
+    EXPECT_THAT(text.out, HasSubstr("(at most 30000 ms): timed_out after 30000.000 ms"));
+    EXPECT_THAT(text.out, HasSubstr("  wait              30000.000 ms"));
+}
+
+TEST_F(RecordToolTest, RefusesWhatCannotBeRecordedOrReplayed) {
+    const std::string sample = image("fw.bin", 0x5A);
+    const std::string notRecording = dir_.write("not.jsonl", std::string("hello\n"));
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* says;
+    };
+    const std::vector<Case> cases = {
+        {{"--replay", notRecording, "update", sample}, kExitUnreadable, "not a recording line"},
+        {{"--replay", dir_.path("missing"), "update", sample}, kExitUnreadable, "cannot open"},
+        {{"--replay", notRecording, "list"}, kExitUsage, "--replay is for update"},
+        {{"--record-full", "update", "--simulate", sample}, kExitUsage, "--record-full"},
+        {{"--record", dir_.path("no/such/dir/r.jsonl"), "--simulate", "--sim-fast", "update",
+          sample},
+         kExitUnreadable,
+         "cannot write the recording"},
+        {{"show-recording", notRecording}, kExitUnreadable, "not a recording line"},
+        {{"show-recording"}, kExitUsage, "takes one FILE"},
+    };
+    for (const Case& c : cases) {
+        const ToolRun refused = run(c.args);
+        EXPECT_EQ(refused.exitCode, c.exitCode) << c.args[0] << " " << c.args[1] << refused.err;
+        EXPECT_THAT(refused.err, HasSubstr(c.says)) << c.args[0];
+    }
+}
+
+}  // namespace
+}  // namespace tolvane::cli
