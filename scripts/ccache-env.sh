@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that build (". scripts/ccache-env.sh ROOT"): builds go through the
 # compiler cache, and a clone in another folder hits what an earlier clone of the same sources
 # compiled. Absolute paths under ROOT are rewritten relative before hashing (CCACHE_BASEDIR), the

@@ -55,7 +55,9 @@ stage package bash tests/package/run.sh
 if command -v ccache >/dev/null && [ -s "$CCACHE_STATSLOG" ]; then
   ccache --show-log-stats >"$logdir/ccache-stats.txt" 2>&1
   hits=$(sed -n 's/^ *Hits: *\([0-9]*\) \/ *\([0-9]*\).*/\1 \2/p' "$logdir/ccache-stats.txt" | head -n 1)
-  [ -n "$hits" ] && echo "compiler cache: ${hits% *} of ${hits#* } compilations hit ($((100 * ${hits% *} / (${hits#* } > 0 ? ${hits#* } : 1))) %)"
+  [ -n "$hits" ] && echo "compiler cache: ${hits% *} of ${hits#* } compilations hit ($((100 * ${hits% *} / (${hits#* } > 0 ? ${hits#* } : 1))) %; misses in $logdir/ccache-misses.txt)"
+  # Each entry of the log starts with "# SOURCE"; an entry with "cache_miss" was compiled.
+  awk '/^# /{source=$2} /^cache_miss$/{print source}' "$CCACHE_STATSLOG" >"$logdir/ccache-misses.txt"
 fi
 [ ${#broken[@]} -eq 0 ] || echo "failed stages: ${broken[*]}"
 echo "all stages: $SECONDS s"
