@@ -62,13 +62,16 @@ if(CMAKE_CROSSCOMPILING AND TOLVANE_TESTS_RUNNABLE AND CMAKE_CROSSCOMPILING_EMUL
 endif()
 
 # Registers a test that runs a program of this build (under the emulator when cross-compiling),
-# if such programs can run here. A test under Wine gets a time limit so that it never hangs.
+# if such programs can run here. A test under Wine gets a time limit so that it never hangs. The
+# test programs share the build's Wine prefix, and with it one Wine server and its named objects,
+# so they run one at a time (the GUI scenarios, each in a prefix of its own, run beside them).
 function(tolvane_register_test name program)
   if(NOT TOLVANE_TESTS_RUNNABLE)
     return()
   endif()
   add_test(NAME ${name} COMMAND ${program} ${ARGN})
   if(CMAKE_CROSSCOMPILING)
-    set_tests_properties(${name} PROPERTIES TIMEOUT 900 FIXTURES_REQUIRED wine_prefix)
+    set_tests_properties(${name} PROPERTIES TIMEOUT 900 FIXTURES_REQUIRED wine_prefix
+      RESOURCE_LOCK wine_shared_prefix)
   endif()
 endfunction()

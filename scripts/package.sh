@@ -34,11 +34,7 @@ umask 022
 # "&" in a value stays itself when fill() substitutes it.
 shopt -u patsub_replacement 2>/dev/null || true
 
-if command -v ccache >/dev/null 2>&1; then
-  export CMAKE_C_COMPILER_LAUNCHER="${CMAKE_C_COMPILER_LAUNCHER:-ccache}"
-  export CMAKE_CXX_COMPILER_LAUNCHER="${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}"
-  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
-fi
+. scripts/ccache-env.sh "$root"
 
 mkdir -p "$out"
 

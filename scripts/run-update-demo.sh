@@ -5,6 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh native
+. scripts/ccache-env.sh "$PWD"
 # Its own build folder without tests and benchmarks: only what ships, installed to dist/linux-x64.
 cmake --preset linux -B build/linux-demo -DTOLVANE_BUILD_TESTS=OFF -DTOLVANE_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build build/linux-demo --target install >/dev/null

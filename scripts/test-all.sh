@@ -9,10 +9,11 @@ mkdir -p "$logdir"
 
 bash scripts/install-deps.sh all || { echo "installing dependencies failed"; exit 1; }
 bash scripts/wine32-mode.sh setup || true  # 32-bit Wine: natively where the kernel allows
-# Rebuilds of unchanged sources come from the compiler cache.
-if command -v ccache >/dev/null; then
-  export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
-fi
+# Rebuilds of unchanged sources come from the compiler cache, also in a clone in another folder.
+# This run's own lookups are logged apart, for the hit rate at the end.
+. scripts/ccache-env.sh "$PWD"
+export CCACHE_STATSLOG=$PWD/$logdir/ccache-stats.log
+rm -f "$CCACHE_STATSLOG"
 
 passed=0
 failed=0
@@ -51,6 +52,15 @@ stage package bash tests/package/run.sh
 stage linux-kernel bash tests/kernel/run-stage.sh
 [ -x scripts/run-fuzz.sh ] && stage fuzz bash scripts/run-fuzz.sh
 
+# The compiler cache over this run: hits of all cacheable compilations.
+if command -v ccache >/dev/null && [ -s "$CCACHE_STATSLOG" ]; then
+  ccache --show-log-stats >"$logdir/ccache-stats.txt" 2>&1
+  hits=$(sed -n 's/^ *Hits: *\([0-9]*\) \/ *\([0-9]*\).*/\1 \2/p' "$logdir/ccache-stats.txt" | head -n 1)
+  [ -n "$hits" ] && echo "compiler cache: ${hits% *} of ${hits#* } compilations hit ($((100 * ${hits% *} / (${hits#* } > 0 ? ${hits#* } : 1))) %; misses in $logdir/ccache-misses.txt)"
+  # Each entry of the log starts with "# SOURCE"; an entry with "cache_miss" was compiled.
+  awk '/^# /{source=$2} /^cache_miss$/{print source}' "$CCACHE_STATSLOG" >"$logdir/ccache-misses.txt"
+fi
 [ ${#broken[@]} -eq 0 ] || echo "failed stages: ${broken[*]}"
+echo "all stages: $SECONDS s"
 echo "tests: $passed passed, $failed failed"
 [ ${#broken[@]} -eq 0 ] && [ "$failed" -eq 0 ]

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Runs one GUI scenario of the Vandrel test driver under Wine (ARCH x64 or x86), for ctest:
 #   run-gui-test.sh ARCH NAME SHOT-DIR WINE-RUN SHARED-PREFIX GUI-PREFIX DRIVER SCENARIO PROGRAM
-# The GUI tests use a Wine prefix of their own (hard links to the build's shared prefix, which
-# WINE-RUN creates on first use), so that ending their Wine server disturbs no other test. Starts
-# a private Xvfb when DISPLAY is unset. On failure the driver asks for a screenshot while the
-# program still shows the failing state; it is saved as SHOT-DIR/NAME.png beside the test log.
-# Every step is bounded in time.
+# Each scenario has a Wine prefix of its own (GUI-PREFIX: hard links to the build's shared prefix,
+# which WINE-RUN copies from the prefix prepared once per source tree) and an Xvfb screen of its
+# own, so that scenarios run side by side and ending one's Wine server disturbs no other test. On
+# failure the driver asks for a screenshot while the program still shows the failing state; it is
+# saved as SHOT-DIR/NAME.png beside the test log. Every step is bounded in time.
 set -u
 arch=$1 name=$2 shotdir=$3 winerun=$4 shared=$5 prefix=$6 driver=$7 scenario=$8 program=$9
 marker="$shotdir/$name.shot-request"
@@ -19,19 +19,20 @@ cleanup() {
 }
 trap cleanup EXIT
 
-if [ -z "${DISPLAY:-}" ]; then
-  fdfile=$(mktemp)
-  Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp >"$fdfile" 2>/dev/null &
-  xvfb_pid=$!
-  for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
-  display=$(head -n1 "$fdfile")
-  rm -f "$fdfile"
-  if [ -z "$display" ]; then echo "Xvfb did not start"; exit 1; fi
-  export DISPLAY=":$display"
-fi
+# A screen of its own, also where DISPLAY is set: keyboard focus belongs to this scenario alone.
+fdfile=$(mktemp)
+Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp >"$fdfile" 2>/dev/null &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
+display=$(head -n1 "$fdfile")
+rm -f "$fdfile"
+if [ -z "$display" ]; then echo "Xvfb did not start"; exit 1; fi
+export DISPLAY=":$display"
 
-# The shared prefix (built once per build folder), then this suite's linked copy of it.
-WINE_RUN_TIMEOUT=900 bash "$winerun" "$arch" "$shared" "$driver" ready || { echo "Wine does not start"; exit 1; }
+# The shared prefix (a copy of the one prepared once per source tree), then this scenario's
+# linked copy of it.
+bash "$winerun" "$arch" "$shared" --prepare || { echo "no Wine prefix"; exit 1; }
+mkdir -p "$(dirname "$prefix")"
 (
   flock 9
   if ! cmp -s "$shared/.tolvane-ready" "$prefix/.tolvane-ready"; then
