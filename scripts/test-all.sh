@@ -44,6 +44,7 @@ stage() {
   [ "$status" = ok ] || tail -n 40 "$log" | sed 's/^/   | /'
 }
 
+stage format bash scripts/check-format.sh
 stage linux cmake --workflow --preset linux
 stage linux-asan cmake --workflow --preset linux-asan
 stage windows-x64 cmake --workflow --preset windows-x64
