@@ -221,6 +221,7 @@ private:
     }
 
     std::optional<int> loadImage() {
+        report_.extra["image"] = options_.imagePath;
         auto loaded = LoadImageFile(options_.imagePath, options_.imageFormat);
         if (auto* error = std::get_if<ImageError>(&loaded)) {
             if (error->problem == ImageProblem::Unreadable) {
