@@ -156,23 +156,6 @@ TEST_F(ResetTest, WaitOnTheWatchersOwnThreadSeesTheArrivalButRunsNoHostHandler) 
     EXPECT_EQ(state().initialized, 0u);
 }
 
-// A stop on a thread other than the window's while a reset waits (here: the waiting thread
-// itself, from an action on the clock) closes the event: the wait ends at once with the time-out
-// code, and the event stays alive until the wait has let go of it.
-TEST_F(ResetTest, StopDuringAWaitEndsItWithTheTimeOutCode) {
-    StartWatcher();
-    DeviceSpec config = DeviceSpec::target(0x5C3B, 0x0326);
-    config.neverEntersBootLoader = true;
-    world.bus.addDevice(config);
-    ResultCode stopped = 0;
-    world.clock().schedule(2000,
-                           [this, &stopped] { stopped = world.engine.StopDeviceChangeWatcher(); });
-    EXPECT_EQ(world.engine.ResetToIsp(0x5C3B, 0x0326), DFU_ERR_DFU_TIMEOUT);
-    EXPECT_EQ(now(), 2000u);
-    EXPECT_EQ(stopped, kErrorDestroyFromOtherThread);
-    EXPECT_EQ(state().initialized, 0u);
-}
-
 // After a time-out the tool looks once more at the port: a boot loader that came late is taken.
 TEST_F(ResetTest, OneMoreLookFindsABootLoaderThatCameLate) {
     StartWatcher();
