@@ -49,9 +49,16 @@ void Recorder::write(const RecordLine& line) {
 }
 
 void Recorder::write(const RecordLine& line, std::uint64_t atUs) {
-    std::string text = "{\"t\":" + std::to_string(atUs);
+    std::string text = "{\"t\":";
+    text += std::to_string(atUs);
+    // The line's own fields follow the time: "{...}" without its opening brace.
     const std::string rest = line.json();
-    text += rest.size() > 2 ? "," + rest.substr(1) : "}";
+    if (rest.size() > 2) {
+        text += ',';
+        text.append(rest, 1, std::string::npos);
+    } else {
+        text += '}';
+    }
     const std::lock_guard lock(mutex_);
     out_ << text << '\n';
     out_.flush();
