@@ -10,12 +10,8 @@
 #include <cstdlib>
 #include <exception>
 #include <ostream>
-#include <string>
-#include <vector>
 
-#ifdef _WIN32
-#include "wide_text.h"
-#else
+#ifndef _WIN32
 #include <unistd.h>
 #endif
 
@@ -38,8 +34,9 @@ tolvane::cli::UdevSystem RealUdevSystem() {
     return udev;
 }
 
-// `args`: the command line without the program's name, in UTF-8.
-int RunMain(const std::vector<std::string>& args) {
+}  // namespace
+
+int main(int argc, char** argv) {
     using namespace tolvane;
     // Before any other thread exists, so that every thread leaves interrupts to this one.
     const auto interrupts = cli::CatchInterrupts();
@@ -48,9 +45,8 @@ int RunMain(const std::vector<std::string>& args) {
     std::ostream out(&outBuffer);
     std::ostream err(&errBuffer);
     try {
-        // A console that cannot show escape sequences gets plain lines, as a file does.
-        const cli::ToolIo io{out, err, cli::StdoutIsTerminal() && cli::EnableTerminalEscapes(1),
-                             cli::StderrIsTerminal() && cli::EnableTerminalEscapes(2)};
+        const std::vector<std::string> args(argv + 1, argv + argc);
+        const cli::ToolIo io{out, err, cli::StdoutIsTerminal(), cli::StderrIsTerminal()};
         const cli::ToolPlatform platform{
             platform::DefaultHidBus(), platform::DefaultServices(), platform::SystemErrorText,
             platform::LastNativeErrorDetail, interrupts.get(),
@@ -68,25 +64,3 @@ int RunMain(const std::vector<std::string>& args) {
         return cli::kExitSystemError;
     }
 }
-
-}  // namespace
-
-#ifdef _WIN32
-// The command line in UTF-16, so that arguments outside the ANSI code page (a file under
-// "Prüfung\固件.hex") arrive whole; the tool works in UTF-8 from here on.
-int wmain(int argc, wchar_t** argv) {
-    std::vector<std::string> args;
-    try {
-        for (int i = 1; i < argc; ++i) {
-            args.push_back(tolvane::win32::ToUtf8(argv[i]));
-        }
-    } catch (const std::exception&) {
-        return tolvane::cli::kExitSystemError;
-    }
-    return RunMain(args);
-}
-#else
-int main(int argc, char** argv) {
-    return RunMain(std::vector<std::string>(argv + 1, argv + argc));
-}
-#endif

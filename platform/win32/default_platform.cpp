@@ -1,6 +1,5 @@
 // The Windows platform of this build: the process-wide HID bus and system services.
 #include "platform.h"
-#include "transfer_watchdog.h"
 #include "wide_text.h"
 #include "win32_api.h"
 #include "win32_hid_bus.h"
@@ -42,10 +41,9 @@ std::string SystemErrorText(SysError error) {
     return result;
 }
 
-// The number a Windows call reports is the system's own; the one thing behind it worth telling is
-// a transfer that ran into its time limit: which call, and how its cancellation went.
+// The number a Windows call reports is the system's own: there is nothing behind it.
 std::string LastNativeErrorDetail() {
-    return win32::LastTransferLimitDetail();
+    return {};
 }
 
 }  // namespace tolvane::platform
