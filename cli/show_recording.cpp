@@ -48,7 +48,10 @@ std::string Error(const RecordLine& line) {
 }
 
 std::string Device(const RecordLine& line) {
-    return "#" + line.raw("d").value_or("?") + " ";
+    std::string text = "#";
+    text += line.raw("d").value_or("?");
+    text += ' ';
+    return text;
 }
 
 std::string Describe(const RecordLine& line) {
