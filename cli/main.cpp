@@ -10,8 +10,12 @@
 #include <cstdlib>
 #include <exception>
 #include <ostream>
+#include <string>
+#include <vector>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include "wide_text.h"
+#else
 #include <unistd.h>
 #endif
 
@@ -34,9 +38,8 @@ tolvane::cli::UdevSystem RealUdevSystem() {
     return udev;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// `args`: the command line without the program's name, in UTF-8.
+int RunMain(const std::vector<std::string>& args) {
     using namespace tolvane;
     // Before any other thread exists, so that every thread leaves interrupts to this one.
     const auto interrupts = cli::CatchInterrupts();
@@ -45,8 +48,9 @@ int main(int argc, char** argv) {
     std::ostream out(&outBuffer);
     std::ostream err(&errBuffer);
     try {
-        const std::vector<std::string> args(argv + 1, argv + argc);
-        const cli::ToolIo io{out, err, cli::StdoutIsTerminal(), cli::StderrIsTerminal()};
+        // A console that cannot show escape sequences gets plain lines, as a file does.
+        const cli::ToolIo io{out, err, cli::StdoutIsTerminal() && cli::EnableTerminalEscapes(1),
+                             cli::StderrIsTerminal() && cli::EnableTerminalEscapes(2)};
         const cli::ToolPlatform platform{
             platform::DefaultHidBus(), platform::DefaultServices(), platform::SystemErrorText,
             platform::LastNativeErrorDetail, interrupts.get(),
@@ -64,3 +68,25 @@ int main(int argc, char** argv) {
         return cli::kExitSystemError;
     }
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// The command line in UTF-16, so that arguments outside the ANSI code page (a file under
+// "Prüfung\固件.hex") arrive whole; the tool works in UTF-8 from here on.
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> args;
+    try {
+        for (int i = 1; i < argc; ++i) {
+            args.push_back(tolvane::win32::ToUtf8(argv[i]));
+        }
+    } catch (const std::exception&) {
+        return tolvane::cli::kExitSystemError;
+    }
+    return RunMain(args);
+}
+#else
+int main(int argc, char** argv) {
+    return RunMain(std::vector<std::string>(argv + 1, argv + argc));
+}
+#endif

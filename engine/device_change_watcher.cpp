@@ -58,39 +58,65 @@ bool DfuEngine::DeviceChangeProc(const DeviceChangeMessage& message) noexcept {
     if (state_.pendingChange.load() != awaited) {
         return false;
     }
-    // A start or stop running on another thread may be replacing the event: the change is not
-    // awaited by a watcher that is coming or going, so it is dropped rather than waited for.
-    const std::unique_lock lock(state_.watcherMutex, std::try_to_lock);
-    if (!lock.owns_lock()) {
-        return false;
-    }
-    if (IsBootLoaderPath(message.name) && state_.changeEvent) {
-        state_.changeEvent->signal();
+    if (IsBootLoaderPath(message.name)) {
+        // Start and stop hold this lock only to replace the pointer, so a matching change is
+        // never dropped: it signals whichever event exists at this moment.
+        const std::lock_guard lock(state_.eventMutex);
+        if (state_.changeEvent) {
+            state_.changeEvent->signal();
+        }
     }
     return false;
 }
 
+std::shared_ptr<AutoResetEvent> DfuEngine::changeEvent() noexcept {
+    const std::lock_guard lock(state_.eventMutex);
+    return state_.changeEvent;
+}
+
+std::shared_ptr<AutoResetEvent> DfuEngine::exchangeChangeEvent(
+    std::shared_ptr<AutoResetEvent> event) noexcept {
+    const std::lock_guard lock(state_.eventMutex);
+    state_.changeEvent.swap(event);
+    return event;
+}
+
 ResultCode DfuEngine::StartDeviceChangeWatcher() noexcept {
-    const std::lock_guard lock(state_.watcherMutex);
-    if (state_.initialized != 0) {
-        return DFU_SUCCESS;
+    bool windowFailed = false;
+    ResultCode result = DFU_SUCCESS;
+    {
+        const std::lock_guard lock(state_.watcherMutex);
+        if (state_.initialized != 0) {
+            return DFU_SUCCESS;
+        }
+        // Set before anything is tried: a failed start is not retried until a stop.
+        state_.initialized = 1;
+        result = startLibraryWatcherLocked(windowFailed);
     }
-    // Set before anything is tried: a failed start is not retried until a stop.
-    state_.initialized = 1;
+    // Shown without the lock: a start or stop on another thread must not wait for a person.
+    if (windowFailed) {
+        services_.showMessageBox(u"Create Dummy Dialog Failed", u"Error");
+    }
+    return result;
+}
+
+ResultCode DfuEngine::startLibraryWatcherLocked(bool& windowFailed) noexcept {
     try {
         SysError error = 0;
         state_.notifyWindow = services_.createNotifyWindow(kLibraryWindow, *this, error);
         if (!state_.notifyWindow) {
-            services_.showMessageBox(u"Create Dummy Dialog Failed", u"Error");
+            windowFailed = true;
             if (error != 0) {
                 return error;
             }
         }
         error = 0;
-        state_.changeEvent = services_.createEvent(error);
-        if (!state_.changeEvent && error != 0) {
-            return error;
+        std::shared_ptr<AutoResetEvent> event = services_.createEvent(error);
+        if (!event) {
+            // Without an event every reset would fail its wait: never a success.
+            return error != 0 ? error : kErrorGenFailure;
         }
+        exchangeChangeEvent(std::move(event));
         if (!state_.notifyWindow) {
             // Nothing to register without a window.
             return kErrorInvalidHandle;
@@ -115,8 +141,10 @@ SysError DfuEngine::releaseWatcher() noexcept {
             result = error;
         }
     }
-    if (state_.changeEvent) {
-        if (const SysError error = state_.changeEvent->close(); error != 0) {
+    // Taken out before it is closed: the procedure then finds no event to signal, and a wait
+    // that still holds it sees it closed and ends.
+    if (const std::shared_ptr<AutoResetEvent> event = exchangeChangeEvent(nullptr)) {
+        if (const SysError error = event->close(); error != 0) {
             result = error;
         }
     }
@@ -128,7 +156,6 @@ SysError DfuEngine::releaseWatcher() noexcept {
     // The registration refers to the window: it goes first.
     state_.notifyHandle.reset();
     state_.notifyWindow.reset();
-    state_.changeEvent.reset();
     state_.initialized = 0;
     return result;
 }
@@ -142,24 +169,39 @@ ResultCode DfuEngine::StopDeviceChangeWatcher() noexcept {
 }
 
 void DfuEngine::StartProgramDeviceChangeWatcher() noexcept {
-    const std::lock_guard lock(state_.watcherMutex);
-    if (state_.initialized != 0) {
-        return;
+    SysError windowError = 0;
+    bool windowFailed = false;
+    {
+        const std::lock_guard lock(state_.watcherMutex);
+        if (state_.initialized != 0) {
+            return;
+        }
+        startProgramWatcherLocked(windowFailed, windowError);
     }
+    // Shown without the lock, as in the library's start.
+    if (windowFailed) {
+        services_.showMessageBox(u"ERR", ErrorCodeCaption(windowError));
+    }
+}
+
+void DfuEngine::startProgramWatcherLocked(bool& windowFailed, SysError& windowError) noexcept {
     try {
         SysError error = 0;
         state_.notifyWindow = services_.createNotifyWindow(kProgramWindow, *this, error);
         if (state_.notifyWindow) {
             state_.initialized = 1;
         } else {
-            services_.showMessageBox(u"ERR", ErrorCodeCaption(error));
+            windowFailed = true;
+            windowError = error;
             if (error != 0) {
                 return;
             }
         }
         error = 0;
-        state_.changeEvent = services_.createEvent(error);
-        if (!state_.changeEvent && error != 0) {
+        std::shared_ptr<AutoResetEvent> event = services_.createEvent(error);
+        const bool created = event != nullptr;
+        exchangeChangeEvent(std::move(event));
+        if (!created && error != 0) {
             return;
         }
         if (state_.notifyWindow) {

@@ -56,6 +56,9 @@ inline constexpr std::uint32_t DOWNLOAD_INSTALL_PAUSE_MS = 2000;
 inline constexpr std::uint32_t DOWNLOAD_INSTALL_WAITS = 3;
 inline constexpr std::uint32_t DOWNLOAD_DATA_RETRIES = 2000;
 inline constexpr std::uint32_t DOWNLOAD_RETRY_PAUSE_MS = 8;
+// A data report whose transfer ran out of its time limit is tried again only while the time spent
+// on that one report, the next attempt included, stays within this.
+inline constexpr std::uint32_t DOWNLOAD_REPORT_TIME_BUDGET_MS = 30000;
 inline constexpr std::uint32_t DOWNLOAD_FINAL_INSTALL_WAIT_MS = 10000;
 inline constexpr std::uint8_t DOWNLOAD_MIN_FEATURE_REPORT_LENGTH = 9;
 // The setup report's size field has 24 bits: larger images are refused.

@@ -40,6 +40,13 @@ public:
     ResultCode Download(const std::uint8_t* image, std::uint32_t address, std::uint32_t size,
                         std::uint32_t checksum) noexcept;
     std::uint32_t GetPercentage() const noexcept;
+    // One more look for a boot loader at the port of the device that the last reset went to
+    // (or within the port scope) after that reset timed out:
+    // waits up to `installWaitMs` for pending device installations, then searches once. True
+    // when one is present; the awaited arrival then counts as seen. Nothing stays open. Not part
+    // of the resets themselves: a front end that gives a slow first installation more time
+    // calls it.
+    bool LookOnceMoreForBootLoader(std::uint32_t installWaitMs) noexcept;
 
     // Confines this engine to the device at `port` (as HidBus::portOf names it): every search
     // skips interfaces elsewhere and the watcher hears only of changes there, so the resets and
@@ -65,12 +72,23 @@ private:
     ResultCode downloadFound(const std::uint8_t* image, std::uint32_t address, std::uint32_t size,
                              std::uint32_t checksum);
     ResultCode awaitChange(ResultCode timeoutResult) noexcept;
+    // Caller holds watcherMutex. The message box of a failed window is left to the caller, which
+    // shows it once the lock is released.
+    ResultCode startLibraryWatcherLocked(bool& windowFailed) noexcept;
+    void startProgramWatcherLocked(bool& windowFailed, SysError& windowError) noexcept;
     SysError releaseWatcher() noexcept;
+    // The event of the running watcher, or none; a wait keeps it alive while it lasts.
+    std::shared_ptr<AutoResetEvent> changeEvent() noexcept;
+    // Puts `event` in place of the current event and answers the one it replaced.
+    std::shared_ptr<AutoResetEvent> exchangeChangeEvent(
+        std::shared_ptr<AutoResetEvent> event) noexcept;
 
     HidBus& bus_;
     SystemServices& services_;
     EngineState state_;
     PortScope scope_;
+    // The port of the device the last reset to boot loader was sent to; empty when unknown.
+    std::string resetPort_;
 };
 
 // The sum of all image bytes modulo 2^32; its low 16 bits are what a boot loader reports.

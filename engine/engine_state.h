@@ -36,15 +36,21 @@ struct EngineState {
     std::atomic<std::uint32_t> percentage{255};
     // Stored before a reset command goes out; read on the watcher's thread.
     std::atomic<PendingChange> pendingChange{PendingChange::None};
-    std::unique_ptr<AutoResetEvent> changeEvent;
+    // Shared with a wait in progress and with the procedure that signals it, so that a stop on
+    // any thread never frees the event under either of them. Replaced only under eventMutex.
+    std::shared_ptr<AutoResetEvent> changeEvent;
     std::unique_ptr<NotifyWindow> notifyWindow;
     std::unique_ptr<NotificationRegistration> notifyHandle;
     std::uint32_t initialized = 0;
     // Serialises the watcher's start and stop, which callers may run on several threads at once;
-    // held only by them, never while a reset waits. Recursive, so that a notification the system
-    // delivers to the owning thread while it starts or stops may test it without undefined
-    // behaviour.
+    // held only by them, never while a reset waits nor while a message box is shown. Recursive,
+    // so that a start or stop reached again on the same thread (a handler the system runs while
+    // a window is created or destroyed) does not deadlock.
     std::recursive_mutex watcherMutex;
+    // Guards the changeEvent pointer only: held for the moment a start or stop replaces it, a
+    // wait takes its reference, or the window's procedure signals it. A matching arrival
+    // therefore always reaches the event of the watcher that exists at that moment.
+    std::mutex eventMutex;
     // The 16-bit checksum the boot loader answered in the latest download, for diagnostics;
     // none until a download has read one.
     std::optional<std::uint16_t> reportedChecksum;

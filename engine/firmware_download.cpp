@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <span>
 #include <vector>
 
 namespace tolvane {
@@ -12,11 +13,38 @@ namespace {
 
 constexpr std::uint8_t kReportId = 0x00;
 
-// Errors after which another attempt cannot succeed: the device has left the bus, or the
-// transfer already ran out of its time limit (another 2000 limits would freeze the caller).
-constexpr bool EndsRetries(SysError error) {
-    return error == kErrorDeviceNotConnected || error == kErrorOperationAborted ||
-           error == kErrorTimeout;
+// A transfer that ran out of its time limit: cancelled by the platform (995) or ended by the
+// kernel's own limit (1460). A boot loader still erasing its memory answers the first data report
+// so; a later attempt may go through.
+constexpr bool TimedOut(SysError error) {
+    return error == kErrorOperationAborted || error == kErrorTimeout;
+}
+
+// Sends one data report; a refusal is retried up to DOWNLOAD_DATA_RETRIES times,
+// DOWNLOAD_RETRY_PAUSE_MS apart. A device that has left the bus is not retried at all, and a
+// transfer that timed out is retried only while the time spent on this report stays within
+// DOWNLOAD_REPORT_TIME_BUDGET_MS, taking the next attempt to last as long as the last one did.
+SysError SendDataReport(HidDevice& device, SystemServices& services,
+                        std::span<const std::uint8_t> report) {
+    const std::uint64_t start = services.nowMs();
+    std::uint64_t attemptStart = start;
+    SysError error = device.setFeature(report);
+    for (std::uint32_t retry = 0; error != 0 && retry < DOWNLOAD_DATA_RETRIES; ++retry) {
+        if (error == kErrorDeviceNotConnected) {
+            break;
+        }
+        if (TimedOut(error)) {
+            const std::uint64_t now = services.nowMs();
+            const std::uint64_t next = now - start + DOWNLOAD_RETRY_PAUSE_MS + (now - attemptStart);
+            if (next > DOWNLOAD_REPORT_TIME_BUDGET_MS) {
+                break;
+            }
+        }
+        services.sleep(DOWNLOAD_RETRY_PAUSE_MS);
+        attemptStart = services.nowMs();
+        error = device.setFeature(report);
+    }
+    return error;
 }
 
 // Start and finish query: command byte 1, 0x02 in byte 7.
@@ -119,12 +147,7 @@ ResultCode DfuEngine::downloadFound(const std::uint8_t* image, std::uint32_t add
         const std::uint32_t count = std::min(capacity, size - sent);
         std::ranges::fill(report, 0);
         std::memcpy(report.data() + 1, image + sent, count);
-        SysError error = device.setFeature(report);
-        for (std::uint32_t retry = 0;
-             error != 0 && !EndsRetries(error) && retry < DOWNLOAD_DATA_RETRIES; ++retry) {
-            services_.sleep(DOWNLOAD_RETRY_PAUSE_MS);
-            error = device.setFeature(report);
-        }
+        const SysError error = SendDataReport(device, services_, report);
         // Also on the last report: going on to the checksum would let a device that never got
         // the final bytes pass whenever they sum to zero.
         if (error != 0) {

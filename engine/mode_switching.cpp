@@ -2,6 +2,7 @@
 #include "dfu_engine.h"
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 namespace tolvane {
@@ -58,10 +59,13 @@ bool DfuEngine::SendResetCommand() noexcept {
 }
 
 ResultCode DfuEngine::awaitChange(ResultCode timeoutResult) noexcept {
-    if (!state_.changeEvent) {
+    // Held for the whole wait: a stop on any thread closes the event, which ends the wait, but
+    // cannot free it under the wait.
+    const std::shared_ptr<AutoResetEvent> event = changeEvent();
+    if (!event) {
         return timeoutResult;  // no watcher: the wait fails at once
     }
-    if (state_.changeEvent->wait(CHANGE_TIMEOUT_MS) != WaitResult::Signaled) {
+    if (event->wait(CHANGE_TIMEOUT_MS) != WaitResult::Signaled) {
         return timeoutResult;
     }
     state_.pendingChange.store(PendingChange::None);
@@ -80,6 +84,16 @@ ResultCode DfuEngine::ResetToIsp(std::uint32_t vid, std::uint32_t pid) noexcept 
     }
     // Stored before the command goes out, so the change it causes always finds it set.
     state_.pendingChange.store(PendingChange::DfuArrival);
+    // Where the device is, for one more look after the reset (read while it is present).
+    resetPort_.clear();
+    try {
+        std::string port;
+        if (bus_.portOf(state_.target.devicePath, port) == 0) {
+            resetPort_ = std::move(port);
+        }
+    } catch (...) {
+        resetPort_.clear();
+    }
     if (NamesBootLoader(vid, pid)) {
         CloseTarget();
         return DFU_ALREADY_IN_DFU;
@@ -90,6 +104,29 @@ ResultCode DfuEngine::ResetToIsp(std::uint32_t vid, std::uint32_t pid) noexcept 
         return DFU_ERR_ENTER_DFU;
     }
     return awaitChange(DFU_ERR_DFU_TIMEOUT);
+}
+
+bool DfuEngine::LookOnceMoreForBootLoader(std::uint32_t installWaitMs) noexcept {
+    bus_.waitNoPendingInstallEvents(installWaitMs);
+    if (!findBootLoader()) {
+        return false;
+    }
+    // Unscoped, the boot loader must still be at the port of the device that was reset.
+    bool atResetPort = true;
+    if (!scope_.port() && !resetPort_.empty()) {
+        try {
+            std::string port;
+            atResetPort = bus_.portOf(state_.target.devicePath, port) == 0 && port == resetPort_;
+        } catch (...) {
+            atResetPort = false;
+        }
+    }
+    CloseTarget();
+    if (!atResetPort) {
+        return false;
+    }
+    state_.pendingChange.store(PendingChange::None);
+    return true;
 }
 
 ResultCode DfuEngine::ResetToAp() noexcept {

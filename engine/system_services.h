@@ -60,12 +60,16 @@ struct NotifyWindowSpec {
     std::uint16_t buttonHeight = 14;
 };
 
+// What destroying a notify window from a thread other than its owner answers, in every backend:
+// DestroyWindow's own answer on Windows, ERROR_ACCESS_DENIED.
+inline constexpr SysError kErrorDestroyFromOtherThread = kErrorAccessDenied;
+
 // The hidden dialog that receives device-interface notifications. It belongs to the thread that
 // created it. Destruction destroys it if destroy() was not called.
 class NotifyWindow {
 public:
     virtual ~NotifyWindow() = default;
-    // DestroyWindow: fails with the system's error number when called from another thread.
+    // DestroyWindow: fails with kErrorDestroyFromOtherThread when called from another thread.
     // A second call after success does nothing and answers 0.
     virtual SysError destroy() = 0;
     // The platform's window handle (HWND on Windows), for a real bus's registration.

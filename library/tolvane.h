@@ -18,19 +18,27 @@
  * Threads (Windows; on Linux no message loop is needed). The hidden window's notifications are
  * handled only when the thread that called DFU_Initialize retrieves its window messages. Either
  *   - call everything on that one thread: while DFU_ResetToISP or DFU_ResetToAP waits there, it
- *     retrieves and dispatches that thread's messages itself (a WM_QUIT met on the way is posted
- *     again when the wait ends); or
+ *     dispatches what a modal wait of the system dispatches: messages sent to the thread from
+ *     other threads (device notifications are such messages) and the messages posted to the
+ *     library's hidden window. Messages posted to the program's own windows (a click, a timer)
+ *     and WM_QUIT stay queued for the program's loop, so none of its handlers runs inside a
+ *     reset. A handler that runs there all the same (one reached by a message another thread
+ *     sends) must not call the library: a nested reset or a DFU_Deinitialize ends the waiting
+ *     reset with its time-out code; or
  *   - call DFU_Initialize and DFU_Deinitialize on a thread that keeps dispatching its messages
  *     (a dialog or window loop) for as long as the library is used, and the resets and the
  *     download on another thread, so that the interface stays responsive.
  * DFU_Initialize and DFU_Deinitialize may be called from several threads at once: each call
- * returns a result code and the library stays usable, but only the owning thread can destroy
- * the window (see DFU_Deinitialize). Unloading the library while its window exists does not
- * unload its code: the module stays loaded until a DFU_Deinitialize on the owning thread.
+ * returns a result code, no device arrival is lost meanwhile, and the library stays usable, but
+ * only the owning thread can destroy the window (see DFU_Deinitialize). Unloading the library
+ * while its window exists does not unload its code: the module stays loaded until a
+ * DFU_Deinitialize on the owning thread.
  *
- * Device transfers. Each feature or output report has a time limit of 5 seconds; a device that
- * holds a transfer longer fails it with 995 (ERROR_OPERATION_ABORTED; 1460, ERROR_TIMEOUT, on
- * Linux), and the download then stops at once, as it does for a device that is gone (1167).
+ * Device transfers. Each feature or output report has a time limit of 5 seconds; a transfer that
+ * outlasts it is cancelled and fails with 995 (ERROR_OPERATION_ABORTED; 1460, ERROR_TIMEOUT, on
+ * Linux). The download tries such a data report again, 8 ms apart, as long as the time spent on
+ * that one report stays within 30 seconds (a boot loader still erasing its memory answers late),
+ * and stops at once for a device that is gone (1167).
  */
 #ifndef TOLVANE_H
 #define TOLVANE_H
@@ -90,8 +98,9 @@ extern "C" {
 
 /* Starts the device-change watcher: a hidden window registered for HID interface arrivals and
  * removals, owned by the calling thread (see "Threads" above). A second call returns DFU_SUCCESS
- * and creates nothing. A registration that fails without an error number answers 31
- * (ERROR_GEN_FAILURE). */
+ * and creates nothing. An event or registration that fails without an error number answers 31
+ * (ERROR_GEN_FAILURE). When the window cannot be created, a message box says so; it is shown
+ * after the library has let go of its lock, so calls on other threads go on meanwhile. */
 TOLVANE_API uint32_t TOLVANE_CALL DFU_Initialize(void);
 
 /* Restarts the device with the given vendor and product identifiers (low 16 bits compared) into
@@ -113,8 +122,10 @@ TOLVANE_API uint32_t TOLVANE_CALL DFU_GetPercentage(void);
 TOLVANE_API uint32_t TOLVANE_CALL DFU_ResetToAP(void);
 
 /* Stops the watcher and releases its window, event and registration. Call it on the thread that
- * called DFU_Initialize: from another thread the window cannot be destroyed and the system's
- * error number is returned, while the watcher still returns to its idle state. */
+ * called DFU_Initialize: from another thread the window cannot be destroyed and 5
+ * (ERROR_ACCESS_DENIED) is returned, while the watcher still returns to its idle state; the
+ * window then stays, inert, until its thread ends, and a call of its procedure in progress on
+ * that thread is waited for. A reset waiting meanwhile ends with its time-out code. */
 TOLVANE_API uint32_t TOLVANE_CALL DFU_Deinitialize(void);
 
 #ifdef __cplusplus

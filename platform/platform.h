@@ -17,8 +17,9 @@ SystemServices& DefaultServices();
 // stands for. Never empty.
 std::string SystemErrorText(SysError error);
 // On Linux, the errno value behind the last error number a bus call on this thread reported, as
-// "errno N (text)"; empty on Windows, where the number is the system's own, or when no call
-// has failed.
+// "errno N (text)"; on Windows, where the number is the system's own, what the last transfer
+// of this thread that ran into its time limit went through (which call, how many cancellations).
+// Empty when there is nothing to add.
 std::string LastNativeErrorDetail();
 
 }  // namespace tolvane::platform

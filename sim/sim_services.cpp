@@ -86,6 +86,9 @@ private:
                                            : clock.nowMs() + timeoutMs;
         for (;;) {
             services_.settle();
+            // On the window's own thread the wait hands the window its notifications, as
+            // Windows delivers sent messages during a wait; the host's messages stay queued.
+            services_.dispatchOwnWindowMessages();
             {
                 std::lock_guard lock(services_.mutex_);
                 if (closed_) return WaitResult::Failed;
@@ -106,6 +109,7 @@ private:
             }
             clock.advanceTo(deadline);
             services_.settle();
+            services_.dispatchOwnWindowMessages();
             std::lock_guard lock(services_.mutex_);
             return takeLocked() ? WaitResult::Signaled : WaitResult::TimedOut;
         }
@@ -147,7 +151,7 @@ SimNotifyWindow::~SimNotifyWindow() {
     }
     services_.changed_.notify_all();
     services_.record({.call = Call::DestroyWindow,
-                      .error = abandoned ? kErrorInvalidWindowHandle : 0,
+                      .error = abandoned ? kErrorDestroyFromOtherThread : 0,
                       .handle = core_->id,
                       .text = abandoned ? u"abandoned by another thread" : u""});
 }
@@ -158,7 +162,7 @@ SysError SimNotifyWindow::destroy() {
         std::lock_guard lock(services_.mutex_);
         if (core_->destroyed) return 0;
         if (std::this_thread::get_id() != core_->owner) {
-            error = kErrorInvalidWindowHandle;
+            error = kErrorDestroyFromOtherThread;
         } else {
             core_->destroyed = true;
             core_->queue.clear();
@@ -304,9 +308,12 @@ void SimServices::showMessageBox(std::u16string_view text, std::u16string_view c
 }
 
 bool SimServices::ownQueuedLocked(std::thread::id self) const {
-    return std::any_of(cores_.begin(), cores_.end(), [self](const auto& core) {
-        return core->owner == self && !core->destroyed && !core->queue.empty();
-    });
+    return std::any_of(cores_.begin(), cores_.end(),
+                       [self](const auto& core) {
+                           return core->owner == self && !core->destroyed && !core->queue.empty();
+                       }) ||
+           std::any_of(hostMessages_.begin(), hostMessages_.end(),
+                       [self](const HostMessage& message) { return message.owner == self; });
 }
 
 bool SimServices::othersBusyLocked(std::thread::id self) const {
@@ -314,6 +321,47 @@ bool SimServices::othersBusyLocked(std::thread::id self) const {
         return core->owner != self && !core->destroyed &&
                (!core->queue.empty() || core->dispatching > 0);
     });
+}
+
+bool SimServices::dispatchOneWindowMessage(std::unique_lock<std::mutex>& lock,
+                                           std::thread::id self) {
+    auto found = std::find_if(cores_.begin(), cores_.end(), [self](const auto& core) {
+        return core->owner == self && !core->destroyed && !core->queue.empty();
+    });
+    if (found == cores_.end()) return false;
+    std::shared_ptr<WindowCore> core = *found;
+    WindowMessage message = std::move(core->queue.front());
+    core->queue.pop_front();
+    ++core->dispatching;
+    lock.unlock();
+    if (message.command) {
+        record({.call = Call::CommandSwallowed, .value = message.eventType, .handle = core->id});
+    } else {
+        record({.call = Call::Dispatch,
+                .value = message.eventType,
+                .handle = core->id,
+                .result = static_cast<int>(message.deviceType),
+                .path = message.name});
+        core->handler->onDeviceChange(
+            DeviceChangeMessage{message.eventType, message.deviceType, message.name});
+    }
+    lock.lock();
+    --core->dispatching;
+    changed_.notify_all();
+    return true;
+}
+
+bool SimServices::dispatchOneHostMessage(std::unique_lock<std::mutex>& lock, std::thread::id self) {
+    auto found = std::find_if(hostMessages_.begin(), hostMessages_.end(),
+                              [self](const HostMessage& message) { return message.owner == self; });
+    if (found == hostMessages_.end()) return false;
+    std::function<void()> handler = std::move(found->handler);
+    hostMessages_.erase(found);
+    lock.unlock();
+    record({.call = Call::Note, .text = u"host message handled"});
+    handler();
+    lock.lock();
+    return true;
 }
 
 void SimServices::dispatchMessages(std::uint32_t maxWaitMs) {
@@ -325,32 +373,23 @@ void SimServices::dispatchMessages(std::uint32_t maxWaitMs) {
     } else {
         changed_.wait_for(lock, std::chrono::milliseconds(maxWaitMs), queued);
     }
-    for (;;) {
-        auto found = std::find_if(cores_.begin(), cores_.end(), [self](const auto& core) {
-            return core->owner == self && !core->destroyed && !core->queue.empty();
-        });
-        if (found == cores_.end()) break;
-        std::shared_ptr<WindowCore> core = *found;
-        WindowMessage message = std::move(core->queue.front());
-        core->queue.pop_front();
-        ++core->dispatching;
-        lock.unlock();
-        if (message.command) {
-            record(
-                {.call = Call::CommandSwallowed, .value = message.eventType, .handle = core->id});
-        } else {
-            record({.call = Call::Dispatch,
-                    .value = message.eventType,
-                    .handle = core->id,
-                    .result = static_cast<int>(message.deviceType),
-                    .path = message.name});
-            core->handler->onDeviceChange(
-                DeviceChangeMessage{message.eventType, message.deviceType, message.name});
-        }
-        lock.lock();
-        --core->dispatching;
-        changed_.notify_all();
+    while (dispatchOneWindowMessage(lock, self) || dispatchOneHostMessage(lock, self)) {
     }
+}
+
+void SimServices::dispatchOwnWindowMessages() {
+    const auto self = std::this_thread::get_id();
+    std::unique_lock lock(mutex_);
+    while (dispatchOneWindowMessage(lock, self)) {
+    }
+}
+
+void SimServices::postHostMessage(std::function<void()> handler) {
+    {
+        std::lock_guard lock(mutex_);
+        hostMessages_.push_back({std::this_thread::get_id(), std::move(handler)});
+    }
+    changed_.notify_all();
 }
 
 void SimServices::settle() {

@@ -5,8 +5,12 @@
 // returns TimedOut with the clock exactly at its deadline.
 //
 // Windows: a notify window belongs to the thread that created it. deliverDeviceChange() from any
-// thread only queues the notification; the handler runs when the owning thread calls
-// dispatchMessages(). A wait on the owning thread therefore never sees it and times out.
+// thread only queues the notification; the handler runs on the owning thread, when it calls
+// dispatchMessages() or while it waits on an event. That is what Windows does: device-change
+// notifications are sent messages, and a wait on the window's own thread dispatches sent messages
+// and the notify window's own posted messages. The host program's other messages
+// (postHostMessage()) are handled only by dispatchMessages(), never inside a wait, so a host's
+// handler does not run inside a reset.
 //
 // Determinism across threads: after each scheduled action, and before each wait or sleep decides
 // how far to move the clock, the advancing thread waits (in real time, up to a safety limit) until
@@ -25,6 +29,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -32,8 +37,6 @@
 #include <vector>
 
 namespace tolvane::sim {
-
-inline constexpr SysError kErrorInvalidWindowHandle = 1400;
 
 enum class WindowCommand : std::uint32_t {
     Ok = 1,     // the OK button (IDOK)
@@ -97,6 +100,10 @@ public:
     void showMessageBox(std::u16string_view text, std::u16string_view caption) override;
     void dispatchMessages(std::uint32_t maxWaitMs) override;
 
+    // A message for one of the host program's own windows on the calling thread (a button
+    // click): `handler` runs when this thread calls dispatchMessages(), never inside a wait.
+    void postHostMessage(std::function<void()> handler);
+
     // Fault injection: the next `times` calls fail, returning null with `error` (0 allowed).
     void failCreateEvent(SysError error, std::uint32_t times = kAlways);
     void failCreateNotifyWindow(SysError error, std::uint32_t times = kAlways);
@@ -122,6 +129,17 @@ private:
     // Caller holds mutex_.
     bool othersBusyLocked(std::thread::id self) const;
     bool ownQueuedLocked(std::thread::id self) const;
+    // Handle one queued message of the calling thread's notify windows or host; false when none
+    // is queued. The lock is released while the message is handled.
+    bool dispatchOneWindowMessage(std::unique_lock<std::mutex>& lock, std::thread::id self);
+    bool dispatchOneHostMessage(std::unique_lock<std::mutex>& lock, std::thread::id self);
+    // What a wait on the calling thread dispatches: its notify windows' messages only.
+    void dispatchOwnWindowMessages();
+
+    struct HostMessage {
+        std::thread::id owner;
+        std::function<void()> handler;
+    };
 
     Transcript& transcript_;
     VirtualTimeline timeline_;
@@ -129,6 +147,7 @@ private:
     std::condition_variable changed_;  // queues, dispatch progress, event signals
     std::vector<std::shared_ptr<WindowCore>> cores_;
     std::vector<SimNotifyWindow*> windows_;
+    std::deque<HostMessage> hostMessages_;
     Fault createEventFault_;
     Fault createWindowFault_;
     std::vector<MessageBoxRecord> messageBoxes_;

@@ -36,7 +36,7 @@ enum class Call : std::uint8_t {
     WaitEvent,         // handle; value: time-out; result: WaitResult; atMs: when it returned
     CloseEvent,        // handle
     CreateWindow,      // handle: window number; value: button width << 16 | height; error
-    DestroyWindow,     // handle; error (1400 from another thread)
+    DestroyWindow,     // handle; error (5 from another thread)
     MessageBox,        // path: text; text: caption
     Dispatch,          // handle: window; value: event type; result: device type; path: name
     CommandSwallowed,  // handle: window; value: 1 (OK) or 2 (close)

@@ -17,6 +17,8 @@ using Clock = std::chrono::steady_clock;
 // How often the progress is redrawn while the engine runs.
 constexpr auto kPollInterval = std::chrono::milliseconds(50);
 constexpr std::uint32_t kNoProgress = 255;
+// How long the look after a reset's time-out waits for device installations to settle.
+constexpr std::uint32_t kLateInstallWaitMs = 30000;
 
 enum class Stage : int { Searching, Downloading, ResettingToAp, Done };
 
@@ -74,7 +76,7 @@ private:
         switch (command_) {
             case Command::Update: {
                 enterStep(RunStep::EnteringBootLoader);
-                const ResultCode reset = engine_.ResetToIsp(*options_.vid, *options_.pid);
+                const ResultCode reset = resetToBootLoader();
                 if (reset != DFU_SUCCESS && reset != DFU_ALREADY_IN_DFU) return reset;
                 const ResultCode download = download_();
                 if (download != DFU_SUCCESS) return download;
@@ -85,7 +87,7 @@ private:
             }
             case Command::ResetToIsp:
                 enterStep(RunStep::EnteringBootLoader);
-                return engine_.ResetToIsp(*options_.vid, *options_.pid);
+                return resetToBootLoader();
             case Command::Download:
                 return download_();
             case Command::ResetToAp:
@@ -97,6 +99,16 @@ private:
                 break;
         }
         return DFU_SUCCESS;
+    }
+
+    // A first-time driver installation can take longer than the reset's 30 s: before giving up,
+    // one more look for a boot loader at the device's port, once installations have settled.
+    ResultCode resetToBootLoader() {
+        const ResultCode code = engine_.ResetToIsp(*options_.vid, *options_.pid);
+        if (code == DFU_ERR_DFU_TIMEOUT && engine_.LookOnceMoreForBootLoader(kLateInstallWaitMs)) {
+            return DFU_SUCCESS;
+        }
+        return code;
     }
 
     ResultCode download_() {

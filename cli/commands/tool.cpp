@@ -199,6 +199,7 @@ std::string CommandRun::detail(ResultCode code, const std::string& nativeDetail)
 }
 
 std::optional<int> CommandRun::loadImage() {
+    report_.extra["image"] = options_.imagePath;
     auto loaded = LoadImageFile(options_.imagePath, options_.imageFormat);
     if (auto* error = std::get_if<ImageError>(&loaded)) {
         if (error->problem == ImageProblem::Unreadable) {

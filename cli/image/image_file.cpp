@@ -13,10 +13,12 @@
 #include <string_view>
 
 #ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -65,10 +67,30 @@ private:
     int fd_;
 };
 
+#ifdef _WIN32
+// The UTF-8 path in UTF-16, for the system's wide calls; empty when it is not UTF-8.
+std::wstring WidePath(const std::string& path) {
+    const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(),
+                                          static_cast<int>(path.size()), nullptr, 0);
+    if (units <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(units), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()),
+                        wide.data(), units);
+    return wide;
+}
+#endif
+
 // Opens without blocking: a FIFO without a writer would otherwise hold the tool in open().
 int OpenForReading(const std::string& path) {
 #ifdef _WIN32
-    return _open(path.c_str(), _O_RDONLY | _O_BINARY);
+    // The tool's paths are UTF-8 (the command line arrives in UTF-16): opened in UTF-16, so that
+    // names outside the ANSI code page work.
+    const std::wstring wide = WidePath(path);
+    if (wide.empty() && !path.empty()) {
+        errno = ENOENT;
+        return -1;
+    }
+    return _wopen(wide.c_str(), _O_RDONLY | _O_BINARY);
 #else
     return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
 #endif

@@ -11,9 +11,6 @@
 
 namespace tolvane::posix {
 
-// Answered by destroy() on a thread that does not own the window (ERROR_INVALID_WINDOW_HANDLE).
-inline constexpr SysError kErrorInvalidWindowHandle = 1400;
-
 class PosixNotifyWindow final : public NotifyWindow {
 public:
     // Belongs to the calling thread.

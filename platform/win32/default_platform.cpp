@@ -1,5 +1,6 @@
 // The Windows platform of this build: the process-wide HID bus and system services.
 #include "platform.h"
+#include "transfer_watchdog.h"
 #include "wide_text.h"
 #include "win32_api.h"
 #include "win32_hid_bus.h"
@@ -41,9 +42,10 @@ std::string SystemErrorText(SysError error) {
     return result;
 }
 
-// The number a Windows call reports is the system's own: there is nothing behind it.
+// The number a Windows call reports is the system's own; the one thing behind it worth telling is
+// a transfer that ran into its time limit: which call, and how its cancellation went.
 std::string LastNativeErrorDetail() {
-    return {};
+    return win32::LastTransferLimitDetail();
 }
 
 }  // namespace tolvane::platform

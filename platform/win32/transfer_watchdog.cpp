@@ -1,69 +1,69 @@
 #include "transfer_watchdog.h"
 
+#include "win32_error.h"
+
+#include <new>
+
 namespace tolvane::win32 {
 namespace {
 
-// Between attempts of a cancellation that found no I/O yet (the transfer had not reached the
-// driver when the limit passed).
-constexpr DWORD kCancelRetryMs = 10;
+thread_local std::string lastLimitDetail;
+
+void NoteLimit(const char* call, std::uint32_t limitMs, int cancels, ULONGLONG returnedAfterMs) {
+    try {
+        lastLimitDetail = std::string(call) + ": no answer within " + std::to_string(limitMs) +
+                          " ms; cancelled (CancelIoEx, " + std::to_string(cancels) +
+                          (cancels == 1 ? " request" : " requests") + "), the driver returned it " +
+                          std::to_string(returnedAfterMs) + " ms later";
+    } catch (const std::bad_alloc&) {
+        lastLimitDetail.clear();
+    }
+}
 
 }  // namespace
 
-TransferWatchdog::TransferWatchdog(std::uint32_t limitMs) noexcept
-    : limitMs_(limitMs), timer_(CreateThreadpoolTimer(&OnLimit, this, nullptr)) {}
+std::string LastTransferLimitDetail() {
+    return lastLimitDetail;
+}
 
-bool TransferWatchdog::arm() noexcept {
-    if (!timer_) {
-        return false;
+SysError TransferWatchdog::prepare(OVERLAPPED& overlapped) noexcept {
+    if (!event_) {
+        event_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (!event_) {
+            return LastFailure();
+        }
+    } else if (!ResetEvent(event_.get())) {
+        return LastFailure();
     }
-    const DWORD self = GetCurrentThreadId();
-    if (!thread_ || threadId_ != self) {
-        thread_.reset(OpenThread(THREAD_TERMINATE, FALSE, self));
-        threadId_ = thread_ ? self : 0;
-        if (!thread_) {
-            return false;
+    overlapped.hEvent = event_.get();
+    lastLimitDetail.clear();
+    return 0;
+}
+
+SysError TransferWatchdog::finish(HANDLE file, const char* call, OVERLAPPED& overlapped,
+                                  bool started) noexcept {
+    if (!started) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_IO_PENDING) {
+            return error != 0 ? error : kErrorGenFailure;
         }
     }
-    {
-        const std::lock_guard lock(mutex_);
-        transferring_ = true;
+    if (WaitForSingleObject(event_.get(), limitMs_) == WAIT_TIMEOUT) {
+        // Cancels this one operation until its driver has completed it: the record and the
+        // buffer must outlive it. A driver may ignore a cancellation that comes too early.
+        const ULONGLONG cancelledAt = GetTickCount64();
+        int cancels = 0;
+        do {
+            cancel_(file, &overlapped);
+            ++cancels;
+        } while (WaitForSingleObject(event_.get(), kCancelRetryMs) == WAIT_TIMEOUT);
+        NoteLimit(call, limitMs_, cancels, GetTickCount64() - cancelledAt);
     }
-    // A negative due time is relative, in 100 ns units.
-    ULARGE_INTEGER due{};
-    due.QuadPart = static_cast<ULONGLONG>(-static_cast<LONGLONG>(limitMs_) * 10000);
-    FILETIME dueTime{due.LowPart, due.HighPart};
-    SetThreadpoolTimer(timer_.get(), &dueTime, 0, 0);
-    return true;
-}
-
-void TransferWatchdog::disarm() noexcept {
-    {
-        // From here on a callback that fires late cancels nothing.
-        const std::lock_guard lock(mutex_);
-        transferring_ = false;
+    DWORD transferred = 0;
+    if (!GetOverlappedResult(file, &overlapped, &transferred, TRUE)) {
+        return LastFailure();
     }
-    SetThreadpoolTimer(timer_.get(), nullptr, 0, 0);
-    WaitForThreadpoolTimerCallbacks(timer_.get(), TRUE);
-}
-
-void CALLBACK TransferWatchdog::OnLimit(PTP_CALLBACK_INSTANCE, void* context, PTP_TIMER) {
-    static_cast<TransferWatchdog*>(context)->cancelUntilDone();
-}
-
-void TransferWatchdog::cancelUntilDone() noexcept {
-    for (;;) {
-        {
-            const std::lock_guard lock(mutex_);
-            if (!transferring_) {
-                return;
-            }
-            // Fails with ERROR_NOT_FOUND while the thread has no synchronous I/O in progress.
-            if (CancelSynchronousIo(thread_.get())) {
-                return;
-            }
-        }
-        Sleep(kCancelRetryMs);
-    }
+    return 0;
 }
 
 }  // namespace tolvane::win32

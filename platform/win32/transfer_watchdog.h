@@ -1,67 +1,60 @@
-// A time limit for synchronous device transfers. HidD_SetFeature, HidD_GetFeature and WriteFile
-// do not return while a device keeps refusing a transfer; the watchdog cancels the calling
-// thread's synchronous I/O (CancelSynchronousIo) once the limit has passed, and the transfer
-// fails with what the system answers (995, ERROR_OPERATION_ABORTED).
+// A time limit for device transfers. Each transfer is issued as overlapped I/O on a handle opened
+// with FILE_FLAG_OVERLAPPED; when it has not ended within the limit, exactly that operation is
+// cancelled (CancelIoEx), again and again until the driver has completed it, and its outcome is
+// then read (GetOverlappedResult), usually 995 (ERROR_OPERATION_ABORTED). The OVERLAPPED record
+// and the buffer therefore never go out of scope while the system may still write to them.
 #pragma once
 
 #include "hid_bus.h"
 #include "win32_handles.h"
 
 #include <cstdint>
-#include <mutex>
+#include <string>
 
 namespace tolvane::win32 {
 
 // As long as Linux's HID driver gives a control transfer.
 inline constexpr std::uint32_t kDeviceTransferLimitMs = 5000;
+// Between two cancellations of a transfer whose driver has not completed it yet.
+inline constexpr std::uint32_t kCancelRetryMs = 10;
 
-// A thread-pool timer.
-struct ThreadpoolTimerTraits {
-    using Handle = PTP_TIMER;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Release(Handle timer) noexcept {
-        SetThreadpoolTimer(timer, nullptr, 0, 0);
-        WaitForThreadpoolTimerCallbacks(timer, TRUE);
-        CloseThreadpoolTimer(timer);
-    }
-};
-using UniqueThreadpoolTimer = UniqueResource<ThreadpoolTimerTraits>;
+// CancelIoEx's shape, so that a test can stand in for a driver that ignores a cancellation.
+using CancelIoFunction = BOOL(WINAPI*)(HANDLE file, LPOVERLAPPED overlapped);
+
+// What the last transfer of the calling thread that ran into its limit went through: the call,
+// the limit, how many cancellations it took and how long the driver took to return. Empty when
+// the thread's last transfer ended within its limit.
+std::string LastTransferLimitDetail();
 
 class TransferWatchdog {
 public:
-    // Without a timer (the system gave none) transfers run without a limit.
-    explicit TransferWatchdog(std::uint32_t limitMs = kDeviceTransferLimitMs) noexcept;
+    explicit TransferWatchdog(std::uint32_t limitMs = kDeviceTransferLimitMs,
+                              CancelIoFunction cancel = &CancelIoEx) noexcept
+        : limitMs_(limitMs), cancel_(cancel) {}
     TransferWatchdog(const TransferWatchdog&) = delete;
     TransferWatchdog& operator=(const TransferWatchdog&) = delete;
 
-    // Runs `transfer`, a synchronous I/O call made on this thread that answers a SysError, and
-    // cancels it when it outlasts the limit. One transfer at a time per watchdog.
-    template <typename Transfer>
-    SysError run(Transfer&& transfer) {
-        const bool armed = arm();
-        const SysError result = transfer();
-        if (armed) {
-            disarm();
+    // Issues one transfer on `file`: `start(OVERLAPPED*)` makes the overlapped call and answers
+    // its BOOL. Returns once the transfer has ended: 0, or the system's error number. `call`
+    // names it in LastTransferLimitDetail(). One transfer at a time per watchdog.
+    template <typename Start>
+    SysError run(HANDLE file, const char* call, Start&& start) {
+        OVERLAPPED overlapped{};
+        if (const SysError error = prepare(overlapped); error != 0) {
+            return error;
         }
-        return result;
+        const BOOL started = start(&overlapped);
+        return finish(file, call, overlapped, started != FALSE);
     }
 
-    bool active() const noexcept { return timer_.valid(); }
-
 private:
-    bool arm() noexcept;
-    void disarm() noexcept;
-    static void CALLBACK OnLimit(PTP_CALLBACK_INSTANCE instance, void* context, PTP_TIMER timer);
-    void cancelUntilDone() noexcept;
+    // A reset manual-reset event for the record; made on first use.
+    SysError prepare(OVERLAPPED& overlapped) noexcept;
+    SysError finish(HANDLE file, const char* call, OVERLAPPED& overlapped, bool started) noexcept;
 
     std::uint32_t limitMs_;
-    // A handle of the thread that runs the transfer, kept while the same thread transfers.
-    UniqueKernelHandle thread_;
-    DWORD threadId_ = 0;
-    std::mutex mutex_;
-    bool transferring_ = false;  // under mutex_: the timer cancels only while this is set
-    // Declared last: its release waits for a running callback, before the fields it uses go.
-    UniqueThreadpoolTimer timer_;
+    CancelIoFunction cancel_;
+    UniqueKernelHandle event_;
 };
 
 }  // namespace tolvane::win32

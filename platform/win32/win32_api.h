@@ -14,8 +14,10 @@
 #include <dbt.h>
 #include <setupapi.h>
 #include <cfgmgr32.h>
+#include <winioctl.h>
 extern "C" {
 #include <hidsdi.h>
 #include <hidpi.h>
+#include <hidclass.h>
 }
 // clang-format on

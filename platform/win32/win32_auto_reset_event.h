@@ -5,37 +5,35 @@
 #include "win32_error.h"
 #include "win32_handles.h"
 
+#include <mutex>
+
 namespace tolvane::win32 {
 
+// The engine shares the event with a wait in progress, so close() may come from another thread
+// while a wait uses the handle: the handle is then only marked closed and woken, and the last
+// wait to end closes it (closing a handle under a wait is undefined).
 class Win32AutoResetEvent final : public AutoResetEvent {
 public:
     explicit Win32AutoResetEvent(UniqueKernelHandle event) noexcept : event_(std::move(event)) {}
 
-    SysError signal() override {
-        if (!SetEvent(event_.get())) {
-            return LastFailure();
-        }
-        return 0;
-    }
+    SysError signal() override;
 
     // WaitForSingleObject. On a thread that owns a notification window, whose notifications
-    // would otherwise wait for this very thread, the wait dispatches the thread's messages
-    // instead (MsgWaitForMultipleObjectsEx), so a caller that uses one thread for everything
-    // still sees the change it waits for.
+    // would otherwise wait for this very thread, the wait dispatches what Windows dispatches in a
+    // modal wait: messages sent from other threads, and the messages posted to that thread's
+    // notification windows. Messages posted to the host's other windows stay queued for its own
+    // loop, so none of its handlers run inside a reset. A wait that the event's closing ends
+    // answers Failed.
     WaitResult wait(std::uint32_t timeoutMs) override;
 
-    SysError close() override {
-        if (!event_) {
-            return 0;
-        }
-        if (!CloseHandle(event_.release())) {
-            return LastFailure();
-        }
-        return 0;
-    }
+    // CloseHandle, or, while a wait uses the handle, wakes it and leaves the closing to it.
+    SysError close() override;
 
 private:
+    std::mutex mutex_;
     UniqueKernelHandle event_;
+    int waiters_ = 0;      // under mutex_
+    bool closed_ = false;  // under mutex_
 };
 
 }  // namespace tolvane::win32

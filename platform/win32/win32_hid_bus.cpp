@@ -38,7 +38,7 @@ std::unique_ptr<HidDevice> Win32HidBus::open(std::u16string_view path, DeviceAcc
         const DWORD rights = access == DeviceAccess::ReadWrite ? GENERIC_READ | GENERIC_WRITE : 0;
         UniqueFileHandle handle(CreateFileW(widePath.c_str(), rights,
                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                            OPEN_EXISTING, 0, nullptr));
+                                            OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
         if (!handle) {
             error = GetLastError();
             return nullptr;

@@ -46,29 +46,28 @@ SysError Win32HidDevice::getCapabilities(HidCapabilities& capabilities) {
     return 0;
 }
 
+// The report goes in the input buffer, as HidD_SetFeature passes it.
 SysError Win32HidDevice::setFeature(std::span<const std::uint8_t> report) {
     if (!FitsReportLength(report.size())) {
         return ERROR_INVALID_PARAMETER;
     }
-    return watchdog_.run([&]() -> SysError {
-        // HidD_SetFeature takes a non-const buffer but only reads it.
-        if (!HidD_SetFeature(handle_.get(), const_cast<std::uint8_t*>(report.data()),
-                             static_cast<ULONG>(report.size()))) {
-            return LastFailure();
-        }
-        return 0;
+    return watchdog_.run(handle_.get(), "HidD_SetFeature", [&](OVERLAPPED* overlapped) {
+        return DeviceIoControl(handle_.get(), IOCTL_HID_SET_FEATURE,
+                               const_cast<std::uint8_t*>(report.data()),
+                               static_cast<DWORD>(report.size()), nullptr, 0, nullptr, overlapped);
     });
 }
 
+// The requested report identifier goes in with byte 0; the device's report comes back in the
+// same buffer.
 SysError Win32HidDevice::getFeature(std::span<std::uint8_t> report) {
     if (!FitsReportLength(report.size())) {
         return ERROR_INVALID_PARAMETER;
     }
-    return watchdog_.run([&]() -> SysError {
-        if (!HidD_GetFeature(handle_.get(), report.data(), static_cast<ULONG>(report.size()))) {
-            return LastFailure();
-        }
-        return 0;
+    return watchdog_.run(handle_.get(), "HidD_GetFeature", [&](OVERLAPPED* overlapped) {
+        return DeviceIoControl(handle_.get(), IOCTL_HID_GET_FEATURE, report.data(),
+                               static_cast<DWORD>(report.size()), report.data(),
+                               static_cast<DWORD>(report.size()), nullptr, overlapped);
     });
 }
 
@@ -76,13 +75,9 @@ SysError Win32HidDevice::writeOutput(std::span<const std::uint8_t> report) {
     if (!FitsReportLength(report.size())) {
         return ERROR_INVALID_PARAMETER;
     }
-    return watchdog_.run([&]() -> SysError {
-        DWORD written = 0;
-        if (!WriteFile(handle_.get(), report.data(), static_cast<DWORD>(report.size()), &written,
-                       nullptr)) {
-            return LastFailure();
-        }
-        return 0;
+    return watchdog_.run(handle_.get(), "WriteFile", [&](OVERLAPPED* overlapped) {
+        return WriteFile(handle_.get(), report.data(), static_cast<DWORD>(report.size()), nullptr,
+                         overlapped);
     });
 }
 
@@ -90,12 +85,11 @@ SysError Win32HidDevice::getSerialNumber(std::u16string& serial) {
     serial.clear();
     // A USB string descriptor holds at most 126 UTF-16 units; one more for the terminator.
     wchar_t text[127] = {};
-    const SysError error = watchdog_.run([&]() -> SysError {
-        if (!HidD_GetSerialNumberString(handle_.get(), text, sizeof(text) - sizeof(wchar_t))) {
-            return LastFailure();
-        }
-        return 0;
-    });
+    const SysError error =
+        watchdog_.run(handle_.get(), "HidD_GetSerialNumberString", [&](OVERLAPPED* overlapped) {
+            return DeviceIoControl(handle_.get(), IOCTL_HID_GET_SERIALNUMBER_STRING, nullptr, 0,
+                                   text, sizeof(text) - sizeof(wchar_t), nullptr, overlapped);
+        });
     switch (error) {
         case 0:
             serial = FromWide({text, wcsnlen(text, std::size(text))});

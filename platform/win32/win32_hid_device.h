@@ -7,8 +7,9 @@
 
 namespace tolvane::win32 {
 
-// Every transfer to the device (feature reports, output reports, the serial string) runs under a
-// time limit and fails with the system's answer to the cancellation when it outlasts it.
+// Every transfer to the device (feature reports, output reports, the serial string) is overlapped
+// I/O under a time limit (the handle is opened with FILE_FLAG_OVERLAPPED) and fails with the
+// system's answer to its cancellation when it outlasts it.
 class Win32HidDevice final : public HidDevice {
 public:
     explicit Win32HidDevice(UniqueFileHandle handle,

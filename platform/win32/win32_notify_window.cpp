@@ -16,9 +16,9 @@ namespace {
 
 constexpr std::size_t kNameOffset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name);
 
-// Notification windows of this thread that exist: counted on the owning thread itself, from the
-// dialog's creation to its final message.
-thread_local int notifyWindowsOwned = 0;
+// Notification windows of this thread that exist: kept on the owning thread itself, from the
+// dialog's initialisation to its final message.
+thread_local std::vector<HWND> notifyWindowsOwned;
 
 // A DEV_BROADCAST_DEVICEINTERFACE_W for the HID class with `path` as its name, terminated.
 std::vector<DWORD> MakeInterfaceRecord(std::u16string_view path) {
@@ -39,18 +39,26 @@ std::vector<DWORD> MakeInterfaceRecord(std::u16string_view path) {
 }  // namespace
 
 bool CallingThreadOwnsNotifyWindow() noexcept {
-    return notifyWindowsOwned > 0;
+    return !notifyWindowsOwned.empty();
 }
 
+std::vector<HWND> NotifyWindowsOfCallingThread() {
+    return notifyWindowsOwned;
+}
+
+Win32NotifyWindow::Win32NotifyWindow(DeviceChangeHandler& handler)
+    : core_(std::make_shared<NotifyWindowCore>(handler)) {}
+
 Win32NotifyWindow::~Win32NotifyWindow() {
-    if (window_) {
-        // Unbind first: if this thread cannot destroy the window (it belongs to another), the
-        // window lives on and must no longer reach this object.
-        SetWindowLongPtrW(window_.get(), DWLP_USER, 0);
-        if (!DestroyWindow(window_.release())) {
-            // Its procedure stays reachable: so does the module that holds it.
-            module_.release();
-        }
+    {
+        // Waits for a call of the procedure in progress on the owning thread; from then on the
+        // window, if it outlives this object, reaches no handler.
+        const std::lock_guard lock(core_->procedureMutex);
+        core_->handler = nullptr;
+    }
+    if (window_ && !DestroyWindow(window_.release())) {
+        // Another thread's window: its procedure stays reachable, and so does its module.
+        module_.release();
     }
 }
 
@@ -64,7 +72,7 @@ SysError Win32NotifyWindow::create(const NotifyWindowSpec& config) {
     const std::vector<std::uint8_t> dialogTemplate = BuildNotifyDialogTemplate(config);
     HWND window = CreateDialogIndirectParamW(
         nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(dialogTemplate.data()), nullptr, &DialogProc,
-        reinterpret_cast<LPARAM>(this));
+        reinterpret_cast<LPARAM>(core_.get()));
     if (window == nullptr) {
         const SysError error = GetLastError();
         module_.reset();
@@ -77,6 +85,10 @@ SysError Win32NotifyWindow::create(const NotifyWindowSpec& config) {
 SysError Win32NotifyWindow::destroy() {
     if (!window_) {
         return 0;
+    }
+    if (GetWindowThreadProcessId(window_.get(), nullptr) != GetCurrentThreadId()) {
+        // What DestroyWindow answers there; asked first, so that no system quirk decides it.
+        return kErrorDestroyFromOtherThread;
     }
     if (!DestroyWindow(window_.get())) {
         return LastFailure();
@@ -92,25 +104,32 @@ void Win32NotifyWindow::deliverDeviceChange(std::uint32_t eventType, std::u16str
         return;
     }
     {
-        const std::lock_guard lock(queueMutex_);
-        queue_.push_back(QueuedChange{eventType, MakeInterfaceRecord(path)});
+        const std::lock_guard lock(core_->queueMutex);
+        core_->queue.push_back({eventType, MakeInterfaceRecord(path)});
     }
-    PostMessageW(window_.get(), kDeliverQueuedMessage, 0, 0);
+    if (GetWindowThreadProcessId(window_.get(), nullptr) == GetCurrentThreadId()) {
+        // Handled when this thread next dispatches, not inside this call.
+        PostMessageW(window_.get(), kDeliverQueuedMessage, 0, 0);
+    } else {
+        // Sent without waiting, as the system sends its notifications: the owning thread handles
+        // it whenever it looks at its queue, also inside a wait.
+        SendNotifyMessageW(window_.get(), kDeliverQueuedMessage, 0, 0);
+    }
 }
 
-void Win32NotifyWindow::deliverQueued() {
-    std::deque<QueuedChange> pending;
+void Win32NotifyWindow::DeliverQueued(NotifyWindowCore& core, HWND window) {
+    std::deque<NotifyWindowCore::QueuedChange> pending;
     {
-        const std::lock_guard lock(queueMutex_);
-        pending.swap(queue_);
+        const std::lock_guard lock(core.queueMutex);
+        pending.swap(core.queue);
     }
-    for (QueuedChange& change : pending) {
-        SendMessageW(window_.get(), WM_DEVICECHANGE, change.eventType,
+    for (NotifyWindowCore::QueuedChange& change : pending) {
+        SendMessageW(window, WM_DEVICECHANGE, change.eventType,
                      reinterpret_cast<LPARAM>(change.record.data()));
     }
 }
 
-INT_PTR Win32NotifyWindow::onDeviceChange(WPARAM eventType, LPARAM record) {
+INT_PTR Win32NotifyWindow::OnDeviceChange(NotifyWindowCore& core, WPARAM eventType, LPARAM record) {
     if ((eventType != DBT_DEVICEARRIVAL && eventType != DBT_DEVICEREMOVECOMPLETE) || record == 0) {
         return FALSE;
     }
@@ -127,42 +146,57 @@ INT_PTR Win32NotifyWindow::onDeviceChange(WPARAM eventType, LPARAM record) {
             FromWide({interfaceRecord->dbcc_name, wcsnlen(interfaceRecord->dbcc_name, capacity)});
     }
     message.name = name;
-    handler_.onDeviceChange(message);
+    core.handler->onDeviceChange(message);
     return FALSE;
 }
 
 INT_PTR CALLBACK Win32NotifyWindow::DialogProc(HWND window, UINT message, WPARAM wParam,
                                                LPARAM lParam) {
     if (message == WM_INITDIALOG) {
+        auto* core = reinterpret_cast<NotifyWindowCore*>(lParam);
+        // No exception may unwind through the system's dispatch.
+        try {
+            notifyWindowsOwned.push_back(window);
+        } catch (...) {
+            return TRUE;
+        }
+        core->heldByWindow = core->shared_from_this();
         SetWindowLongPtrW(window, DWLP_USER, lParam);
-        ++notifyWindowsOwned;
         return TRUE;
-    }
-    if (message == WM_NCDESTROY) {
-        --notifyWindowsOwned;
-        return FALSE;
     }
     if (message == WM_COMMAND) {
         // OK and the close command are swallowed: the window never ends itself.
         return TRUE;
     }
-    auto* self = reinterpret_cast<Win32NotifyWindow*>(GetWindowLongPtrW(window, DWLP_USER));
-    if (self == nullptr) {
+    auto* raw = reinterpret_cast<NotifyWindowCore*>(GetWindowLongPtrW(window, DWLP_USER));
+    if (raw == nullptr) {
         return FALSE;
     }
-    // No exception may unwind through the system's dispatch.
+    if (message == WM_NCDESTROY) {
+        std::erase(notifyWindowsOwned, window);
+        SetWindowLongPtrW(window, DWLP_USER, 0);
+        // The last reference may be this one: released after everything else.
+        const std::shared_ptr<NotifyWindowCore> last = std::move(raw->heldByWindow);
+        return FALSE;
+    }
+    if (message != WM_DEVICECHANGE && message != kDeliverQueuedMessage) {
+        return FALSE;
+    }
+    // Alive for the whole call, whatever the handler or another thread does meanwhile.
+    const std::shared_ptr<NotifyWindowCore> core = raw->shared_from_this();
+    const std::lock_guard lock(core->procedureMutex);
+    if (core->handler == nullptr) {
+        return FALSE;
+    }
     try {
         if (message == WM_DEVICECHANGE) {
-            return self->onDeviceChange(wParam, lParam);
+            return OnDeviceChange(*core, wParam, lParam);
         }
-        if (message == kDeliverQueuedMessage) {
-            self->deliverQueued();
-            return TRUE;
-        }
+        DeliverQueued(*core, window);
+        return TRUE;
     } catch (...) {
         return FALSE;
     }
-    return FALSE;
 }
 
 }  // namespace tolvane::win32

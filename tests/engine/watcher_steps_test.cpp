@@ -7,6 +7,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <functional>
+#include <future>
 #include <map>
 #include <mutex>
 #include <string>
@@ -35,9 +38,14 @@ struct StepLog {
 class FakeEvent final : public AutoResetEvent {
 public:
     explicit FakeEvent(StepLog& log) : log_(log) {}
-    SysError signal() override { return 0; }
+    SysError signal() override {
+        ++signals;
+        return 0;
+    }
     WaitResult wait(std::uint32_t) override { return WaitResult::TimedOut; }
     SysError close() override { return log_.take("close event"); }
+
+    std::atomic<int> signals{0};
 
 private:
     StepLog& log_;
@@ -68,7 +76,10 @@ public:
     explicit FakeServices(StepLog& log) : log_(log) {}
     std::unique_ptr<AutoResetEvent> createEvent(SysError& error) override {
         error = log_.take("create event");
-        return log_.fails("create event") ? nullptr : std::make_unique<FakeEvent>(log_);
+        if (log_.fails("create event")) return nullptr;
+        auto event = std::make_unique<FakeEvent>(log_);
+        lastEvent = event.get();
+        return event;
     }
     void sleep(std::uint32_t) override {}
     std::uint64_t nowMs() override { return 0; }
@@ -79,8 +90,12 @@ public:
     }
     void showMessageBox(std::u16string_view, std::u16string_view) override {
         log_.take("message box");
+        if (whileBoxShown) whileBoxShown();
     }
     void dispatchMessages(std::uint32_t) override {}
+
+    FakeEvent* lastEvent = nullptr;
+    std::function<void()> whileBoxShown;
 
 private:
     StepLog& log_;
@@ -128,11 +143,11 @@ TEST_F(WatcherStepsTest, TearDownDestroysClosesUnregistersAndTheLastFailureWins)
     EXPECT_EQ(Steps(), (StepList{"destroy window", "close event", "unregister"}));
 
     const std::vector<std::pair<std::map<std::string, SysError>, SysError>> cases = {
-        {{{"destroy window", 1400}}, 1400},
+        {{{"destroy window", 5}}, 5},
         {{{"close event", 6}}, 6},
         {{{"unregister", 1063}}, 1063},
-        {{{"destroy window", 1400}, {"close event", 6}}, 6},
-        {{{"destroy window", 1400}, {"unregister", 1063}}, 1063},
+        {{{"destroy window", 5}, {"close event", 6}}, 6},
+        {{{"destroy window", 5}, {"unregister", 1063}}, 1063},
         {{{"close event", 6}, {"unregister", 1063}}, 1063},
     };
     for (const auto& [failures, expected] : cases) {
@@ -166,27 +181,52 @@ TEST_F(WatcherStepsTest, RegistrationFailingWithoutAnErrorNumberIsAGeneralFailur
 TEST_F(WatcherStepsTest, WindowFailingWithoutAnErrorNumberGoesOnAndAnswersInvalidHandle) {
     log.failures = {{"create window", 0}};
     EXPECT_EQ(engine.StartDeviceChangeWatcher(), kErrorInvalidHandle);
-    // The box, then the event; nothing to register without a window.
-    EXPECT_EQ(Steps(), (StepList{"create window", "message box", "create event"}));
+    // The event, then the box once the start has let go of its lock; nothing to register
+    // without a window.
+    EXPECT_EQ(Steps(), (StepList{"create window", "create event", "message box"}));
     EXPECT_TRUE(engine.state().changeEvent);
     EXPECT_EQ(engine.StopDeviceChangeWatcher(), DFU_SUCCESS);
     EXPECT_EQ(Steps(), (StepList{"close event"}));
 }
 
-TEST_F(WatcherStepsTest, EventFailingWithoutAnErrorNumberStillRegisters) {
+// Without an event every reset would fail its wait: a start must not read as a success.
+TEST_F(WatcherStepsTest, EventFailingWithoutAnErrorNumberIsAGeneralFailure) {
     log.failures = {{"create event", 0}};
-    EXPECT_EQ(engine.StartDeviceChangeWatcher(), DFU_SUCCESS);
-    EXPECT_EQ(Steps(), (StepList{"create window", "create event", "register"}));
+    EXPECT_EQ(engine.StartDeviceChangeWatcher(), kErrorGenFailure);
+    EXPECT_EQ(Steps(), (StepList{"create window", "create event"}));
     EXPECT_FALSE(engine.state().changeEvent);
-    // A reset without an event fails its wait at once.
     EXPECT_EQ(engine.StopDeviceChangeWatcher(), DFU_SUCCESS);
-    EXPECT_EQ(Steps(), (StepList{"destroy window", "unregister"}));
+    EXPECT_EQ(Steps(), (StepList{"destroy window"}));
+}
+
+// A start or stop on another thread goes through while the failure box waits for a person.
+TEST_F(WatcherStepsTest, FailureBoxIsShownWithoutTheStartStopLock) {
+    for (const bool library : {true, false}) {
+        log.failures = {{"create window", 1158}};
+        std::future_status other = std::future_status::deferred;
+        services.whileBoxShown = [&] {
+            auto stop = std::async(std::launch::async, [&] {
+                engine.StartDeviceChangeWatcher();
+                engine.StopDeviceChangeWatcher();
+            });
+            other = stop.wait_for(std::chrono::seconds(20));
+        };
+        if (library) {
+            EXPECT_EQ(engine.StartDeviceChangeWatcher(), 1158u);
+        } else {
+            engine.StartProgramDeviceChangeWatcher();
+        }
+        EXPECT_EQ(other, std::future_status::ready) << (library ? "library" : "program");
+        services.whileBoxShown = nullptr;
+        log.failures.clear();
+        engine.StopDeviceChangeWatcher();
+    }
 }
 
 TEST_F(WatcherStepsTest, ProgramVariantWithZeroErrorsAttemptsEveryStepAndReportsNothing) {
     log.failures = {{"create window", 0}};
     engine.StartProgramDeviceChangeWatcher();
-    EXPECT_EQ(Steps(), (StepList{"create window", "message box", "create event"}));
+    EXPECT_EQ(Steps(), (StepList{"create window", "create event", "message box"}));
     EXPECT_EQ(engine.state().initialized, 0u);
 
     log.failures = {{"create event", 0}, {"register", 0}};
@@ -231,6 +271,43 @@ TEST_F(WatcherStepsTest, ConcurrentStartsAndStopsEachAnswerAndLeaveItUsable) {
     EXPECT_EQ(std::count(steps.begin(), steps.end(), "create window"),
               std::count(steps.begin(), steps.end(), "destroy window"));
     EXPECT_EQ(engine.StartDeviceChangeWatcher(), DFU_SUCCESS);
+    EXPECT_EQ(engine.StopDeviceChangeWatcher(), DFU_SUCCESS);
+}
+
+}  // namespace
+}  // namespace tolvane::test
+
+namespace tolvane::test {
+namespace {
+
+// Every matching arrival signals the event while other threads call the starts, which on a
+// running watcher do nothing but take the start/stop lock: the window's procedure never gives up
+// on that lock (the loop of a probe that lost most such arrivals to a try-lock).
+TEST_F(WatcherStepsTest, NoArrivalIsLostWhileOtherThreadsCallStart) {
+    constexpr int kArrivals = 20000;
+    ASSERT_EQ(engine.StartDeviceChangeWatcher(), DFU_SUCCESS);
+    FakeEvent* event = services.lastEvent;
+    ASSERT_NE(event, nullptr);
+    // As after a reset that named the boot loader itself: an arrival is awaited.
+    const_cast<std::atomic<PendingChange>&>(engine.state().pendingChange)
+        .store(PendingChange::DfuArrival);
+    std::atomic<bool> done{false};
+    std::vector<std::thread> callers;
+    for (int t = 0; t < 2; ++t) {
+        callers.emplace_back([&] {
+            while (!done.load()) {
+                engine.StartDeviceChangeWatcher();
+                engine.StartProgramDeviceChangeWatcher();
+            }
+        });
+    }
+    for (int i = 0; i < kArrivals; ++i) {
+        engine.DeviceChangeProc(DeviceChangeMessage{kDeviceArrival, kDevTypeDeviceInterface,
+                                                    u"\\\\?\\HID#VID_5C3B&PID_030B#1"});
+    }
+    done = true;
+    for (std::thread& caller : callers) caller.join();
+    EXPECT_EQ(event->signals.load(), kArrivals);
     EXPECT_EQ(engine.StopDeviceChangeWatcher(), DFU_SUCCESS);
 }
 

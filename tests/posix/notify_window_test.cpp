@@ -114,7 +114,7 @@ TEST_F(NotifyWindowTest, DestroyFromAnotherThreadFailsAndKeepsTheWindowWorking) 
     SysError fromOther = 0;
     std::thread other([&] { fromOther = window->destroy(); });
     other.join();
-    EXPECT_EQ(fromOther, kErrorInvalidWindowHandle);
+    EXPECT_EQ(fromOther, kErrorDestroyFromOtherThread);
 
     window->deliverDeviceChange(kDeviceArrival, std::u16string(kPath));
     services.dispatchMessages(0);

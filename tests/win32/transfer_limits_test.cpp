@@ -1,6 +1,7 @@
 // Time limits and timer resolution of the Windows platform under Wine: the watchdog that cancels
-// a synchronous transfer which never ends (a pipe stands in for a device that never answers), and
-// the 1 ms timer period held for exactly the length of a download.
+// an overlapped transfer which never ends (a named pipe stands in for a device that never
+// answers), also when the first cancellation is ignored, and the 1 ms timer period held for
+// exactly the length of a download.
 #include "dfu_engine.h"
 #include "fine_timer_resolution.h"
 #include "real_timeline.h"
@@ -14,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -25,25 +28,24 @@ using win32::UniqueFileHandle;
 
 constexpr std::uint32_t kShortLimitMs = 150;
 
-struct Pipe {
-    Pipe() {
-        HANDLE readEnd = nullptr;
-        HANDLE writeEnd = nullptr;
-        // A one-byte buffer: a larger write blocks until someone reads.
-        if (CreatePipe(&readEnd, &writeEnd, nullptr, 1)) {
-            read.reset(readEnd);
-            write.reset(writeEnd);
-        }
+// Both ends of a named pipe opened for overlapped I/O, with a one-byte buffer: a read waits until
+// the other end writes, and a larger write until the other end reads, as a transfer to a device
+// that never answers does.
+struct OverlappedPipe {
+    OverlappedPipe() {
+        static int count = 0;
+        const std::wstring name = L"\\\\.\\pipe\\tolvane-transfer-" +
+                                  std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                  std::to_wstring(++count);
+        server.reset(CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                                      PIPE_TYPE_BYTE | PIPE_WAIT, 1, 1, 1, 0, nullptr));
+        client.reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
     }
-    UniqueFileHandle read;
-    UniqueFileHandle write;
+    bool valid() const { return server.valid() && client.valid(); }
+    UniqueFileHandle server;
+    UniqueFileHandle client;
 };
-
-SysError ReadOne(HANDLE pipe) {
-    char byte = 0;
-    DWORD count = 0;
-    return ReadFile(pipe, &byte, 1, &count, nullptr) ? 0 : GetLastError();
-}
 
 std::uint64_t ElapsedMs(std::chrono::steady_clock::time_point since) {
     return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -51,63 +53,91 @@ std::uint64_t ElapsedMs(std::chrono::steady_clock::time_point since) {
                                           .count());
 }
 
-TEST(TransferWatchdog, CancelsATransferThatNeverEndsWithTheSystemsAnswer) {
-    Pipe pipe;
-    ASSERT_TRUE(pipe.read && pipe.write);
-    TransferWatchdog watchdog(kShortLimitMs);
-    ASSERT_TRUE(watchdog.active());
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(watchdog.run([&] { return ReadOne(pipe.read.get()); }),
-              static_cast<SysError>(ERROR_OPERATION_ABORTED));
-    const std::uint64_t elapsed = ElapsedMs(start);
-    EXPECT_GE(elapsed, kShortLimitMs - 20);
-    EXPECT_LT(elapsed, 4000u);
-
-    // The same watchdog limits the next transfer too.
-    EXPECT_EQ(watchdog.run([&] { return ReadOne(pipe.read.get()); }),
-              static_cast<SysError>(ERROR_OPERATION_ABORTED));
+// A read of one byte through the watchdog.
+SysError ReadOne(TransferWatchdog& watchdog, HANDLE pipe, char& byte) {
+    return watchdog.run(pipe, "ReadFile", [&](OVERLAPPED* overlapped) {
+        return ReadFile(pipe, &byte, 1, nullptr, overlapped);
+    });
 }
 
-TEST(TransferWatchdog, ATransferThatEndsInTimeIsNeverCancelledLater) {
-    Pipe pipe;
-    ASSERT_TRUE(pipe.read && pipe.write);
+TEST(TransferWatchdog, CancelsATransferThatNeverEndsAndTellsWhichCallHitTheLimit) {
+    OverlappedPipe pipe;
+    ASSERT_TRUE(pipe.valid());
     TransferWatchdog watchdog(kShortLimitMs);
-    const char byte = 'x';
+    char byte = 0;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ReadOne(watchdog, pipe.server.get(), byte),
+              static_cast<SysError>(ERROR_OPERATION_ABORTED));
+    EXPECT_GE(ElapsedMs(start), kShortLimitMs - 20);
+    const std::string detail = win32::LastTransferLimitDetail();
+    EXPECT_NE(detail.find("ReadFile: no answer within 150 ms"), std::string::npos) << detail;
+    EXPECT_NE(detail.find("1 request"), std::string::npos) << detail;
+
+    // The same watchdog limits the next transfer too, and one that ends in time leaves no
+    // detail behind and is never cancelled later.
+    EXPECT_EQ(ReadOne(watchdog, pipe.server.get(), byte),
+              static_cast<SysError>(ERROR_OPERATION_ABORTED));
+    const char sent = 'x';
     DWORD count = 0;
-    ASSERT_TRUE(WriteFile(pipe.write.get(), &byte, 1, &count, nullptr));
-    EXPECT_EQ(watchdog.run([&] { return ReadOne(pipe.read.get()); }), 0u);
-    // Past the limit of the finished transfer, a blocking read of this thread is not cut short
-    // by it: it ends only when data comes.
-    Sleep(kShortLimitMs * 2);
-    std::thread writer([&] {
-        Sleep(kShortLimitMs);
-        DWORD written = 0;
-        WriteFile(pipe.write.get(), &byte, 1, &written, nullptr);
-    });
-    EXPECT_EQ(ReadOne(pipe.read.get()), 0u);
-    writer.join();
+    OVERLAPPED write{};
+    ASSERT_TRUE(WriteFile(pipe.client.get(), &sent, 1, &count, &write) ||
+                GetLastError() == ERROR_IO_PENDING);
+    EXPECT_EQ(ReadOne(watchdog, pipe.server.get(), byte), 0u);
+    EXPECT_EQ(byte, 'x');
+    EXPECT_EQ(win32::LastTransferLimitDetail(), "");
+}
+
+// A driver that does not complete the operation at the first cancellation.
+int cancelsSeen = 0;
+BOOL WINAPI IgnoreFirstCancel(HANDLE file, LPOVERLAPPED overlapped) {
+    if (++cancelsSeen == 1) {
+        return TRUE;
+    }
+    return CancelIoEx(file, overlapped);
+}
+
+TEST(TransferWatchdog, TransferWhoseDriverIgnoresTheFirstCancelStillReturns) {
+    OverlappedPipe pipe;
+    ASSERT_TRUE(pipe.valid());
+    cancelsSeen = 0;
+    TransferWatchdog watchdog(kShortLimitMs, &IgnoreFirstCancel);
+    char byte = 0;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ReadOne(watchdog, pipe.server.get(), byte),
+              static_cast<SysError>(ERROR_OPERATION_ABORTED));
+    EXPECT_EQ(cancelsSeen, 2);
+    // The limit, one retry pause and the time the system takes: far below another limit.
+    EXPECT_LT(ElapsedMs(start), kShortLimitMs + 2000);
+    EXPECT_NE(win32::LastTransferLimitDetail().find("2 requests"), std::string::npos);
 }
 
 TEST(Win32HidDevice, OutputReportToADeviceThatNeverTakesItEndsAtTheLimit) {
-    Pipe pipe;
-    ASSERT_TRUE(pipe.read && pipe.write);
-    win32::Win32HidDevice device(std::move(pipe.write), kShortLimitMs);
-    // Far more than the pipe holds: the write blocks as a refused transfer does.
+    OverlappedPipe pipe;
+    ASSERT_TRUE(pipe.valid());
+    win32::Win32HidDevice device(std::move(pipe.client), kShortLimitMs);
+    // Far more than the pipe holds: the write waits as a refused transfer does.
     const std::vector<std::uint8_t> report(1 << 16, 0x55);
     EXPECT_EQ(device.writeOutput(report), static_cast<SysError>(ERROR_OPERATION_ABORTED));
+    EXPECT_NE(win32::LastTransferLimitDetail().find("WriteFile"), std::string::npos);
     EXPECT_EQ(device.writeOutput(report), static_cast<SysError>(ERROR_OPERATION_ABORTED));
 }
 
 TEST(FineTimerResolution, CountsThePeriodsHeldAndGivesEachBack) {
     const int before = Win32Services::FineTimerPeriodsHeld();
     Win32Services services;
+    bool optedOut = false;
     {
         auto first = services.holdFineTimerResolution();
         ASSERT_NE(first, nullptr);
         auto second = services.holdFineTimerResolution();
         EXPECT_EQ(Win32Services::FineTimerPeriodsHeld(), before + 2);
+        optedOut = win32::FineTimerResolution::ThrottlingOptOutHeld();
     }
     EXPECT_EQ(Win32Services::FineTimerPeriodsHeld(), before);
+    // The opt-out of timer-resolution throttling ends with the last hold (where the system has
+    // it at all: Wine may not).
+    EXPECT_FALSE(win32::FineTimerResolution::ThrottlingOptOutHeld());
+    std::printf("power throttling opt-out while held: %s\n", optedOut ? "yes" : "no");
 }
 
 // The simulated bus in front of the real services, noting the periods held at every feature

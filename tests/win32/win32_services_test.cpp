@@ -2,6 +2,8 @@
 // device changes to the owning thread, dispatch and quit.
 #include "win32_services.h"
 
+#include "win32_notify_window.h"
+
 #include "platform.h"
 
 #include "thread_windows.h"
@@ -9,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstring>
 #include <string>
@@ -203,10 +206,52 @@ TEST_F(Win32NotifyWindowTest, DestroyFromAnotherThreadFailsWithTheSystemsError) 
     std::thread other([&] { fromOther = window->destroy(); });
     other.join();
     EXPECT_EQ(fromOther, static_cast<SysError>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(fromOther, kErrorDestroyFromOtherThread) << "the same number in every backend";
     EXPECT_TRUE(IsWindow(dialog));
     EXPECT_EQ(window->destroy(), 0u);
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_EQ(window->destroy(), 0u);
+}
+
+// The object given up on another thread while the owning thread is inside the procedure: the
+// object's end waits for the procedure to return, and the window reaches no handler afterwards.
+class SlowHandler final : public DeviceChangeHandler {
+public:
+    void onDeviceChange(const DeviceChangeMessage&) override {
+        entered = true;
+        Sleep(100);
+        returned = true;
+    }
+    std::atomic<bool> entered{false};
+    std::atomic<bool> returned{false};
+};
+
+TEST_F(Win32NotifyWindowTest, ObjectEndedOnAnotherThreadWaitsForTheProcedureInProgress) {
+    SlowHandler slow;
+    SysError error = 1;
+    auto window = services.createNotifyWindow({}, slow, error);
+    ASSERT_NE(window, nullptr);
+    HWND dialog = hwnd(*window);
+    bool returnedFirst = false;
+    std::thread other([&] {
+        while (!slow.entered) {
+            Sleep(1);
+        }
+        window.reset();
+        returnedFirst = slow.returned;
+    });
+    SendMessageW(dialog, win32::kDeliverQueuedMessage, 0, 0);  // nothing queued: no handler
+    DEV_BROADCAST_VOLUME volume{};
+    volume.dbcv_size = sizeof(volume);
+    volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    SendMessageW(dialog, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&volume));
+    other.join();
+    EXPECT_TRUE(returnedFirst);
+    ASSERT_TRUE(IsWindow(dialog));
+    slow.entered = false;
+    SendMessageW(dialog, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&volume));
+    EXPECT_FALSE(slow.entered);
+    EXPECT_TRUE(DestroyWindow(dialog));
 }
 
 TEST_F(Win32NotifyWindowTest, WindowLeftBehindByAnotherThreadNoLongerReachesTheHandler) {
@@ -308,7 +353,9 @@ TEST(Win32AutoResetEvent, WaitOnAThreadWithoutTheWindowDispatchesNothing) {
     EXPECT_EQ(window->destroy(), 0u);
 }
 
-TEST(Win32AutoResetEvent, QuitMetWhileWaitingIsPostedAgainAfterTheWait) {
+// WM_QUIT is the thread's loop's business: the wait does not end for it, and it is still queued
+// afterwards.
+TEST(Win32AutoResetEvent, QuitIsLeftToTheThreadsOwnLoop) {
     Win32Services services;
     RecordingHandler handler;
     SysError error = 0;
@@ -323,6 +370,71 @@ TEST(Win32AutoResetEvent, QuitMetWhileWaitingIsPostedAgainAfterTheWait) {
     EXPECT_EQ(window->destroy(), 0u);
 }
 
+// The host program's own window, counting the messages its procedure receives.
+int hostMessagesHandled = 0;
+LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_APP + 9) {
+        ++hostMessagesHandled;
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// A reset waiting on the window's own thread: the arrival reaches the notify window, but a click
+// the host has queued (a message posted to its own window) is not handled inside the wait.
+TEST(Win32AutoResetEvent, WaitOnTheWindowsThreadRunsNoHostHandlerButSeesTheArrival) {
+    WNDCLASSW hostClass{};
+    hostClass.lpfnWndProc = &HostWindowProc;
+    hostClass.hInstance = GetModuleHandleW(nullptr);
+    hostClass.lpszClassName = L"TolvaneTestHost";
+    RegisterClassW(&hostClass);
+    HWND host = CreateWindowExW(0, L"TolvaneTestHost", L"host", 0, 0, 0, 10, 10, nullptr, nullptr,
+                                hostClass.hInstance, nullptr);
+    ASSERT_NE(host, nullptr);
+
+    Win32Services services;
+    SignallingHandler handler;
+    SysError error = 0;
+    auto window = services.createNotifyWindow({}, handler, error);
+    ASSERT_NE(window, nullptr);
+    auto event = services.createEvent(error);
+    ASSERT_NE(event, nullptr);
+    handler.event = event.get();
+
+    hostMessagesHandled = 0;
+    PostMessageW(host, WM_APP + 9, 0, 0);
+    std::thread other([&] {
+        Sleep(50);
+        window->deliverDeviceChange(kDeviceArrival, kBootLoaderPath);
+    });
+    EXPECT_EQ(event->wait(10000), WaitResult::Signaled);
+    other.join();
+    EXPECT_EQ(hostMessagesHandled, 0);
+
+    // The host's loop handles it afterwards.
+    services.dispatchMessages(0);
+    EXPECT_EQ(hostMessagesHandled, 1);
+    EXPECT_EQ(window->destroy(), 0u);
+    DestroyWindow(host);
+}
+
+// A stop on another thread closes the event while this thread waits on it: the wait ends as
+// failed, and the handle is closed only once the wait has let go of it.
+TEST(Win32AutoResetEvent, CloseFromAnotherThreadEndsAWaitInProgress) {
+    Win32Services services;
+    SysError error = 0;
+    std::shared_ptr<AutoResetEvent> event = services.createEvent(error);
+    ASSERT_NE(event, nullptr);
+    std::thread other([&] {
+        Sleep(50);
+        EXPECT_EQ(event->close(), 0u);
+    });
+    EXPECT_EQ(event->wait(10000), WaitResult::Failed);
+    other.join();
+    EXPECT_EQ(event->wait(0), WaitResult::Failed);
+    EXPECT_NE(event->signal(), 0u);
+}
+
 TEST(SystemErrorText, IsTheSystemsOwnMessageWithoutItsEnding) {
     EXPECT_EQ(platform::SystemErrorText(ERROR_DEVICE_NOT_CONNECTED), "The device is not connected");
     const std::string aborted = platform::SystemErrorText(ERROR_OPERATION_ABORTED);
@@ -331,7 +443,11 @@ TEST(SystemErrorText, IsTheSystemsOwnMessageWithoutItsEnding) {
     EXPECT_NE(aborted.back(), '\n');
     // A number the system has no text for still gets one.
     EXPECT_FALSE(platform::SystemErrorText(0xE0001234).empty());
-    EXPECT_EQ(platform::LastNativeErrorDetail(), "");
+    // A thread whose transfers all ended in time has nothing to add to a number.
+    std::string detail = "unset";
+    std::thread fresh([&] { detail = platform::LastNativeErrorDetail(); });
+    fresh.join();
+    EXPECT_EQ(detail, "");
 }
 
 }  // namespace
