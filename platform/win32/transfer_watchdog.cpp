@@ -2,22 +2,22 @@
 
 #include "win32_error.h"
 
-#include <new>
+#include <cstdio>
 
 namespace tolvane::win32 {
 namespace {
 
-thread_local std::string lastLimitDetail;
+// A fixed buffer, not a std::string: a thread_local with a destructor would make the runtime pin
+// this module for as long as the thread lives, so a library caller could never unload it.
+thread_local char lastLimitDetail[192];
 
 void NoteLimit(const char* call, std::uint32_t limitMs, int cancels, ULONGLONG returnedAfterMs) {
-    try {
-        lastLimitDetail = std::string(call) + ": no answer within " + std::to_string(limitMs) +
-                          " ms; cancelled (CancelIoEx, " + std::to_string(cancels) +
-                          (cancels == 1 ? " request" : " requests") + "), the driver returned it " +
-                          std::to_string(returnedAfterMs) + " ms later";
-    } catch (const std::bad_alloc&) {
-        lastLimitDetail.clear();
-    }
+    std::snprintf(lastLimitDetail, sizeof lastLimitDetail,
+                  "%s: no answer within %lu ms; cancelled (CancelIoEx, %d %s), the driver returned "
+                  "it %llu ms later",
+                  call, static_cast<unsigned long>(limitMs), cancels,
+                  cancels == 1 ? "request" : "requests",
+                  static_cast<unsigned long long>(returnedAfterMs));
 }
 
 }  // namespace
@@ -36,7 +36,7 @@ SysError TransferWatchdog::prepare(OVERLAPPED& overlapped) noexcept {
         return LastFailure();
     }
     overlapped.hEvent = event_.get();
-    lastLimitDetail.clear();
+    lastLimitDetail[0] = '\0';
     return 0;
 }
 

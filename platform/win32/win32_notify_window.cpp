@@ -5,10 +5,12 @@
 #include "wide_text.h"
 #include "win32_error.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <cwchar>
 #include <exception>
+#include <mutex>
 #include <string>
 
 namespace tolvane::win32 {
@@ -16,9 +18,16 @@ namespace {
 
 constexpr std::size_t kNameOffset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name);
 
-// Notification windows of this thread that exist: kept on the owning thread itself, from the
-// dialog's initialisation to its final message.
-thread_local std::vector<HWND> notifyWindowsOwned;
+// Notification windows that exist, with the thread owning each: from the dialog's initialisation
+// to its final message. One list for the process rather than a thread_local one: a thread_local
+// with a destructor makes the runtime pin this module for the thread's whole life, so a library
+// caller could never unload it.
+struct OwnedWindow {
+    DWORD thread;
+    HWND window;
+};
+std::mutex ownedWindowsMutex;
+std::vector<OwnedWindow> ownedWindows;
 
 // A DEV_BROADCAST_DEVICEINTERFACE_W for the HID class with `path` as its name, terminated.
 std::vector<DWORD> MakeInterfaceRecord(std::u16string_view path) {
@@ -39,11 +48,22 @@ std::vector<DWORD> MakeInterfaceRecord(std::u16string_view path) {
 }  // namespace
 
 bool CallingThreadOwnsNotifyWindow() noexcept {
-    return !notifyWindowsOwned.empty();
+    const DWORD thread = GetCurrentThreadId();
+    const std::lock_guard lock(ownedWindowsMutex);
+    return std::any_of(ownedWindows.begin(), ownedWindows.end(),
+                       [thread](const OwnedWindow& owned) { return owned.thread == thread; });
 }
 
 std::vector<HWND> NotifyWindowsOfCallingThread() {
-    return notifyWindowsOwned;
+    const DWORD thread = GetCurrentThreadId();
+    std::vector<HWND> windows;
+    const std::lock_guard lock(ownedWindowsMutex);
+    for (const OwnedWindow& owned : ownedWindows) {
+        if (owned.thread == thread) {
+            windows.push_back(owned.window);
+        }
+    }
+    return windows;
 }
 
 Win32NotifyWindow::Win32NotifyWindow(DeviceChangeHandler& handler)
@@ -156,7 +176,8 @@ INT_PTR CALLBACK Win32NotifyWindow::DialogProc(HWND window, UINT message, WPARAM
         auto* core = reinterpret_cast<NotifyWindowCore*>(lParam);
         // No exception may unwind through the system's dispatch.
         try {
-            notifyWindowsOwned.push_back(window);
+            const std::lock_guard lock(ownedWindowsMutex);
+            ownedWindows.push_back({GetCurrentThreadId(), window});
         } catch (...) {
             return TRUE;
         }
@@ -173,7 +194,11 @@ INT_PTR CALLBACK Win32NotifyWindow::DialogProc(HWND window, UINT message, WPARAM
         return FALSE;
     }
     if (message == WM_NCDESTROY) {
-        std::erase(notifyWindowsOwned, window);
+        {
+            const std::lock_guard lock(ownedWindowsMutex);
+            std::erase_if(ownedWindows,
+                          [window](const OwnedWindow& owned) { return owned.window == window; });
+        }
         SetWindowLongPtrW(window, DWLP_USER, 0);
         // The last reference may be this one: released after everything else.
         const std::shared_ptr<NotifyWindowCore> last = std::move(raw->heldByWindow);
