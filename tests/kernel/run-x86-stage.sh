@@ -4,12 +4,12 @@
 # own) runs it. Builds the x86 programs it needs in build/windows-x86, prepares a Wine prefix on
 # the host (64-bit Wine builds it; the 32-bit half's system files are Wine's own i386 builtins,
 # linked in, since 32-bit Wine cannot run here to copy them), then runs
-# tests/kernel/x86-in-guest.sh inside. The screenshot of its GUI scenario is saved as
-# build/vm/vandrel-x86-demo-runs.png. Prints one "SKIP:" line and succeeds where the kernel runs
+# tests/kernel/x86-in-guest.sh inside. The screenshot of Vandrel.exe's window is saved as
+# build/vm/vandrel-x86.png. Prints one "SKIP:" line and succeeds where the kernel runs
 # 32-bit code itself (the windows-x86 stage runs the whole x86 suite then), or where 32-bit Wine,
 # qemu or the kernel cannot be had.
 set -uo pipefail
-cd "$(dirname "$0")/../.."
+cd "$(dirname "$0")/../.." || exit 1
 repo=$PWD
 skip() {
   echo "SKIP: windows-x86-vm: $*"
@@ -69,9 +69,9 @@ bash scripts/run-in-vm.sh tests/kernel/x86-in-guest.sh build/windows-x86 "$prefi
   awk '/^tolvane-vm-file-begin /{skip=1} !skip{print} /^tolvane-vm-file-end$/{skip=0}'
 status=${PIPESTATUS[0]}
 # The screenshot came back over the console as base64.
-shot=build/vm/vandrel-x86-demo-runs.png
+shot=build/vm/vandrel-x86.png
 rm -f "$shot"
-sed -n '/^tolvane-vm-file-begin vandrel-x86-demo-runs.png$/,/^tolvane-vm-file-end$/p' \
+sed -n '/^tolvane-vm-file-begin vandrel-x86.png$/,/^tolvane-vm-file-end$/p' \
   build/vm/console.log | sed '1d;$d' | base64 -d >"$shot" 2>/dev/null && [ -s "$shot" ] &&
   echo "screenshot: $repo/$shot"
 exit "$status"
