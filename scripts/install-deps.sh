@@ -8,7 +8,7 @@ native=(build-essential cmake ninja-build clang-format pkg-config libgtest-dev l
         dpkg-dev fakeroot lintian file zip unzip ccache
         qemu-system-x86 busybox-static cpio kmod udev)
 windows=(mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
-         wine64 xvfb xdotool imagemagick x11-utils)
+         wine64 wine32:i386 xvfb xdotool imagemagick x11-utils)
 pkgs=()
 case "$what" in
   native) pkgs=("${native[@]}") ;;
@@ -26,5 +26,21 @@ fi
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# 32-bit Wine comes from the i386 architecture, added first. Where it cannot be installed (say, a
+# mirror whose i386 lists lag behind), everything else still is: the x86 stages say why they skip.
+wine32=0
+rest=()
+for p in "${missing[@]}"; do
+  if [ "$p" = wine32:i386 ]; then wine32=1; else rest+=("$p"); fi
+done
+if [ "$wine32" = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
+$sudo apt-get update -qq || true
+if [ ${#rest[@]} -gt 0 ]; then
+  $sudo apt-get install -y -qq --no-install-recommends "${rest[@]}" >/dev/null
+fi
+if [ "$wine32" = 1 ] &&
+  ! $sudo apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null; then
+  echo "NOTE: install-deps: wine32:i386 could not be installed; the x86 programs will not run" >&2
+fi

@@ -14,7 +14,8 @@
 # installed). Without any of them it prints one "SKIP:" line and exits 0.
 #
 # Environment: TOLVANE_VM_TIMEOUT (seconds, default 280), TOLVANE_VM_MEMORY (MiB, default 2048),
-# TOLVANE_VM_CPUS (default 1).
+# TOLVANE_VM_CPUS (default 1), TOLVANE_VM_STAGE (the stage its "SKIP:" line names, default
+# linux-kernel).
 set -uo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 vmdir="$repo/build/vm"
@@ -27,7 +28,7 @@ script=$(realpath -e "$1") || { echo "run-in-vm: no such script: $1" >&2; exit 6
 shift
 
 skip() {
-  echo "SKIP: linux-kernel: $*"
+  echo "SKIP: ${TOLVANE_VM_STAGE:-linux-kernel}: $*"
   exit 0
 }
 

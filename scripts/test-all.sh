@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Every test: installs what it needs, then runs the workflow of every preset (Linux, Linux with
-# sanitizers, Windows x64 under wine64, Windows x86 under 32-bit Wine where it can run) and a short
-# fuzzing run. Ends with one line: "tests: N passed, M failed".
+# sanitizers, Windows x64 under wine64, Windows x86 under 32-bit Wine where it can run, and inside
+# a virtual machine where this kernel refuses 32-bit code) and a short fuzzing run. Ends with one line: "tests: N passed, M failed".
 set -uo pipefail
 cd "$(dirname "$0")/.."
 logdir=build/test-logs
@@ -51,6 +51,7 @@ stage windows-x64 cmake --workflow --preset windows-x64
 stage windows-x86 cmake --workflow --preset windows-x86
 stage package bash tests/package/run.sh
 stage linux-kernel bash tests/kernel/run-stage.sh
+stage windows-x86-vm bash tests/kernel/run-x86-stage.sh
 [ -x scripts/run-fuzz.sh ] && stage fuzz bash scripts/run-fuzz.sh
 
 # The compiler cache over this run: hits of all cacheable compilations.
