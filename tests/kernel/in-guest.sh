@@ -189,6 +189,19 @@ test_composite_device() {
     expect_status 0 "$tolvane" update "$image" --vid 5C3B --pid 0326 && received_image one
 }
 
+# The kernel's calls and answers still equal the checked-in recordings (scripts/record-kernel-
+# fixtures.sh), times and paths aside: a kernel that answers otherwise shows up here.
+test_recordings_equal_the_fixtures() {
+  local fixtures=tests/record/fixtures/kernel name differs=0
+  bash tests/kernel/record-scenarios.sh "$build" "$work/recordings" || return 1
+  for name in $(awk -F'|' '/^[a-z]/ { print $1 }' "$fixtures/scenarios.txt"); do
+    "$build/tests/record/compare_recordings" "$fixtures/$name.jsonl" "$work/recordings/$name.jsonl" ||
+      differs=1
+  done
+  [ "$differs" -eq 0 ] || echo "re-record with scripts/record-kernel-fixtures.sh if the kernel is right"
+  [ "$differs" -eq 0 ]
+}
+
 stage_start=$SECONDS
 run_test uhid_unit_tests_run test_uhid_unit_tests_run
 run_test update_as_root test_update_as_root
@@ -205,6 +218,7 @@ run_test fault_unplugged_mid_download_gives_7 test_fault 7 --unplug-at 5
 run_test unanswered_report_is_sent_again test_unanswered_report
 run_test fault_wrong_checksum_gives_6 test_fault 6 --wrong-checksum
 run_test fault_never_enters_boot_loader_gives_5 test_fault 5 --never-enters
+run_test recordings_equal_the_fixtures test_recordings_equal_the_fixtures
 
 total=$((passed + failed))
 echo "kernel tests took $((SECONDS - stage_start)) s"
