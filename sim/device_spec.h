@@ -51,8 +51,9 @@ struct Refusal {
     std::uint32_t reportNumber = 0;  // 0: any
 };
 
-// The device vanishes from the bus when the given report of a kind arrives; that report fails
-// with 1167 like every later call on the handles that were open.
+// The device vanishes from the bus when the given report of a kind arrives. That report's transfer
+// breaks with 31 (ERROR_GEN_FAILURE), as the kernel answers a request in flight on a device that
+// leaves; every later call on the handles that were open fails with 1167.
 struct UnplugRule {
     ReportKind kind = ReportKind::Any;
     std::uint32_t reportNumber = 1;

@@ -143,8 +143,10 @@ SysError SimDevice::rulesLocked(InterfaceSpec& config, ReportKind kind) {
         if (rule.kind != ReportKind::Any && rule.kind != kind) continue;
         if (reportNumberLocked(rule.kind == ReportKind::Any ? ReportKind::Any : kind) ==
             rule.reportNumber) {
+            // The transfer under way breaks (the kernel's uhid and usbhid answer it with an I/O
+            // error); only the calls after it find the device gone.
             leaveLocked();
-            return kErrorDeviceNotConnected;
+            return kErrorGenFailure;
         }
     }
     const std::uint32_t number = reportNumberLocked(kind);

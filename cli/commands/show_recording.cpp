@@ -4,6 +4,7 @@
 #include "exit_codes.h"
 #include "record_line.h"
 #include "record_session.h"
+#include "recording_steps.h"
 #include "replay_script.h"
 
 #include <nlohmann/json.hpp>
@@ -133,6 +134,31 @@ std::map<std::string, std::uint64_t> TimeByCall(const std::vector<RecordLine>& l
     return spent;
 }
 
+// When the recording's last call ended.
+std::uint64_t EndOf(const std::vector<RecordLine>& lines) {
+    std::uint64_t end = 0;
+    for (const RecordLine& line : lines) {
+        end = std::max(end, TimeOf(line) + line.numberOf("us").value_or(0));
+    }
+    return end;
+}
+
+// How long each step took, in the order the steps came: from its first call to the next step's.
+// `lines` are in the order the calls began.
+std::vector<std::pair<record::UpdateStep, std::uint64_t>> TimeBySteps(
+    const std::vector<RecordLine>& lines, const std::vector<record::UpdateStep>& steps) {
+    std::vector<std::pair<record::UpdateStep, std::uint64_t>> spans;
+    std::uint64_t start = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0 && steps[i] == steps[i - 1]) continue;
+        if (!spans.empty()) spans.back().second = TimeOf(lines[i]) - start;
+        start = TimeOf(lines[i]);
+        spans.emplace_back(steps[i], 0);
+    }
+    if (!spans.empty()) spans.back().second = std::max(EndOf(lines), start) - start;
+    return spans;
+}
+
 nlohmann::json JsonOf(const RecordLine& line) {
     nlohmann::json object = nlohmann::json::object();
     for (const auto& [key, value] : line.fields()) object[key] = nlohmann::json::parse(value);
@@ -156,11 +182,15 @@ void PrintTimeline(const record::Recording& recording, std::ostream& out) {
     // In the order the calls began: a wait is written when it ends.
     std::vector<RecordLine> lines = recording.lines;
     std::ranges::stable_sort(lines, {}, TimeOf);
+    const std::vector<record::UpdateStep> steps = record::StepsOf(lines);
     for (std::size_t i = 0; i < lines.size();) {
+        if (i == 0 || steps[i] != steps[i - 1])
+            out << "  -- " << record::StepTitle(steps[i]) << "\n";
         std::size_t end = i + 1;
         if (IsHashedReport(lines[i])) {
             while (end < lines.size() && IsHashedReport(lines[end]) &&
-                   lines[end].raw("d") == lines[i].raw("d") && !lines[end].has("e")) {
+                   lines[end].raw("d") == lines[i].raw("d") && !lines[end].has("e") &&
+                   steps[end] == steps[i]) {
                 ++end;
             }
         }
@@ -176,6 +206,13 @@ void PrintTimeline(const record::Recording& recording, std::ostream& out) {
             out << time << Describe(lines[i]) << "\n";
         }
         i = end;
+    }
+    out << "\nThe steps:\n";
+    for (const auto& [step, us] : TimeBySteps(lines, steps)) {
+        char row[96];
+        std::snprintf(row, sizeof row, "  %-28s %12s ms\n",
+                      std::string(record::StepTitle(step)).c_str(), Ms(us).c_str());
+        out << row;
     }
     const auto spent = TimeByCall(recording.lines);
     std::uint64_t total = 0;
@@ -221,12 +258,24 @@ int ShowRecording(const std::vector<std::string>& args, std::ostream& out, std::
         PrintTimeline(*recording, out);
         return out ? kExitSuccess : kExitOutputFailed;
     }
+    // Each call with its step; the steps with their times, in the order the calls began.
+    const std::vector<record::UpdateStep> steps = record::StepsOf(recording->lines);
     nlohmann::json calls = nlohmann::json::array();
-    for (const RecordLine& line : recording->lines) calls.push_back(JsonOf(line));
+    for (std::size_t i = 0; i < recording->lines.size(); ++i) {
+        calls.push_back(JsonOf(recording->lines[i]));
+        calls.back()["step"] = record::StepName(steps[i]);
+    }
     nlohmann::json time = nlohmann::json::object();
     for (const auto& [op, us] : TimeByCall(recording->lines)) time[op] = us;
+    std::vector<RecordLine> begun = recording->lines;
+    std::ranges::stable_sort(begun, {}, TimeOf);
+    nlohmann::json stepTimes = nlohmann::json::array();
+    for (const auto& [step, us] : TimeBySteps(begun, record::StepsOf(begun))) {
+        stepTimes.push_back({{"step", record::StepName(step)}, {"us", us}});
+    }
     out << nlohmann::json{{"header", JsonOf(recording->header)},
                           {"calls", std::move(calls)},
+                          {"steps", std::move(stepTimes)},
                           {"time_us", std::move(time)}}
                .dump()
         << "\n";

@@ -70,12 +70,28 @@ TEST_F(RecordToolTest, ShowRecordingPrintsATimelineOrData) {
     EXPECT_THAT(text.out, HasSubstr("wait for event 1 (at most 30000 ms): signaled after"));
     EXPECT_THAT(text.out, HasSubstr("data reports of 65 bytes (hashed)"));
     EXPECT_THAT(text.out, HasSubstr("Where the time went"));
+    // Each step heads its calls, and the time each took follows.
+    const std::vector<std::string> titles = {
+        "finding the device", "entering the boot loader", "waiting for the boot loader", "download",
+        "verification",       "return to the application"};
+    std::size_t at = 0;
+    for (const std::string& title : titles) {
+        at = text.out.find("  -- " + title + "\n", at);
+        EXPECT_NE(at, std::string::npos) << title << " missing or out of order:\n" << text.out;
+    }
+    EXPECT_THAT(text.out, HasSubstr("The steps:\n  finding the device"));
     const ToolRun json = run({"show-recording", "--json", file});
     ASSERT_EQ(json.exitCode, kExitSuccess) << json.err;
     const auto data = nlohmann::json::parse(json.out);
     EXPECT_EQ(data["header"]["image_size"], 3000);
     EXPECT_EQ(data["calls"][0]["op"], "list");
+    EXPECT_EQ(data["calls"][0]["step"], "finding");
     EXPECT_GT(data["time_us"]["wait"].get<std::uint64_t>(), 0u);
+    std::vector<std::string> steps;
+    for (const auto& step : data["steps"]) steps.push_back(step["step"]);
+    EXPECT_EQ(steps, (std::vector<std::string>{"finding", "entering_boot_loader", "waiting",
+                                               "download", "verification", "return"}));
+    EXPECT_GT(data["steps"][2]["us"].get<std::uint64_t>(), 1'000'000u);  // the re-enumeration
 }
 
 // A failed update replays to the same exit code, its 30-second wait at once, and the timeline says

@@ -158,12 +158,26 @@ test_library_six_calls() {
     expect_status 0 "$build/tests/kernel/kernel_six_calls" "$image" && received_image one
 }
 
-# Each fault of the device ends with the code the simulated device gives for it.
+# Each fault of the device ends with the code the simulated device gives for it, and its calls
+# still equal the checked-in recording of that scenario (tests/record/fixtures/kernel, made by
+# scripts/record-kernel-fixtures.sh with the same target), times and paths aside: a kernel that
+# answers otherwise shows up here.
+fixtures=tests/record/fixtures/kernel
 test_fault() {
-  local code=$1
-  shift
-  start_target one --port 1.4 "$@" && wait_for_nodes 1 &&
-    expect_status "$code" "$tolvane" update "$image" --vid 5C3B --pid 0326
+  local name=$1 row code options
+  row=$(awk -F'|' -v n="$name" '$1 ~ "^" n " *$"' "$fixtures/scenarios.txt")
+  IFS='|' read -r _ code _ options _ <<<"$row"
+  # shellcheck disable=SC2086 # the options are words
+  start_target one --port 1 --serial SIM000001 $options && wait_for_nodes 1 &&
+    expect_status $code "$tolvane" --record "$work/$name.jsonl" update "$fixtures/image.bin" \
+      --vid 5C3B --pid 0326 || return 1
+  same_as_fixture "$name" "$work/$name.jsonl"
+}
+
+same_as_fixture() {
+  "$build/tests/record/compare_recordings" "$fixtures/$1.jsonl" "$2" && return 0
+  echo "if the kernel is right, record the fixtures anew: scripts/record-kernel-fixtures.sh $1"
+  return 1
 }
 
 # A request the device never answers ends at the kernel's own time limit; the engine sends the
@@ -189,6 +203,13 @@ test_composite_device() {
     expect_status 0 "$tolvane" update "$image" --vid 5C3B --pid 0326 && received_image one
 }
 
+# The faults' recordings are compared in their tests; root's and the plugdev user's here.
+test_recordings_equal_the_fixtures() {
+  bash tests/kernel/record-scenarios.sh "$build" "$work/recordings" root plugdev_user || return 1
+  same_as_fixture root "$work/recordings/root.jsonl" &&
+    same_as_fixture plugdev_user "$work/recordings/plugdev_user.jsonl"
+}
+
 stage_start=$SECONDS
 run_test uhid_unit_tests_run test_uhid_unit_tests_run
 run_test update_as_root test_update_as_root
@@ -200,11 +221,12 @@ run_test station_four_staggered_targets test_station_four_staggered_targets
 run_test library_six_calls test_library_six_calls
 run_test numbered_reports_reset_with_id_40 test_numbered_reports
 run_test composite_device test_composite_device
-run_test fault_stalled_data_report_gives_7 test_fault 7 --refuse-report 5
-run_test fault_unplugged_mid_download_gives_7 test_fault 7 --unplug-at 5
+run_test fault_stalled_data_report_gives_7 test_fault refused_report
+run_test fault_unplugged_mid_download_gives_7 test_fault unplugged
 run_test unanswered_report_is_sent_again test_unanswered_report
-run_test fault_wrong_checksum_gives_6 test_fault 6 --wrong-checksum
-run_test fault_never_enters_boot_loader_gives_5 test_fault 5 --never-enters
+run_test fault_wrong_checksum_gives_6 test_fault wrong_checksum
+run_test fault_never_enters_boot_loader_gives_5 test_fault never_enters
+run_test recordings_equal_the_fixtures test_recordings_equal_the_fixtures
 
 total=$((passed + failed))
 echo "kernel tests took $((SECONDS - stage_start)) s"

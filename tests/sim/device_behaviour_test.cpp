@@ -215,8 +215,9 @@ TEST_F(DeviceTest, RefusedAndUnpluggedDataReportsOfTheVirtualTarget) {
     auto second = open(other.bus(), other.device());
     EXPECT_EQ(second->setFeature(SetupReport(65, 0, 200)), 0u);
     EXPECT_EQ(second->setFeature(Report(65, {0x00, 1})), 0u);
-    EXPECT_EQ(second->setFeature(Report(65, {0x00, 2})), kErrorDeviceNotConnected);
+    EXPECT_EQ(second->setFeature(Report(65, {0x00, 2})), kErrorGenFailure);
     EXPECT_FALSE(other.device().present());
+    EXPECT_EQ(second->setFeature(Report(65, {0x00, 2})), kErrorDeviceNotConnected);
 }
 
 TEST_F(DeviceTest, PacedTargetSpendsTimePerReportAndPerSwitch) {

@@ -238,6 +238,7 @@ TEST_F(SimBusTest, UnplugAtAReportFailsItAndEveryLaterCall) {
     std::vector<std::uint8_t> report(9, 0);
     EXPECT_EQ(handle->setFeature(report), 0u);
     EXPECT_EQ(handle->getFeature(report), 0u);
+    EXPECT_EQ(handle->setFeature(report), kErrorGenFailure);  // the transfer under way breaks
     EXPECT_EQ(handle->setFeature(report), kErrorDeviceNotConnected);
     HidAttributes attributes;
     EXPECT_EQ(handle->getAttributes(attributes), kErrorDeviceNotConnected);
