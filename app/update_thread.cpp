@@ -2,6 +2,7 @@
 
 #include "program_engine.h"
 #include "update_job.h"
+#include "update_sequence.h"
 
 namespace vandrel {
 
@@ -12,16 +13,23 @@ std::atomic<std::uint32_t> UpdateDownloading{0};
 DWORD WINAPI UpdateThreadProc(LPVOID parameter) {
     if (UpdateRunning.load() == 0) return 0;
     const auto& job = *static_cast<const UpdateJob*>(parameter);
-    tolvane::DfuEngine& engine = ProgramEngine();
 
-    tolvane::ResultCode result = engine.ResetToIsp(job.vid, job.pid);
-    if (result == tolvane::DFU_SUCCESS || result == tolvane::DFU_ALREADY_IN_DFU) {
-        UpdateDownloading.store(1);
-        // The program always loads at address 0.
-        result = engine.Download(job.image, 0, job.size, job.checksum);
-        UpdateDownloading.store(0);
-        if (result == tolvane::DFU_SUCCESS) result = engine.ResetToAp();
-    }
+    tolvane::UpdateRequest request;
+    request.vid = job.vid;
+    request.pid = job.pid;
+    request.image = job.image;
+    request.size = job.size;
+    request.address = 0;  // the program always loads at address 0
+    request.checksum = job.checksum;
+    // The interface thread shows the percentage only while the download runs.
+    tolvane::UpdateObserver observer;
+    observer.stepStarts = [](tolvane::UpdateStep step) {
+        if (step == tolvane::UpdateStep::Download) UpdateDownloading.store(1);
+    };
+    observer.stepEnds = [](tolvane::UpdateStep step, tolvane::ResultCode) {
+        if (step == tolvane::UpdateStep::Download) UpdateDownloading.store(0);
+    };
+    const tolvane::ResultCode result = tolvane::RunUpdate(ProgramEngine(), request, observer);
     UpdateRunning.store(0);  // the worker's last store
     return result;
 }

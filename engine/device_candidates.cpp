@@ -1,20 +1,11 @@
 #include "device_candidates.h"
 
-#include "dfu_constants.h"
+#include "interface_acceptance.h"
 #include "port_order.h"
 
 #include <algorithm>
 
 namespace tolvane {
-
-namespace {
-
-bool IsBootLoaderIdentity(const HidAttributes& attributes) {
-    return attributes.vendorId == DFU_VENDOR_ID &&
-           (attributes.productId == DFU_PRODUCT_ID_1 || attributes.productId == DFU_PRODUCT_ID_2);
-}
-
-}  // namespace
 
 CandidateSearch FindCandidates(HidBus& bus, std::uint16_t vendorId, std::uint16_t productId) {
     CandidateSearch search;
@@ -31,21 +22,15 @@ CandidateSearch FindCandidates(HidBus& bus, std::uint16_t vendorId, std::uint16_
         SysError error = 0;
         const std::unique_ptr<HidDevice> device = bus.open(path, DeviceAccess::None, error);
         if (!device) continue;
-        HidAttributes attributes;
-        HidCapabilities caps;
-        if (device->getAttributes(attributes) != 0 || device->getCapabilities(caps) != 0 ||
-            caps.featureReportByteLength == 0) {
-            continue;
-        }
-        const bool application =
-            attributes.vendorId == vendorId && attributes.productId == productId;
-        const bool bootLoader = IsBootLoaderIdentity(attributes);
-        if (!application && !bootLoader) continue;
+        const std::optional<AcceptedInterface> accepted = ReadIfAccepted(
+            *device,
+            SoughtIdentity{.vendorId = vendorId, .productId = productId, .bootLoaders = true});
+        if (!accepted) continue;
         DeviceCandidate candidate;
         candidate.path = path;
-        candidate.vendorId = attributes.vendorId;
-        candidate.productId = attributes.productId;
-        candidate.bootLoader = bootLoader;
+        candidate.vendorId = accepted->attributes.vendorId;
+        candidate.productId = accepted->attributes.productId;
+        candidate.bootLoader = IsBootLoaderIdentity(accepted->attributes);
         if (bus.portOf(path, candidate.port) != 0) candidate.port.clear();
         if (device->getSerialNumber(candidate.serial) != 0) candidate.serial.clear();
         search.candidates.push_back(std::move(candidate));

@@ -1,5 +1,6 @@
 // The hidden window that learns of the boot loader's arrival and removal, and its checks.
 #include "dfu_engine.h"
+#include "text.h"
 
 #include <mutex>
 #include <string>
@@ -10,23 +11,6 @@ namespace {
 
 constexpr NotifyWindowSpec kLibraryWindow{60, 14};
 constexpr NotifyWindowSpec kProgramWindow{80, 20};
-
-// Folds ASCII letters only, as the C locale does, so the result never depends on a locale.
-constexpr char16_t FoldCase(char16_t c) {
-    return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c;
-}
-
-// Compares the beginning of `name` with `prefix` over exactly the prefix's length; the end of
-// `name` counts as a terminator, so a shorter name never matches.
-bool StartsWithIgnoringCase(std::u16string_view name, std::u16string_view prefix) {
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        const char16_t c = i < name.size() ? name[i] : u'\0';
-        if (c == u'\0' || FoldCase(c) != FoldCase(prefix[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 std::u16string ErrorCodeCaption(SysError error) {
     // The caption shows the number as a signed decimal.
@@ -39,8 +23,8 @@ std::u16string ErrorCodeCaption(SysError error) {
 }  // namespace
 
 bool IsBootLoaderPath(std::u16string_view name) noexcept {
-    return StartsWithIgnoringCase(name, DFU_PATH_PREFIX_1) ||
-           StartsWithIgnoringCase(name, DFU_PATH_PREFIX_2);
+    return StartsWithIgnoringAsciiCase(name, DFU_PATH_PREFIX_1) ||
+           StartsWithIgnoringAsciiCase(name, DFU_PATH_PREFIX_2);
 }
 
 bool DfuEngine::DeviceChangeProc(const DeviceChangeMessage& message) noexcept {

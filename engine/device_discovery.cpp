@@ -1,5 +1,6 @@
 // Finding and opening a HID interface by its identifiers.
 #include "dfu_engine.h"
+#include "interface_acceptance.h"
 
 #include <new>
 
@@ -42,15 +43,12 @@ bool DfuEngine::FindHidDevice(std::uint16_t vendorId, std::uint16_t productId) n
             if (!device) {
                 continue;
             }
-            HidAttributes attributes;
-            if (device->getAttributes(attributes) != 0 || attributes.vendorId != vendorId ||
-                attributes.productId != productId) {
+            const std::optional<AcceptedInterface> accepted = ReadIfAccepted(
+                *device, SoughtIdentity{.vendorId = vendorId, .productId = productId});
+            if (!accepted) {
                 continue;
             }
-            HidCapabilities caps;
-            if (device->getCapabilities(caps) != 0 || caps.featureReportByteLength == 0) {
-                continue;
-            }
+            const HidCapabilities& caps = accepted->capabilities;
             // A path that does not fit keeps its first units, as the fixed record would.
             target.devicePath = path.substr(0, DEVICE_PATH_CAPACITY - 1);
             target.featureReportLength = LowByte(caps.featureReportByteLength);

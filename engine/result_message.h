@@ -22,7 +22,4 @@ struct ResultMessage {
 // identifiers as given, named by the not-found text.
 ResultMessage ResultMessageFor(ResultCode code, std::uint32_t vid, std::uint32_t pid);
 
-// UTF-16 to UTF-8, for front ends that print.
-std::string ToUtf8(std::u16string_view text);
-
 }  // namespace tolvane

@@ -1,5 +1,7 @@
 #include "record_line.h"
 
+#include "text.h"
+
 #include <algorithm>
 
 namespace tolvane::record {
@@ -44,7 +46,7 @@ std::optional<std::string> ReadString(std::string_view s, std::size_t& at) {
             if (at + 4 >= s.size()) return std::nullopt;
             const auto code = std::stoul(std::string(s.substr(at + 1, 4)), nullptr, 16);
             at += 4;
-            out += Utf8Of(std::u16string(1, static_cast<char16_t>(code)));
+            out += ToUtf8(std::u16string(1, static_cast<char16_t>(code)));
         } else {
             const std::string_view from = "\"\\/bfnrt";
             const std::string_view to = "\"\\/\b\f\n\r\t";
@@ -73,7 +75,7 @@ RecordLine& RecordLine::text(std::string_view key, std::string_view value) {
 }
 
 RecordLine& RecordLine::text(std::string_view key, std::u16string_view value) {
-    return text(key, Utf8Of(value));
+    return text(key, ToUtf8(value));
 }
 
 RecordLine& RecordLine::flag(std::string_view key, bool value) {
@@ -112,7 +114,7 @@ std::optional<std::string> RecordLine::textOf(std::string_view key) const {
 }
 
 std::u16string RecordLine::wideTextOf(std::string_view key) const {
-    return Utf16Of(textOf(key).value_or(""));
+    return FromUtf8(textOf(key).value_or(""));
 }
 
 std::optional<std::vector<std::uint8_t>> RecordLine::bytesOf(std::string_view key) const {
@@ -186,67 +188,15 @@ std::string HexOf(std::span<const std::uint8_t> bytes) {
 }
 
 std::optional<std::vector<std::uint8_t>> BytesOfHex(std::string_view text) {
-    const auto digit = [](char c) -> int {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        return -1;
-    };
     if (text.size() % 2 != 0) return std::nullopt;
     std::vector<std::uint8_t> bytes;
     for (std::size_t i = 0; i < text.size(); i += 2) {
-        const int hi = digit(text[i]);
-        const int lo = digit(text[i + 1]);
+        const int hi = HexDigitValue(text[i]);
+        const int lo = HexDigitValue(text[i + 1]);
         if (hi < 0 || lo < 0) return std::nullopt;
         bytes.push_back(static_cast<std::uint8_t>(hi << 4 | lo));
     }
     return bytes;
-}
-
-std::string Utf8Of(std::u16string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00U);
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | c >> 6);
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | c >> 12);
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | c >> 18);
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-std::u16string Utf16Of(std::string_view text) {
-    std::u16string out;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        const std::size_t extra = b < 0x80 ? 0 : b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
-        std::uint32_t c = extra == 0 ? b : b & (0x3FU >> extra);
-        for (std::size_t k = 1; k <= extra && i + k < text.size(); ++k) {
-            c = c << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-        }
-        i += extra + 1;
-        if (c >= 0x10000) {
-            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-            out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(c);
-        }
-    }
-    return out;
 }
 
 }  // namespace tolvane::record

@@ -48,7 +48,5 @@ private:
 // Hexadecimal of bytes, and back (nothing for text that is not hexadecimal).
 std::string HexOf(std::span<const std::uint8_t> bytes);
 std::optional<std::vector<std::uint8_t>> BytesOfHex(std::string_view text);
-std::string Utf8Of(std::u16string_view text);
-std::u16string Utf16Of(std::string_view text);
 
 }  // namespace tolvane::record

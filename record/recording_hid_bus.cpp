@@ -13,12 +13,12 @@ RecordLine& WithError(RecordLine& line, SysError error) {
     return line;
 }
 
-class RecordingDevice final : public HidDevice {
+class RecordingDevice final : public ForwardingHidDevice {
 public:
     RecordingDevice(std::unique_ptr<HidDevice> inner, Recorder& recorder, std::uint32_t number)
-        : inner_(std::move(inner)), recorder_(recorder), number_(number) {}
+        : ForwardingHidDevice(std::move(inner)), recorder_(recorder), number_(number) {}
     ~RecordingDevice() override {
-        inner_.reset();
+        closeInner();
         recorder_.write(line("close"));
     }
     RecordingDevice(const RecordingDevice&) = delete;
@@ -26,7 +26,7 @@ public:
 
     SysError getAttributes(HidAttributes& attributes) override {
         const std::uint64_t at = recorder_.offsetUs();
-        const SysError error = inner_->getAttributes(attributes);
+        const SysError error = inner().getAttributes(attributes);
         RecordLine out = line("attributes");
         if (error == 0) {
             out.number("vid", attributes.vendorId)
@@ -38,7 +38,7 @@ public:
     }
     SysError getCapabilities(HidCapabilities& caps) override {
         const std::uint64_t at = recorder_.offsetUs();
-        const SysError error = inner_->getCapabilities(caps);
+        const SysError error = inner().getCapabilities(caps);
         RecordLine out = line("caps");
         if (error == 0) {
             out.number("in", caps.inputReportByteLength)
@@ -50,24 +50,24 @@ public:
     }
     SysError setFeature(std::span<const std::uint8_t> report) override {
         const std::uint64_t at = recorder_.offsetUs();
-        return sent("set", report, inner_->setFeature(report), at);
+        return sent("set", report, inner().setFeature(report), at);
     }
     SysError writeOutput(std::span<const std::uint8_t> report) override {
         const std::uint64_t at = recorder_.offsetUs();
-        return sent("out", report, inner_->writeOutput(report), at);
+        return sent("out", report, inner().writeOutput(report), at);
     }
     SysError getFeature(std::span<std::uint8_t> report) override {
         const std::uint64_t at = recorder_.offsetUs();
         RecordLine out = line("get");
         out.number("n", report.size()).number("id", report.empty() ? 0 : report[0]);
-        const SysError error = inner_->getFeature(report);
+        const SysError error = inner().getFeature(report);
         if (error == 0) out.bytes("x", report);
         recorder_.write(WithError(out, error), at);
         return error;
     }
     SysError getSerialNumber(std::u16string& serial) override {
         const std::uint64_t at = recorder_.offsetUs();
-        const SysError error = inner_->getSerialNumber(serial);
+        const SysError error = inner().getSerialNumber(serial);
         RecordLine out = line("serial");
         if (error == 0) out.text("serial", serial);
         recorder_.write(WithError(out, error), at);
@@ -88,7 +88,6 @@ private:
         return error;
     }
 
-    std::unique_ptr<HidDevice> inner_;
     Recorder& recorder_;
     std::uint32_t number_;
 };
@@ -150,7 +149,7 @@ const char* LookupName(InterfaceLookup lookup) {
 
 std::unique_ptr<HidInterfaceList> RecordingHidBus::listInterfaces() {
     const std::uint64_t at = recorder_.offsetUs();
-    auto list = inner_.listInterfaces();
+    auto list = inner().listInterfaces();
     recorder_.write(RecordLine("list").flag("ok", list != nullptr), at);
     if (!list) return list;
     return std::make_unique<RecordingList>(std::move(list), recorder_);
@@ -159,7 +158,7 @@ std::unique_ptr<HidInterfaceList> RecordingHidBus::listInterfaces() {
 std::unique_ptr<HidDevice> RecordingHidBus::open(std::u16string_view path, DeviceAccess access,
                                                  SysError& error) {
     const std::uint64_t at = recorder_.offsetUs();
-    auto device = inner_.open(path, access, error);
+    auto device = inner().open(path, access, error);
     RecordLine out("open");
     out.text("path", path).text("access", AccessName(access));
     if (!device) {
@@ -173,7 +172,7 @@ std::unique_ptr<HidDevice> RecordingHidBus::open(std::u16string_view path, Devic
 
 void RecordingHidBus::waitNoPendingInstallEvents(std::uint32_t timeoutMs) {
     const std::uint64_t at = recorder_.offsetUs();
-    inner_.waitNoPendingInstallEvents(timeoutMs);
+    inner().waitNoPendingInstallEvents(timeoutMs);
     const std::uint64_t took = recorder_.offsetUs() - at;
     recorder_.write(RecordLine("install_wait").number("ms", timeoutMs).number("us", took), at);
 }
@@ -181,7 +180,7 @@ void RecordingHidBus::waitNoPendingInstallEvents(std::uint32_t timeoutMs) {
 std::unique_ptr<NotificationRegistration> RecordingHidBus::registerNotifications(
     NotifyWindow& window, SysError& error) {
     const std::uint64_t at = recorder_.offsetUs();
-    auto registration = inner_.registerNotifications(UnwrappedWindow(window), error);
+    auto registration = inner().registerNotifications(UnwrappedWindow(window), error);
     RecordLine out("register");
     out.flag("ok", registration != nullptr);
     recorder_.write(WithError(out, error), at);
@@ -191,7 +190,7 @@ std::unique_ptr<NotificationRegistration> RecordingHidBus::registerNotifications
 
 SysError RecordingHidBus::portOf(std::u16string_view path, std::string& port) {
     const std::uint64_t at = recorder_.offsetUs();
-    const SysError error = inner_.portOf(path, port);
+    const SysError error = inner().portOf(path, port);
     RecordLine out("port");
     out.text("path", path);
     if (error == 0) out.text("port", port);

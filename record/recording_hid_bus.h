@@ -2,14 +2,15 @@
 // was asked, what came back, the system error. It knows nothing of what the bytes mean.
 #pragma once
 
-#include "hid_bus.h"
+#include "forwarding_hid_bus.h"
 #include "recorder.h"
 
 namespace tolvane::record {
 
-class RecordingHidBus final : public HidBus {
+class RecordingHidBus final : public ForwardingHidBus {
 public:
-    RecordingHidBus(HidBus& inner, Recorder& recorder) : inner_(inner), recorder_(recorder) {}
+    RecordingHidBus(HidBus& inner, Recorder& recorder)
+        : ForwardingHidBus(inner), recorder_(recorder) {}
 
     std::unique_ptr<HidInterfaceList> listInterfaces() override;
     std::unique_ptr<HidDevice> open(std::u16string_view path, DeviceAccess access,
@@ -20,7 +21,6 @@ public:
     SysError portOf(std::u16string_view path, std::string& port) override;
 
 private:
-    HidBus& inner_;
     Recorder& recorder_;
 };
 

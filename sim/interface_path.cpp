@@ -1,5 +1,7 @@
 #include "interface_path.h"
 
+#include "text.h"
+
 #include <cstdio>
 
 namespace tolvane::sim {
@@ -10,10 +12,6 @@ std::u16string Widen(const char* text) {
     std::u16string out;
     for (; *text != '\0'; ++text) out.push_back(static_cast<char16_t>(*text));
     return out;
-}
-
-char16_t Lower(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
 }
 
 }  // namespace
@@ -31,11 +29,7 @@ std::u16string MakeInterfacePath(std::uint16_t vendorId, std::uint16_t productId
 }
 
 bool SamePath(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    }
-    return true;
+    return EqualIgnoringAsciiCase(a, b);
 }
 
 }  // namespace tolvane::sim

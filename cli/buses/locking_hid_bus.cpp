@@ -6,30 +6,18 @@
 namespace tolvane::cli {
 namespace {
 
-class LockingDevice final : public HidDevice {
+class LockingDevice final : public ForwardingHidDevice {
 public:
     LockingDevice(std::unique_ptr<HidDevice> inner, LockingHidBus& bus, std::u16string path)
-        : inner_(std::move(inner)), bus_(bus), path_(std::move(path)) {}
+        : ForwardingHidDevice(std::move(inner)), bus_(bus), path_(std::move(path)) {}
 
-    SysError getAttributes(HidAttributes& attributes) override {
-        return inner_->getAttributes(attributes);
-    }
-    SysError getCapabilities(HidCapabilities& caps) override {
-        return inner_->getCapabilities(caps);
-    }
     SysError setFeature(std::span<const std::uint8_t> report) override {
         if (!locked()) return kErrorBusy;
-        return inner_->setFeature(report);
-    }
-    SysError getFeature(std::span<std::uint8_t> report) override {
-        return inner_->getFeature(report);
+        return inner().setFeature(report);
     }
     SysError writeOutput(std::span<const std::uint8_t> report) override {
         if (!locked()) return kErrorBusy;
-        return inner_->writeOutput(report);
-    }
-    SysError getSerialNumber(std::u16string& serial) override {
-        return inner_->getSerialNumber(serial);
+        return inner().writeOutput(report);
     }
 
 private:
@@ -42,7 +30,6 @@ private:
         return locked_;
     }
 
-    std::unique_ptr<HidDevice> inner_;
     LockingHidBus& bus_;
     std::u16string path_;
     bool asked_ = false;
@@ -71,28 +58,11 @@ std::vector<std::u16string> LockingHidBus::busyPaths() const {
     return busy_;
 }
 
-std::unique_ptr<HidInterfaceList> LockingHidBus::listInterfaces() {
-    return inner_.listInterfaces();
-}
-
 std::unique_ptr<HidDevice> LockingHidBus::open(std::u16string_view path, DeviceAccess access,
                                                SysError& error) {
-    auto device = inner_.open(path, access, error);
+    auto device = inner().open(path, access, error);
     if (!device) return device;
     return std::make_unique<LockingDevice>(std::move(device), *this, std::u16string(path));
-}
-
-void LockingHidBus::waitNoPendingInstallEvents(std::uint32_t timeoutMs) {
-    inner_.waitNoPendingInstallEvents(timeoutMs);
-}
-
-std::unique_ptr<NotificationRegistration> LockingHidBus::registerNotifications(NotifyWindow& window,
-                                                                               SysError& error) {
-    return inner_.registerNotifications(window, error);
-}
-
-SysError LockingHidBus::portOf(std::u16string_view path, std::string& port) {
-    return inner_.portOf(path, port);
 }
 
 }  // namespace tolvane::cli

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "device_lock.h"
-#include "hid_bus.h"
+#include "forwarding_hid_bus.h"
 
 #include <functional>
 #include <map>
@@ -18,21 +18,16 @@ namespace tolvane::cli {
 
 inline constexpr SysError kErrorBusy = 170;  // ERROR_BUSY
 
-class LockingHidBus final : public HidBus {
+class LockingHidBus final : public ForwardingHidBus {
 public:
     using Taker =
         std::function<std::unique_ptr<DeviceLock>(std::u16string_view, DeviceLock::Outcome&)>;
 
     explicit LockingHidBus(HidBus& inner, Taker take = &DeviceLock::take)
-        : inner_(inner), take_(std::move(take)) {}
+        : ForwardingHidBus(inner), take_(std::move(take)) {}
 
-    std::unique_ptr<HidInterfaceList> listInterfaces() override;
     std::unique_ptr<HidDevice> open(std::u16string_view path, DeviceAccess access,
                                     SysError& error) override;
-    void waitNoPendingInstallEvents(std::uint32_t timeoutMs) override;
-    std::unique_ptr<NotificationRegistration> registerNotifications(NotifyWindow& window,
-                                                                    SysError& error) override;
-    SysError portOf(std::u16string_view path, std::string& port) override;
 
     // Locks the device at `path` for this process (again, if it was re-plugged meanwhile);
     // false when another process holds it.
@@ -41,7 +36,6 @@ public:
     std::vector<std::u16string> busyPaths() const;
 
 private:
-    HidBus& inner_;
     Taker take_;
     mutable std::mutex mutex_;
     std::map<std::u16string, std::unique_ptr<DeviceLock>, std::less<>> held_;

@@ -1,6 +1,6 @@
 #include "logging_hid_bus.h"
 
-#include "result_message.h"
+#include "text.h"
 #include "text_format.h"
 
 #include <utility>
@@ -28,11 +28,11 @@ std::string DeviceName(int number) {
     return name;
 }
 
-class LoggingHidDevice final : public HidDevice {
+class LoggingHidDevice final : public ForwardingHidDevice {
 public:
     LoggingHidDevice(std::unique_ptr<HidDevice> inner, ReportLog& log, int number,
                      NativeDetail nativeDetail)
-        : inner_(std::move(inner)),
+        : ForwardingHidDevice(std::move(inner)),
           log_(log),
           number_(number),
           nativeDetail_(std::move(nativeDetail)) {}
@@ -41,7 +41,7 @@ public:
     LoggingHidDevice& operator=(const LoggingHidDevice&) = delete;
 
     SysError getAttributes(HidAttributes& attributes) override {
-        const SysError error = inner_->getAttributes(attributes);
+        const SysError error = inner().getAttributes(attributes);
         log_.write(name() + "attributes: " +
                    (error == 0 ? "vid " + Hex(attributes.vendorId, 4) + " pid " +
                                      Hex(attributes.productId, 4)
@@ -49,7 +49,7 @@ public:
         return error;
     }
     SysError getCapabilities(HidCapabilities& caps) override {
-        const SysError error = inner_->getCapabilities(caps);
+        const SysError error = inner().getCapabilities(caps);
         log_.write(name() + "capabilities: " +
                    (error == 0 ? "input " + std::to_string(caps.inputReportByteLength) +
                                      ", output " + std::to_string(caps.outputReportByteLength) +
@@ -58,25 +58,25 @@ public:
         return error;
     }
     SysError setFeature(std::span<const std::uint8_t> report) override {
-        const SysError error = inner_->setFeature(report);
+        const SysError error = inner().setFeature(report);
         log_.write(name() + "set feature  -> " + HexBytes(report) + "  " +
                    Outcome(error, nativeDetail_));
         return error;
     }
     SysError getFeature(std::span<std::uint8_t> report) override {
-        const SysError error = inner_->getFeature(report);
+        const SysError error = inner().getFeature(report);
         log_.write(name() + "get feature  <- " +
                    (error == 0 ? HexBytes(report) : Outcome(error, nativeDetail_)));
         return error;
     }
     SysError writeOutput(std::span<const std::uint8_t> report) override {
-        const SysError error = inner_->writeOutput(report);
+        const SysError error = inner().writeOutput(report);
         log_.write(name() + "write output -> " + HexBytes(report) + "  " +
                    Outcome(error, nativeDetail_));
         return error;
     }
     SysError getSerialNumber(std::u16string& serial) override {
-        const SysError error = inner_->getSerialNumber(serial);
+        const SysError error = inner().getSerialNumber(serial);
         std::string line = name() + "serial number: ";
         if (error == 0) {
             line += '"';
@@ -92,7 +92,6 @@ public:
 private:
     std::string name() const { return DeviceName(number_) + ' '; }
 
-    std::unique_ptr<HidDevice> inner_;
     ReportLog& log_;
     int number_;
     NativeDetail nativeDetail_;
@@ -100,14 +99,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<HidInterfaceList> LoggingHidBus::listInterfaces() {
-    // Searches list the interfaces often; the opens that follow are what is worth reading.
-    return inner_.listInterfaces();
-}
-
 std::unique_ptr<HidDevice> LoggingHidBus::open(std::u16string_view path, DeviceAccess access,
                                                SysError& error) {
-    auto device = inner_.open(path, access, error);
+    auto device = inner().open(path, access, error);
     const std::string mode = access == DeviceAccess::ReadWrite ? "read-write" : "query";
     if (!device) {
         log_.write("open " + ToUtf8(path) + " (" + mode + "): " + Outcome(error, nativeDetail_));
@@ -119,7 +113,7 @@ std::unique_ptr<HidDevice> LoggingHidBus::open(std::u16string_view path, DeviceA
 }
 
 void LoggingHidBus::waitNoPendingInstallEvents(std::uint32_t timeoutMs) {
-    inner_.waitNoPendingInstallEvents(timeoutMs);
+    inner().waitNoPendingInstallEvents(timeoutMs);
     log_.write("waited for pending installations" +
                (timeoutMs == kInfinite ? std::string()
                                        : " (at most " + std::to_string(timeoutMs) + " ms)"));
@@ -127,17 +121,13 @@ void LoggingHidBus::waitNoPendingInstallEvents(std::uint32_t timeoutMs) {
 
 std::unique_ptr<NotificationRegistration> LoggingHidBus::registerNotifications(NotifyWindow& window,
                                                                                SysError& error) {
-    auto registration = inner_.registerNotifications(window, error);
+    auto registration = inner().registerNotifications(window, error);
     log_.write("register for interface notifications: " + Outcome(error, nativeDetail_));
     return registration;
 }
 
-}  // namespace tolvane::cli
-
-namespace tolvane::cli {
-
 SysError LoggingHidBus::portOf(std::u16string_view path, std::string& port) {
-    const SysError error = inner_.portOf(path, port);
+    const SysError error = inner().portOf(path, port);
     log_.write(
         "port of " + ToUtf8(path) + ": " +
         (error == 0 ? (port.empty() ? std::string("none") : port) : Outcome(error, nativeDetail_)));

@@ -1,8 +1,9 @@
 // A HID bus that forwards every call to another bus and logs it: the opens with their paths, and
-// every report sent or received in hexadecimal. It knows nothing of what the bytes mean.
+// every report sent or received in hexadecimal. Listings, which searches make often, pass unlogged:
+// the opens that follow are what is worth reading. It knows nothing of what the bytes mean.
 #pragma once
 
-#include "hid_bus.h"
+#include "forwarding_hid_bus.h"
 #include "report_log.h"
 
 #include <atomic>
@@ -11,14 +12,13 @@
 
 namespace tolvane::cli {
 
-class LoggingHidBus final : public HidBus {
+class LoggingHidBus final : public ForwardingHidBus {
 public:
     // `nativeDetail` tells, on the calling thread, what the system said about the last failed
     // call beyond its error number (may be empty).
     LoggingHidBus(HidBus& inner, ReportLog& log, std::function<std::string()> nativeDetail = {})
-        : inner_(inner), log_(log), nativeDetail_(std::move(nativeDetail)) {}
+        : ForwardingHidBus(inner), log_(log), nativeDetail_(std::move(nativeDetail)) {}
 
-    std::unique_ptr<HidInterfaceList> listInterfaces() override;
     std::unique_ptr<HidDevice> open(std::u16string_view path, DeviceAccess access,
                                     SysError& error) override;
     void waitNoPendingInstallEvents(std::uint32_t timeoutMs) override;
@@ -27,7 +27,6 @@ public:
     SysError portOf(std::u16string_view path, std::string& port) override;
 
 private:
-    HidBus& inner_;
     ReportLog& log_;
     std::function<std::string()> nativeDetail_;
     std::atomic<int> opened_{0};

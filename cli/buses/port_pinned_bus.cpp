@@ -22,34 +22,21 @@ private:
 };
 
 // Pins the bus to the device's port before the device's first report goes out.
-class PinningDevice final : public HidDevice {
+class PinningDevice final : public ForwardingHidDevice {
 public:
     PinningDevice(std::unique_ptr<HidDevice> inner, PortPinnedBus& bus, std::string port)
-        : inner_(std::move(inner)), bus_(bus), port_(std::move(port)) {}
+        : ForwardingHidDevice(std::move(inner)), bus_(bus), port_(std::move(port)) {}
 
-    SysError getAttributes(HidAttributes& attributes) override {
-        return inner_->getAttributes(attributes);
-    }
-    SysError getCapabilities(HidCapabilities& caps) override {
-        return inner_->getCapabilities(caps);
-    }
     SysError setFeature(std::span<const std::uint8_t> report) override {
         bus_.pin(port_);
-        return inner_->setFeature(report);
-    }
-    SysError getFeature(std::span<std::uint8_t> report) override {
-        return inner_->getFeature(report);
+        return inner().setFeature(report);
     }
     SysError writeOutput(std::span<const std::uint8_t> report) override {
         bus_.pin(port_);
-        return inner_->writeOutput(report);
-    }
-    SysError getSerialNumber(std::u16string& serial) override {
-        return inner_->getSerialNumber(serial);
+        return inner().writeOutput(report);
     }
 
 private:
-    std::unique_ptr<HidDevice> inner_;
     PortPinnedBus& bus_;
     std::string port_;
 };
@@ -71,11 +58,11 @@ bool PortPinnedBus::admits(std::u16string_view path) {
     const std::optional<std::string> pinned = pinnedPort();
     if (!pinned) return true;
     std::string port;
-    return inner_.portOf(path, port) == 0 && port == *pinned;
+    return inner().portOf(path, port) == 0 && port == *pinned;
 }
 
 std::unique_ptr<HidInterfaceList> PortPinnedBus::listInterfaces() {
-    std::unique_ptr<HidInterfaceList> list = inner_.listInterfaces();
+    std::unique_ptr<HidInterfaceList> list = inner().listInterfaces();
     if (!list || !pinnedPort()) return list;
     std::vector<std::u16string> admitted;
     std::u16string path;
@@ -95,23 +82,10 @@ std::unique_ptr<HidDevice> PortPinnedBus::open(std::u16string_view path, DeviceA
     }
     // Read while the interface is present: the port is what the pin is made of.
     std::string port;
-    if (inner_.portOf(path, port) != 0) port.clear();
-    auto device = inner_.open(path, access, error);
+    if (inner().portOf(path, port) != 0) port.clear();
+    auto device = inner().open(path, access, error);
     if (!device) return device;
     return std::make_unique<PinningDevice>(std::move(device), *this, std::move(port));
-}
-
-void PortPinnedBus::waitNoPendingInstallEvents(std::uint32_t timeoutMs) {
-    inner_.waitNoPendingInstallEvents(timeoutMs);
-}
-
-std::unique_ptr<NotificationRegistration> PortPinnedBus::registerNotifications(NotifyWindow& window,
-                                                                               SysError& error) {
-    return inner_.registerNotifications(window, error);
-}
-
-SysError PortPinnedBus::portOf(std::u16string_view path, std::string& port) {
-    return inner_.portOf(path, port);
 }
 
 }  // namespace tolvane::cli

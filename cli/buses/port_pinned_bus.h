@@ -4,7 +4,7 @@
 // switches identity is never taken for its own. Where the backend knows no port, nothing is pinned.
 #pragma once
 
-#include "hid_bus.h"
+#include "forwarding_hid_bus.h"
 
 #include <mutex>
 #include <optional>
@@ -12,17 +12,13 @@
 
 namespace tolvane::cli {
 
-class PortPinnedBus final : public HidBus {
+class PortPinnedBus final : public ForwardingHidBus {
 public:
-    explicit PortPinnedBus(HidBus& inner) : inner_(inner) {}
+    explicit PortPinnedBus(HidBus& inner) : ForwardingHidBus(inner) {}
 
     std::unique_ptr<HidInterfaceList> listInterfaces() override;
     std::unique_ptr<HidDevice> open(std::u16string_view path, DeviceAccess access,
                                     SysError& error) override;
-    void waitNoPendingInstallEvents(std::uint32_t timeoutMs) override;
-    std::unique_ptr<NotificationRegistration> registerNotifications(NotifyWindow& window,
-                                                                    SysError& error) override;
-    SysError portOf(std::u16string_view path, std::string& port) override;
 
     // The port of the first device written to, once there is one.
     std::optional<std::string> pinnedPort() const;
@@ -33,7 +29,6 @@ private:
     // Whether the interface at `path` may be used: always before the pin, then only at its port.
     bool admits(std::u16string_view path);
 
-    HidBus& inner_;
     mutable std::mutex mutex_;
     std::optional<std::string> pinned_;
 };

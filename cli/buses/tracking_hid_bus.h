@@ -3,7 +3,7 @@
 // first report is written to a device.
 #pragma once
 
-#include "hid_bus.h"
+#include "forwarding_hid_bus.h"
 
 #include <functional>
 #include <map>
@@ -21,21 +21,16 @@ struct OpenFailures {
     bool any() const { return !unopened.empty() || !queryOnly.empty(); }
 };
 
-class TrackingHidBus final : public HidBus {
+class TrackingHidBus final : public ForwardingHidBus {
 public:
     // `onWrite` is called before each report written to a device, on the writing thread, and
     // `onWriteAt` with the port of the device (empty when the bus cannot tell).
     TrackingHidBus(HidBus& inner, std::function<void()> onWrite,
                    std::function<void(const std::string& port)> onWriteAt = {})
-        : inner_(inner), onWrite_(std::move(onWrite)), onWriteAt_(std::move(onWriteAt)) {}
+        : ForwardingHidBus(inner), onWrite_(std::move(onWrite)), onWriteAt_(std::move(onWriteAt)) {}
 
-    std::unique_ptr<HidInterfaceList> listInterfaces() override;
     std::unique_ptr<HidDevice> open(std::u16string_view path, DeviceAccess access,
                                     SysError& error) override;
-    void waitNoPendingInstallEvents(std::uint32_t timeoutMs) override;
-    std::unique_ptr<NotificationRegistration> registerNotifications(NotifyWindow& window,
-                                                                    SysError& error) override;
-    SysError portOf(std::u16string_view path, std::string& port) override;
 
     OpenFailures openFailures() const;
 
@@ -47,7 +42,6 @@ private:
         bool query = false;           // an open without access rights succeeded
     };
 
-    HidBus& inner_;
     std::function<void()> onWrite_;
     std::function<void(const std::string& port)> onWriteAt_;
     mutable std::mutex mutex_;

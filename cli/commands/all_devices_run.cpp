@@ -4,6 +4,7 @@
 #include "exit_codes.h"
 #include "result_message.h"
 #include "run_report.h"
+#include "text.h"
 
 #include <algorithm>
 #include <cmath>

@@ -9,7 +9,7 @@ namespace tolvane::cli {
 
 std::optional<int> CommandRun::startRecording(RecordSession& recording, HidBus*& bus,
                                               SystemServices*& services) {
-    if (recording.replaying() && !ReplayableCommand(options_)) {
+    if (recording.replaying() && !WorksOnOneDevice(options_)) {
         return usageError(
             "--replay is for update (of one device), reset-to-isp, download and reset-to-ap");
     }

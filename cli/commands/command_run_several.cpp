@@ -7,6 +7,7 @@
 #include "result_message.h"
 #include "station_run.h"
 #include "system_errors.h"
+#include "text.h"
 #include "text_format.h"
 
 #include <algorithm>

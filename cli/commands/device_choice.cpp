@@ -1,6 +1,6 @@
 #include "device_choice.h"
 
-#include "result_message.h"
+#include "text.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,23 +1,14 @@
 #include "device_list.h"
 
-#include "dfu_constants.h"
 #include "dfu_engine.h"
-#include "result_message.h"
+#include "interface_acceptance.h"
 #include "run_report.h"
+#include "text.h"
 #include "text_format.h"
 
 #include <cstdio>
 
 namespace tolvane::cli {
-namespace {
-
-bool IsBootLoaderIdentity(const HidAttributes& attributes) {
-    return attributes.vendorId == DFU_VENDOR_ID &&
-           (attributes.productId == DFU_PRODUCT_ID_1 || attributes.productId == DFU_PRODUCT_ID_2);
-}
-
-}  // namespace
-
 InterfaceListing ListInterfaces(HidBus& bus) {
     InterfaceListing listing;
     auto list = bus.listInterfaces();
@@ -37,8 +28,10 @@ InterfaceListing ListInterfaces(HidBus& bus) {
             if (device->getSerialNumber(entry.serial) != 0) entry.serial.clear();
         }
         if (bus.portOf(entry.path, entry.port) != 0) entry.port.clear();
+        // A boot loader as the engine's search would take it, or one its path names.
         entry.bootLoader = IsBootLoaderPath(entry.path) ||
-                           (entry.opened && IsBootLoaderIdentity(entry.attributes));
+                           (entry.opened && SearchAccepts(kBootLoaderIdentities, entry.attributes,
+                                                          entry.capabilities));
         listing.interfaces.push_back(std::move(entry));
     }
     return listing;

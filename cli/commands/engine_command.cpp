@@ -1,6 +1,7 @@
 #include "engine_command.h"
 
 #include "exit_codes.h"
+#include "update_sequence.h"
 #include "watcher_thread.h"
 
 #include <atomic>
@@ -72,54 +73,71 @@ public:
     bool downloadFinished() const { return downloadFinished_; }
 
 private:
-    ResultCode runSteps() {
-        switch (command_) {
-            case Command::Update: {
-                enterStep(RunStep::EnteringBootLoader);
-                const ResultCode reset = resetToBootLoader();
-                if (reset != DFU_SUCCESS && reset != DFU_ALREADY_IN_DFU) return reset;
-                const ResultCode download = download_();
-                if (download != DFU_SUCCESS) return download;
-                reachedResetToAp_ = true;
-                enter(Stage::ResettingToAp);
-                enterStep(RunStep::ResettingToAp);
-                return engine_.ResetToAp();
-            }
+    // The steps a command takes of the update.
+    static UpdateSteps StepsOf(Command command) {
+        switch (command) {
+            case Command::Update:
+                return kWholeUpdate;
             case Command::ResetToIsp:
-                enterStep(RunStep::EnteringBootLoader);
-                return resetToBootLoader();
+                return {.enterBootLoader = true};
             case Command::Download:
-                return download_();
+                return {.download = true};
             case Command::ResetToAp:
-                enterStep(RunStep::ResettingToAp);
-                return engine_.ResetToAp();
+                return {.resetToApplication = true};
             case Command::List:
             case Command::InstallUdevRules:
             case Command::Station:
                 break;
         }
-        return DFU_SUCCESS;
+        return {};
     }
 
-    // A first-time driver installation can take longer than the reset's 30 s: before giving up,
-    // one more look for a boot loader at the device's port, once installations have settled.
-    ResultCode resetToBootLoader() {
-        const ResultCode code = engine_.ResetToIsp(*options_.vid, *options_.pid);
-        if (code == DFU_ERR_DFU_TIMEOUT && engine_.LookOnceMoreForBootLoader(kLateInstallWaitMs)) {
-            return DFU_SUCCESS;
+    ResultCode runSteps() {
+        UpdateRequest request;
+        request.steps = StepsOf(command_);
+        if (request.steps.enterBootLoader) {
+            request.vid = *options_.vid;
+            request.pid = *options_.pid;
         }
-        return code;
+        if (request.steps.download) {
+            const auto& bytes = job_.image->bytes;
+            request.image = bytes.data();
+            request.size = static_cast<std::uint32_t>(bytes.size());
+            request.address = job_.address;
+            request.checksum = job_.checksum;
+        }
+        // A first-time driver installation can take longer than the reset's 30 s: before giving
+        // up, one more look for a boot loader at the device's port, once installations settled.
+        request.lateInstallWaitMs = kLateInstallWaitMs;
+        UpdateObserver observer;
+        observer.stepStarts = [this](UpdateStep step) { stepStarts(step); };
+        observer.stepEnds = [this](UpdateStep step, ResultCode code) {
+            if (step == UpdateStep::Download) {
+                downloadFinished_ = code == DFU_SUCCESS || code == DFU_ERR_VERIFY;
+            }
+        };
+        return RunUpdate(engine_, request, observer);
     }
 
-    ResultCode download_() {
-        enter(Stage::Downloading);
-        enterStep(RunStep::Downloading);
-        downloadStarted_ = true;
-        const auto& bytes = job_.image->bytes;
-        const ResultCode code = engine_.Download(
-            bytes.data(), job_.address, static_cast<std::uint32_t>(bytes.size()), job_.checksum);
-        downloadFinished_ = code == DFU_SUCCESS || code == DFU_ERR_VERIFY;
-        return code;
+    void stepStarts(UpdateStep step) {
+        switch (step) {
+            case UpdateStep::EnterBootLoader:
+                enterStep(RunStep::EnteringBootLoader);
+                break;
+            case UpdateStep::Download:
+                enter(Stage::Downloading);
+                enterStep(RunStep::Downloading);
+                downloadStarted_ = true;
+                break;
+            case UpdateStep::ResetToApplication:
+                // Only the whole update shows the switch back as a phase of its own.
+                if (command_ == Command::Update) {
+                    reachedResetToAp_ = true;
+                    enter(Stage::ResettingToAp);
+                }
+                enterStep(RunStep::ResettingToAp);
+                break;
+        }
     }
 
     // The run's step, and the device's own when several are at work.

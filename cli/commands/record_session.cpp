@@ -26,19 +26,6 @@ const char* OsName() {
 
 }  // namespace
 
-bool ReplayableCommand(const Options& options) {
-    switch (options.command) {
-        case Command::Update:
-            return !options.all;
-        case Command::ResetToIsp:
-        case Command::Download:
-        case Command::ResetToAp:
-            return true;
-        default:
-            return false;
-    }
-}
-
 struct RecordSession::Parts {
     std::ofstream file;
     std::optional<record::Recorder> recorder;

@@ -17,9 +17,6 @@
 
 namespace tolvane::cli {
 
-// Whether a replay can follow the command: one device, its calls in one order.
-bool ReplayableCommand(const Options& options);
-
 // --replay without --vid and --pid: the identity the recorded command looked for. False with
 // `error` when the recording cannot be read.
 bool TakeRecordedIdentity(Options& options, std::string& error);

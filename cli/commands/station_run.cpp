@@ -1,8 +1,8 @@
 #include "station_run.h"
 
 #include "arrival_listener.h"
-#include "result_message.h"
 #include "station_log.h"
+#include "text.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -19,9 +19,9 @@
 #include "progress_display.h"
 #include "record_session.h"
 #include "report_length_hint.h"
-#include "result_message.h"
 #include "run_report.h"
 #include "simulation.h"
+#include "text.h"
 #include "text_format.h"
 #include "tracking_hid_bus.h"
 
@@ -37,20 +37,6 @@ namespace {
 // The code of a refused image's content, as the image reader reports it.
 constexpr SysError kErrorInvalidData = 13;
 constexpr std::uint64_t kAddressSpaceEnd = std::uint64_t{kMaxLoadAddress} + 1;
-
-// The commands that work on one device, found by their own search.
-bool SingleDevice(const Options& options) {
-    switch (options.command) {
-        case Command::Update:
-            return !options.all;
-        case Command::ResetToIsp:
-        case Command::Download:
-        case Command::ResetToAp:
-            return true;
-        default:
-            return false;
-    }
-}
 
 bool NeedsImage(Command command) {
     return command == Command::Update || command == Command::Download ||
@@ -98,7 +84,7 @@ int CommandRun::execute() {
     bus = &tracked;
     // A single-device command stays with the first device it writes to.
     PortPinnedBus pinned(*bus);
-    if (SingleDevice(options_)) bus = &pinned;
+    if (WorksOnOneDevice(options_)) bus = &pinned;
     std::optional<ReportLog> log;
     std::optional<LoggingHidBus> logged;
     if (options_.verbose) {

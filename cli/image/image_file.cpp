@@ -1,8 +1,10 @@
 #include "image_file.h"
 
+#include "image_file_handle.h"
 #include "image_limits.h"
 #include "intel_hex_reader.h"
 #include "system_errors.h"
+#include "text.h"
 #include "text_format.h"
 
 #include <algorithm>
@@ -11,19 +13,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string_view>
-
-#ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
-#include <sys/types.h>
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace tolvane::cli {
 namespace {
@@ -46,99 +35,15 @@ ImageError Invalid(const std::string& path, const std::string& what) {
     return {ImageProblem::Invalid, Printable(path) + ": " + what, kErrorInvalidData};
 }
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) noexcept : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) CloseDescriptor(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const noexcept { return fd_; }
-
-private:
-    static void CloseDescriptor(int fd) noexcept {
-#ifdef _WIN32
-        _close(fd);
-#else
-        ::close(fd);
-#endif
-    }
-    int fd_;
-};
-
-#ifdef _WIN32
-// The UTF-8 path in UTF-16, for the system's wide calls; empty when it is not UTF-8.
-std::wstring WidePath(const std::string& path) {
-    const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(),
-                                          static_cast<int>(path.size()), nullptr, 0);
-    if (units <= 0) return {};
-    std::wstring wide(static_cast<std::size_t>(units), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()),
-                        wide.data(), units);
-    return wide;
-}
-#endif
-
-// Opens without blocking: a FIFO without a writer would otherwise hold the tool in open().
-int OpenForReading(const std::string& path) {
-#ifdef _WIN32
-    // The tool's paths are UTF-8 (the command line arrives in UTF-16): opened in UTF-16, so that
-    // names outside the ANSI code page work.
-    const std::wstring wide = WidePath(path);
-    if (wide.empty() && !path.empty()) {
-        errno = ENOENT;
-        return -1;
-    }
-    return _wopen(wide.c_str(), _O_RDONLY | _O_BINARY);
-#else
-    return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-#endif
-}
-
-// Only a regular file or a block device holds an image that can be read to its end.
-bool IsReadableKind(int fd, int& error) {
-#ifdef _WIN32
-    struct _stat64 info {};
-    if (_fstat64(fd, &info) != 0) {
-        error = errno;
-        return false;
-    }
-    return (info.st_mode & _S_IFMT) == _S_IFREG;
-#else
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        error = errno;
-        return false;
-    }
-    if (!S_ISREG(info.st_mode) && !S_ISBLK(info.st_mode)) return false;
-    // Reads may block from here on: they are bounded, and a block device answers them.
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    return true;
-#endif
-}
-
-long ReadSome(int fd, std::uint8_t* buffer, std::size_t size) {
-#ifdef _WIN32
-    return _read(fd, buffer, static_cast<unsigned>(size));
-#else
-    for (;;) {
-        const long got = static_cast<long>(::read(fd, buffer, size));
-        if (got >= 0 || errno != EINTR) return got;
-    }
-#endif
-}
-
 // Reads at most `limit` + 1 bytes, enough to tell that a file is too large without reading it
 // all.
 std::variant<std::vector<std::uint8_t>, ImageError> ReadFile(const std::string& path,
                                                              std::size_t limit) {
     errno = 0;
-    const Descriptor file(OpenForReading(path));
-    if (file.get() < 0) return Unreadable(path, errno != 0 ? errno : ENOENT);
+    ImageFileHandle file(path);
+    if (!file.valid()) return Unreadable(path, errno != 0 ? errno : ENOENT);
     int error = 0;
-    if (!IsReadableKind(file.get(), error)) {
+    if (!file.readableKind(error)) {
         if (error != 0) return Unreadable(path, error);
         ImageError refused{ImageProblem::Unreadable,
                            Printable(path) + ": cannot read the image: not a regular file",
@@ -148,7 +53,7 @@ std::variant<std::vector<std::uint8_t>, ImageError> ReadFile(const std::string& 
     std::vector<std::uint8_t> content;
     std::vector<std::uint8_t> chunk(65536);
     while (content.size() <= limit) {
-        const long got = ReadSome(file.get(), chunk.data(), chunk.size());
+        const long got = file.read(chunk.data(), chunk.size());
         if (got < 0) return Unreadable(path, errno != 0 ? errno : EIO);
         if (got == 0) break;
         content.insert(content.end(), chunk.begin(), chunk.begin() + got);
@@ -179,10 +84,9 @@ bool MostlyIntelHexRecords(std::string_view text) {
             line.remove_prefix(1);
         }
         if (line.empty()) continue;
-        const bool record = line.size() > 1 && line.front() == ':' &&
-                            std::all_of(line.begin() + 1, line.end(), [](char c) {
-                                return std::isxdigit(static_cast<unsigned char>(c)) != 0;
-                            });
+        const bool record =
+            line.size() > 1 && line.front() == ':' &&
+            std::all_of(line.begin() + 1, line.end(), [](char c) { return HexDigitValue(c) >= 0; });
         ++(record ? records : others);
     }
     return records > others;
@@ -212,8 +116,7 @@ ImageFormat FormatForPath(const std::string& path) {
         return ImageFormat::Raw;
     }
     std::string extension = path.substr(dot + 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(extension.begin(), extension.end(), extension.begin(), AsciiLower<char>);
     if (extension == "hex" || extension == "ihex" || extension == "ihx") {
         return ImageFormat::IntelHex;
     }

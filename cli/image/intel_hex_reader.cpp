@@ -1,6 +1,7 @@
 #include "intel_hex_reader.h"
 
 #include "image_limits.h"
+#include "text.h"
 #include "text_format.h"
 
 #include <algorithm>
@@ -28,13 +29,6 @@ struct Chunk {
     std::size_t length = 0;
     std::size_t line = 0;
 };
-
-std::optional<std::uint8_t> HexDigit(char c) {
-    if (c >= '0' && c <= '9') return static_cast<std::uint8_t>(c - '0');
-    if (c >= 'A' && c <= 'F') return static_cast<std::uint8_t>(c - 'A' + 10);
-    if (c >= 'a' && c <= 'f') return static_cast<std::uint8_t>(c - 'a' + 10);
-    return std::nullopt;
-}
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
@@ -81,7 +75,7 @@ private:
         }
         const std::string_view digits = record.substr(1);
         for (std::size_t i = 0; i < digits.size(); ++i) {
-            if (!HexDigit(digits[i])) {
+            if (HexDigitValue(digits[i]) < 0) {
                 return HexError{line, "bad hexadecimal digit " + DescribeChar(digits[i]) +
                                           " in column " + std::to_string(i + 2)};
             }
@@ -94,8 +88,8 @@ private:
         bytes_.clear();
         std::uint8_t sum = 0;
         for (std::size_t i = 0; i < digits.size(); i += 2) {
-            const auto value =
-                static_cast<std::uint8_t>((*HexDigit(digits[i]) << 4) | *HexDigit(digits[i + 1]));
+            const auto value = static_cast<std::uint8_t>((HexDigitValue(digits[i]) << 4) |
+                                                         HexDigitValue(digits[i + 1]));
             bytes_.push_back(value);
             sum = static_cast<std::uint8_t>(sum + value);
         }

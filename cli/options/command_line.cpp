@@ -113,6 +113,22 @@ bool AsksForJson(const std::vector<std::string>& args) {
 
 }  // namespace
 
+bool WorksOnOneDevice(const Options& options) noexcept {
+    switch (options.command) {
+        case Command::Update:
+            return !options.all;
+        case Command::ResetToIsp:
+        case Command::Download:
+        case Command::ResetToAp:
+            return true;
+        case Command::List:
+        case Command::InstallUdevRules:
+        case Command::Station:
+            break;
+    }
+    return false;
+}
+
 const char* CommandName(Command command) noexcept {
     switch (command) {
         case Command::Update:

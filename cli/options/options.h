@@ -63,5 +63,8 @@ struct Options {
 };
 
 const char* CommandName(Command command) noexcept;
+// Whether the command works on one device, found by its own search: the bus is pinned to the
+// first device written to, and a replay can follow its calls in one order.
+bool WorksOnOneDevice(const Options& options) noexcept;
 
 }  // namespace tolvane::cli

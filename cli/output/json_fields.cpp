@@ -1,6 +1,6 @@
 #include "json_fields.h"
 
-#include "result_message.h"
+#include "text.h"
 
 namespace tolvane::cli {
 

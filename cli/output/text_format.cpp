@@ -1,5 +1,7 @@
 #include "text_format.h"
 
+#include "text.h"
+
 #include <cstdio>
 
 namespace tolvane::cli {
@@ -55,10 +57,7 @@ std::optional<std::uint32_t> ParseHex(std::string_view text, std::uint32_t max) 
     if (text.empty()) return std::nullopt;
     std::uint64_t value = 0;
     for (const char c : text) {
-        int digit = -1;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        const int digit = HexDigitValue(c);
         if (digit < 0) return std::nullopt;
         value = value * 16 + static_cast<std::uint64_t>(digit);
         if (value > max) return std::nullopt;

@@ -1,6 +1,6 @@
 #include "device_lock.h"
 
-#include "result_message.h"
+#include "text.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

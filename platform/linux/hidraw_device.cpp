@@ -2,7 +2,7 @@
 
 #include "errno_error.h"
 #include "report_descriptor.h"
-#include "utf8.h"
+#include "text.h"
 
 #include <linux/hidraw.h>
 #include <sys/ioctl.h>
@@ -170,7 +170,7 @@ SysError HidrawDevice::getSerialNumber(std::u16string& serial) {
     if (!unique) {
         return NoteFailure(kErrorDeviceNotConnected, 0);
     }
-    serial = posix::Utf8ToUtf16(*unique);
+    serial = FromUtf8(*unique);
     return 0;
 }
 

@@ -1,5 +1,7 @@
 #include "hidraw_path.h"
 
+#include "text.h"
+
 #include <algorithm>
 #include <charconv>
 
@@ -23,10 +25,6 @@ void AppendAscii(std::u16string& out, std::string_view text) {
     for (const char c : text) {
         out.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
     }
-}
-
-char16_t FoldCase(char16_t c) {
-    return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - u'a' + u'A') : c;
 }
 
 bool AllDigits(std::string_view text) {
@@ -60,9 +58,7 @@ std::u16string InterfacePathFor(std::uint16_t vendorId, std::uint16_t productId,
 }
 
 std::optional<InterfaceLocation> LocationFromInterfacePath(std::u16string_view path) {
-    if (path.size() < kPathStart.size() ||
-        !std::equal(kPathStart.begin(), kPathStart.end(), path.begin(),
-                    [](char16_t a, char16_t b) { return FoldCase(a) == FoldCase(b); })) {
+    if (!StartsWithIgnoringAsciiCase(path, kPathStart)) {
         return std::nullopt;
     }
     const std::size_t hash = path.rfind(u'#');
@@ -71,7 +67,7 @@ std::optional<InterfaceLocation> LocationFromInterfacePath(std::u16string_view p
         if (c > 0x7F) {
             return std::nullopt;
         }
-        last.push_back(static_cast<char>(FoldCase(c)));
+        last.push_back(static_cast<char>(AsciiUpper(c)));
     }
     InterfaceLocation location;
     const std::size_t mark = last.find(kCollectionMark);
@@ -89,8 +85,7 @@ std::optional<InterfaceLocation> LocationFromInterfacePath(std::u16string_view p
         last.resize(mark);
     }
     // The node name was folded to upper case with the rest; hidraw names are lower case.
-    std::transform(last.begin(), last.end(), last.begin(),
-                   [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; });
+    std::transform(last.begin(), last.end(), last.begin(), AsciiLower<char>);
     if (!IsHidrawNodeName(last)) {
         return std::nullopt;
     }

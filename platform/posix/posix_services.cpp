@@ -2,8 +2,8 @@
 
 #include "posix_auto_reset_event.h"
 #include "posix_notify_window.h"
+#include "text.h"
 #include "thread_message_queue.h"
-#include "utf8.h"
 
 #include <chrono>
 #include <cstdio>
@@ -49,7 +49,7 @@ std::unique_ptr<NotifyWindow> PosixServices::createNotifyWindow(const NotifyWind
 
 void PosixServices::showMessageBox(std::u16string_view text, std::u16string_view caption) {
     try {
-        const std::string line = Utf16ToUtf8(caption) + ": " + Utf16ToUtf8(text) + "\n";
+        const std::string line = ToUtf8(caption) + ": " + ToUtf8(text) + "\n";
         std::fwrite(line.data(), 1, line.size(), stderr);
         std::fflush(stderr);
     } catch (const std::bad_alloc&) {

@@ -4,6 +4,7 @@
 #include "sim_platform.h"
 #include "temp_dir.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace tolvane::cli {
@@ -86,6 +87,17 @@ TEST(OneDeviceTest, TheFirstWritePinsTheBus) {
     EXPECT_EQ(list->interfacePath(1, path), InterfaceLookup::End);
     EXPECT_FALSE(pinned.open(paths[1], DeviceAccess::None, error));
     EXPECT_EQ(error, kErrorDeviceNotConnected);
+}
+
+// The tests' own bus in front of the device forwards every entry, so the tool sees the device's
+// port and serial number as it would on a real bus.
+TEST(OneDeviceTest, TheTestBusShowsTheDevicesPortAndSerial) {
+    sim::DeviceSpec spec = sim::VirtualTarget::specFor({});
+    spec.port = "2-4";
+    test::SimPlatform platform(spec);
+    const ToolRun r = platform.run({"list"});
+    EXPECT_EQ(r.exitCode, kExitSuccess) << r.err;
+    EXPECT_THAT(r.out, ::testing::HasSubstr("port 2-4  serial SIM000001")) << r.out;
 }
 
 }  // namespace

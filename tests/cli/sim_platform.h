@@ -3,6 +3,7 @@
 // reports.
 #pragma once
 
+#include "forwarding_hid_bus.h"
 #include "interrupt_source.h"
 #include "run_report.h"
 #include "sim_bus.h"
@@ -33,59 +34,42 @@ private:
     Handler handler_;
 };
 
-// A bus that hands every feature report to a hook before forwarding it.
-class HookedBus final : public HidBus {
+// A bus that hands every report written to a hook before forwarding it.
+class HookedBus final : public ForwardingHidBus {
 public:
     using Hook = std::function<void(std::span<const std::uint8_t> report)>;
 
     HookedBus(HidBus& inner, Hook hook, std::function<void()> listHook)
-        : inner_(inner), hook_(std::move(hook)), listHook_(std::move(listHook)) {}
+        : ForwardingHidBus(inner), hook_(std::move(hook)), listHook_(std::move(listHook)) {}
     std::unique_ptr<HidInterfaceList> listInterfaces() override {
         if (listHook_) listHook_();
-        return inner_.listInterfaces();
+        return inner().listInterfaces();
     }
     std::unique_ptr<HidDevice> open(std::u16string_view path, DeviceAccess access,
                                     SysError& error) override {
-        auto device = inner_.open(path, access, error);
+        auto device = inner().open(path, access, error);
         if (!device) return device;
         return std::make_unique<Device>(std::move(device), hook_);
     }
-    void waitNoPendingInstallEvents(std::uint32_t timeoutMs) override {
-        inner_.waitNoPendingInstallEvents(timeoutMs);
-    }
-    std::unique_ptr<NotificationRegistration> registerNotifications(NotifyWindow& window,
-                                                                    SysError& error) override {
-        return inner_.registerNotifications(window, error);
-    }
-    SysError portOf(std::u16string_view path, std::string& port) override {
-        return inner_.portOf(path, port);
-    }
 
 private:
-    class Device final : public HidDevice {
+    class Device final : public ForwardingHidDevice {
     public:
         Device(std::unique_ptr<HidDevice> inner, Hook& hook)
-            : inner_(std::move(inner)), hook_(hook) {}
-        SysError getAttributes(HidAttributes& a) override { return inner_->getAttributes(a); }
-        SysError getCapabilities(HidCapabilities& c) override { return inner_->getCapabilities(c); }
+            : ForwardingHidDevice(std::move(inner)), hook_(hook) {}
         SysError setFeature(std::span<const std::uint8_t> report) override {
             hook_(report);
-            return inner_->setFeature(report);
-        }
-        SysError getFeature(std::span<std::uint8_t> report) override {
-            return inner_->getFeature(report);
+            return inner().setFeature(report);
         }
         SysError writeOutput(std::span<const std::uint8_t> report) override {
             hook_(report);
-            return inner_->writeOutput(report);
+            return inner().writeOutput(report);
         }
 
     private:
-        std::unique_ptr<HidDevice> inner_;
         Hook& hook_;
     };
 
-    HidBus& inner_;
     Hook hook_;
     std::function<void()> listHook_;
 };

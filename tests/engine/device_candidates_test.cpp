@@ -1,6 +1,7 @@
 // The search for every device an update could pick, and the order of ports.
 #include "device_candidates.h"
 #include "engine_fixture.h"
+#include "interface_acceptance.h"
 #include "port_order.h"
 
 #include <algorithm>
@@ -76,6 +77,44 @@ TEST(CountDevicesTest, WithoutPortsOneIdentityIsOneDevice) {
     // Application and boot loader cannot be told to be one unit without a port.
     EXPECT_EQ(CountDevices(candidates), 3u);
     EXPECT_EQ(CandidatePorts(candidates), (std::vector<std::string>{"", "2-1"}));
+}
+
+// The one rule the search, the candidates and the tool's listing share.
+TEST(SearchAcceptsTest, SoughtIdentityWithFeatureReports) {
+    struct Case {
+        SoughtIdentity sought;
+        std::uint16_t vid, pid, featureLength;
+        bool accepted;
+    };
+    const SoughtIdentity app{.vendorId = 0x5C3B, .productId = 0x0326};
+    const SoughtIdentity appOrLoader{.vendorId = 0x5C3B, .productId = 0x0326, .bootLoaders = true};
+    const Case cases[] = {
+        {app, 0x5C3B, 0x0326, 65, true},
+        {app, 0x5C3B, 0x0326, 0, false},          // no feature reports
+        {app, 0x5C3B, 0x030B, 65, false},         // a boot loader is not the application
+        {appOrLoader, 0x5C3B, 0x030B, 65, true},  // unless boot loaders are sought too
+        {appOrLoader, 0x5C3B, 0x0332, 9, true},
+        {appOrLoader, 0x5C3B, 0x0332, 0, false},
+        {appOrLoader, 0x046D, 0x030B, 65, false},  // another maker's product number
+        {kBootLoaderIdentities, 0x5C3B, 0x0326, 65, false},
+        {kBootLoaderIdentities, 0x5C3B, 0x030B, 1, true},
+        {kBootLoaderIdentities, 0, 0, 65, false},  // no application identity is sought
+    };
+    for (const Case& c : cases) {
+        const HidAttributes attributes{c.vid, c.pid, 0};
+        const HidCapabilities caps{0, 0, c.featureLength};
+        EXPECT_EQ(SearchAccepts(c.sought, attributes, caps), c.accepted)
+            << std::hex << c.vid << ":" << c.pid << " feature " << std::dec << c.featureLength;
+    }
+}
+
+// The candidates read an interface as the engine's search does: a foreign identity's
+// capabilities are never asked for.
+TEST_F(CandidatesTest, ReadsCapabilitiesOnlyOfSoughtIdentities) {
+    world.bus.addDevice(DeviceSpec::plainDevice(0x046D, 0xC077, 0));
+    world.bus.addDevice(DeviceSpec::target(0x5C3B, 0x0326));
+    EXPECT_EQ(FindCandidates(world.bus, 0x5C3B, 0x0326).candidates.size(), 1u);
+    EXPECT_EQ(world.transcript.count(sim::Call::GetCapabilities), 1u) << world.transcript.dump();
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
 #include "dfu_engine.h"
-#include "result_message.h"
 
 #include <gtest/gtest.h>
 
@@ -14,12 +13,6 @@ TEST(ResultCodeNameTest, NamesTheEngineCodesOnly) {
     EXPECT_STREQ(ResultCodeName(0), "DFU_SUCCESS");
     EXPECT_EQ(ResultCodeName(0xE0000101), nullptr);
     EXPECT_EQ(ResultCodeName(31), nullptr);
-}
-
-TEST(ToUtf8Test, EncodesEveryPlane) {
-    EXPECT_EQ(ToUtf8(u"F/W"), "F/W");
-    EXPECT_EQ(ToUtf8(u"\u00e9\u20ac"), "\xc3\xa9\xe2\x82\xac");
-    EXPECT_EQ(ToUtf8(u"\U0001F600"), "\xf0\x9f\x98\x80");
 }
 
 TEST(SetupPauseTest, TwentyFourMsPerWhole512BytesPlus48) {

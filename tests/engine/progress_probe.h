@@ -3,33 +3,25 @@
 #pragma once
 
 #include "dfu_engine.h"
+#include "forwarding_hid_bus.h"
 
 #include <cstdint>
 #include <vector>
 
 namespace tolvane::test {
 
-class ProgressProbeBus final : public HidBus {
+class ProgressProbeBus final : public ForwardingHidBus {
 public:
-    explicit ProgressProbeBus(HidBus& inner) : inner_(inner) {}
+    explicit ProgressProbeBus(HidBus& inner) : ForwardingHidBus(inner) {}
     void watch(const DfuEngine& engine) { engine_ = &engine; }
     // The progress value seen at each feature report sent, in order.
     const std::vector<std::uint32_t>& seen() const { return seen_; }
 
-    std::unique_ptr<HidInterfaceList> listInterfaces() override { return inner_.listInterfaces(); }
     std::unique_ptr<HidDevice> open(std::u16string_view path, DeviceAccess access,
                                     SysError& error) override;
-    void waitNoPendingInstallEvents(std::uint32_t timeoutMs) override {
-        inner_.waitNoPendingInstallEvents(timeoutMs);
-    }
-    std::unique_ptr<NotificationRegistration> registerNotifications(NotifyWindow& window,
-                                                                    SysError& error) override {
-        return inner_.registerNotifications(window, error);
-    }
 
 private:
     friend class ProgressProbeDevice;
-    HidBus& inner_;
     const DfuEngine* engine_ = nullptr;
     std::vector<std::uint32_t> seen_;
 };

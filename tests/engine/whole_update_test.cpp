@@ -2,6 +2,10 @@
 // steps on another, one device followed through both identities.
 #include "dispatch_thread.h"
 #include "engine_fixture.h"
+#include "update_sequence.h"
+
+#include <string>
+#include <vector>
 
 namespace tolvane::test {
 namespace {
@@ -12,21 +16,44 @@ struct UpdateResult {
     ResultCode resetToAp = 0;
     // The first failure, as a program reports it.
     ResultCode overall = 0;
+    // Each step as the observer heard it: "+" at its start, "-" at its end.
+    std::vector<std::string> heard;
 };
 
-UpdateResult RunUpdate(DfuEngine& engine, const std::vector<std::uint8_t>& image) {
-    UpdateResult result;
-    result.resetToIsp = engine.ResetToIsp(0x5C3B, 0x0326);
-    result.overall = result.resetToIsp;
-    if (result.resetToIsp != DFU_SUCCESS && result.resetToIsp != DFU_ALREADY_IN_DFU) {
-        return result;
+const char* StepName(UpdateStep step) {
+    switch (step) {
+        case UpdateStep::EnterBootLoader:
+            return "boot loader";
+        case UpdateStep::Download:
+            return "download";
+        case UpdateStep::ResetToApplication:
+            return "application";
     }
-    const auto size = static_cast<std::uint32_t>(image.size());
-    result.download = engine.Download(image.data(), 0, size, ImageChecksum(image.data(), size));
-    result.overall = result.download;
-    if (result.download != DFU_SUCCESS) return result;
-    result.resetToAp = engine.ResetToAp();
-    result.overall = result.resetToAp;
+    return "?";
+}
+
+// The engine's update sequence, with what each step answered.
+UpdateResult Update(DfuEngine& engine, const std::vector<std::uint8_t>& image,
+                    UpdateSteps steps = kWholeUpdate) {
+    UpdateResult result;
+    UpdateRequest request;
+    request.vid = 0x5C3B;
+    request.pid = 0x0326;
+    request.image = image.data();
+    request.size = static_cast<std::uint32_t>(image.size());
+    request.checksum = ImageChecksum(image.data(), image.size());
+    request.steps = steps;
+    UpdateObserver observer;
+    observer.stepStarts = [&](UpdateStep step) {
+        result.heard.push_back(std::string("+") + StepName(step));
+    };
+    observer.stepEnds = [&](UpdateStep step, ResultCode code) {
+        result.heard.push_back(std::string("-") + StepName(step));
+        (step == UpdateStep::EnterBootLoader ? result.resetToIsp
+         : step == UpdateStep::Download      ? result.download
+                                             : result.resetToAp) = code;
+    };
+    result.overall = RunUpdate(engine, request, observer);
     return result;
 }
 
@@ -48,7 +75,7 @@ TEST_F(WholeUpdateTest, ImageEndsUpInTheDeviceAndTheApplicationComesBack) {
     config.applicationArrivalMs = 800;
     SimDevice& device = world.bus.addDevice(config);
     const auto image = MakeImage(5000);
-    const UpdateResult result = RunUpdate(world.engine, image);
+    const UpdateResult result = Update(world.engine, image);
     EXPECT_EQ(result.resetToIsp, DFU_SUCCESS);
     EXPECT_EQ(result.download, DFU_SUCCESS);
     EXPECT_EQ(result.resetToAp, DFU_SUCCESS);
@@ -66,7 +93,7 @@ TEST_F(WholeUpdateTest, HundredRunsInARowBehaveAlike) {
         localUi.run([&] { ASSERT_EQ(local.engine.StartDeviceChangeWatcher(), DFU_SUCCESS); });
         SimDevice& device = local.bus.addDevice(DeviceSpec::target(0x5C3B, 0x0326));
         const auto image = MakeImage(700 + static_cast<std::size_t>(run));
-        ASSERT_EQ(RunUpdate(local.engine, image).overall, DFU_SUCCESS) << "run " << run;
+        ASSERT_EQ(Update(local.engine, image).overall, DFU_SUCCESS) << "run " << run;
         ASSERT_EQ(device.memory().image, image) << "run " << run;
         localUi.run([&] { EXPECT_EQ(local.engine.StopDeviceChangeWatcher(), DFU_SUCCESS); });
         ASSERT_TRUE(local.held().none()) << "run " << run << ": " << local.held();
@@ -76,7 +103,7 @@ TEST_F(WholeUpdateTest, HundredRunsInARowBehaveAlike) {
 TEST_F(WholeUpdateTest, TargetAlreadyInItsBootLoaderIsUpdated) {
     SimDevice& device = AddBootLoader();
     const auto image = MakeImage(300);
-    const UpdateResult result = RunUpdate(world.engine, image);
+    const UpdateResult result = Update(world.engine, image);
     EXPECT_EQ(result.resetToIsp, DFU_ALREADY_IN_DFU);
     EXPECT_EQ(result.overall, DFU_SUCCESS);
     EXPECT_EQ(device.memory().image, image);
@@ -96,7 +123,7 @@ TEST_F(WholeUpdateTest, RefusedDataReportFailsInBoundedTimeAndTheNextRunSucceeds
         SimDevice& device = local.bus.addDevice(config);
 
         const std::uint64_t start = local.nowMs();
-        EXPECT_EQ(RunUpdate(local.engine, image).overall, kErrorGenFailure) << report;
+        EXPECT_EQ(Update(local.engine, image).overall, kErrorGenFailure) << report;
         // 1 s re-enumeration, the setup pause, 2000 retries of 8 ms, the final install wait.
         EXPECT_LE(local.nowMs() - start, 1000u + 48u + 16000u + 10000u) << report;
         EXPECT_TRUE(local.held().deviceHandles == 0 && local.held().interfaceLists == 0);
@@ -106,7 +133,7 @@ TEST_F(WholeUpdateTest, RefusedDataReportFailsInBoundedTimeAndTheNextRunSucceeds
         device.unplug();
         device.plugIn(Mode::BootLoader);
         local.services.settle();
-        const UpdateResult again = RunUpdate(local.engine, image);
+        const UpdateResult again = Update(local.engine, image);
         EXPECT_EQ(again.resetToIsp, DFU_ALREADY_IN_DFU) << report;
         EXPECT_EQ(again.overall, DFU_SUCCESS) << report;
         EXPECT_EQ(device.memory().image, image) << report;
@@ -125,14 +152,14 @@ TEST_F(WholeUpdateTest, UnpluggedDeviceFailsAndTheNextDeviceIsUpdated) {
         config.unplugRules.push_back({ReportKind::Data, report});
         SimDevice& device = local.bus.addDevice(config);
 
-        EXPECT_EQ(RunUpdate(local.engine, image).overall, kErrorDeviceNotConnected) << report;
+        EXPECT_EQ(Update(local.engine, image).overall, kErrorDeviceNotConnected) << report;
         EXPECT_FALSE(device.present());
         EXPECT_EQ(local.bus.held().deviceHandles, 0);
 
         // The same engine updates the next device plugged in.
         SimDevice& next = local.bus.addDevice(DeviceSpec::target(0x5C3B, 0x0326));
         local.services.settle();
-        EXPECT_EQ(RunUpdate(local.engine, image).overall, DFU_SUCCESS) << report;
+        EXPECT_EQ(Update(local.engine, image).overall, DFU_SUCCESS) << report;
         EXPECT_EQ(next.memory().image, image) << report;
         localUi.run([&] { EXPECT_EQ(local.engine.StopDeviceChangeWatcher(), DFU_SUCCESS); });
         EXPECT_TRUE(local.held().none()) << local.held();
@@ -143,10 +170,68 @@ TEST_F(WholeUpdateTest, BootLoaderThatNeverReturnsToTheApplicationTimesOut) {
     DeviceSpec config = DeviceSpec::target(0x5C3B, 0x0326);
     config.neverReturnsToApplication = true;
     world.bus.addDevice(config);
-    const UpdateResult result = RunUpdate(world.engine, MakeImage(100));
+    const UpdateResult result = Update(world.engine, MakeImage(100));
     EXPECT_EQ(result.download, DFU_SUCCESS);
     // Leaving the boot loader is all that is awaited.
     EXPECT_EQ(result.resetToAp, DFU_SUCCESS);
+}
+
+// The sequence stops at the first step that fails, and its observer hears each step it ran, for
+// the whole update and for each step alone.
+TEST_F(WholeUpdateTest, TheSequenceRunsTheRequestedStepsAndStopsAtTheFirstFailure) {
+    using Heard = std::vector<std::string>;
+    const Heard all{"+boot loader", "-boot loader", "+download",
+                    "-download",    "+application", "-application"};
+    struct Case {
+        const char* name;
+        void (*shape)(DeviceSpec&);
+        UpdateSteps steps;
+        ResultCode overall;
+        Heard heard;
+    };
+    const Case cases[] = {
+        {"whole update", [](DeviceSpec&) {}, kWholeUpdate, DFU_SUCCESS, all},
+        {"reset refused",
+         [](DeviceSpec& d) { d.neverEntersBootLoader = true; },
+         kWholeUpdate,
+         DFU_ERR_DFU_TIMEOUT,
+         {"+boot loader", "-boot loader"}},
+        {"wrong checksum",
+         [](DeviceSpec& d) { d.wrongChecksum = true; },
+         kWholeUpdate,
+         DFU_ERR_VERIFY,
+         {"+boot loader", "-boot loader", "+download", "-download"}},
+        {"reset alone",
+         [](DeviceSpec&) {},
+         {.enterBootLoader = true},
+         DFU_SUCCESS,
+         {"+boot loader", "-boot loader"}},
+        {"nothing asked", [](DeviceSpec&) {}, {}, DFU_SUCCESS, {}},
+    };
+    const auto image = MakeImage(200);
+    for (const Case& c : cases) {
+        sim::SimWorld local;
+        sim::DispatchThread localUi(local.services);
+        localUi.run([&] { ASSERT_EQ(local.engine.StartDeviceChangeWatcher(), DFU_SUCCESS); });
+        DeviceSpec config = DeviceSpec::target(0x5C3B, 0x0326);
+        c.shape(config);
+        local.bus.addDevice(config);
+        const UpdateResult result = Update(local.engine, image, c.steps);
+        EXPECT_EQ(result.overall, c.overall) << c.name;
+        EXPECT_EQ(result.heard, c.heard) << c.name;
+        localUi.run([&] { EXPECT_EQ(local.engine.StopDeviceChangeWatcher(), DFU_SUCCESS); });
+        EXPECT_TRUE(local.held().none()) << c.name << ": " << local.held();
+    }
+}
+
+// A device already in its boot loader: the reset alone says so, and the whole update goes on.
+TEST_F(WholeUpdateTest, AlreadyInTheBootLoaderEndsTheResetAloneButNotTheUpdate) {
+    AddBootLoader();
+    const auto image = MakeImage(100);
+    EXPECT_EQ(Update(world.engine, image, {.enterBootLoader = true}).overall, DFU_ALREADY_IN_DFU);
+    const UpdateResult whole = Update(world.engine, image);
+    EXPECT_EQ(whole.resetToIsp, DFU_ALREADY_IN_DFU);
+    EXPECT_EQ(whole.overall, DFU_SUCCESS);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // exactly the length of a download.
 #include "dfu_engine.h"
 #include "fine_timer_resolution.h"
+#include "forwarding_hid_bus.h"
 #include "real_timeline.h"
 #include "sim_bus.h"
 #include "transcript.h"
@@ -142,56 +143,32 @@ TEST(FineTimerResolution, CountsThePeriodsHeldAndGivesEachBack) {
 
 // The simulated bus in front of the real services, noting the periods held at every feature
 // report the engine sends.
-class PeriodProbeDevice final : public HidDevice {
+class PeriodProbeDevice final : public ForwardingHidDevice {
 public:
     PeriodProbeDevice(std::unique_ptr<HidDevice> inner, std::vector<int>& seen)
-        : inner_(std::move(inner)), seen_(seen) {}
-    SysError getAttributes(HidAttributes& attributes) override {
-        return inner_->getAttributes(attributes);
-    }
-    SysError getCapabilities(HidCapabilities& capabilities) override {
-        return inner_->getCapabilities(capabilities);
-    }
+        : ForwardingHidDevice(std::move(inner)), seen_(seen) {}
     SysError setFeature(std::span<const std::uint8_t> report) override {
         seen_.push_back(Win32Services::FineTimerPeriodsHeld());
-        return inner_->setFeature(report);
-    }
-    SysError getFeature(std::span<std::uint8_t> report) override {
-        return inner_->getFeature(report);
-    }
-    SysError writeOutput(std::span<const std::uint8_t> report) override {
-        return inner_->writeOutput(report);
+        return inner().setFeature(report);
     }
 
 private:
-    std::unique_ptr<HidDevice> inner_;
     std::vector<int>& seen_;
 };
 
-class PeriodProbeBus final : public HidBus {
+class PeriodProbeBus final : public ForwardingHidBus {
 public:
-    explicit PeriodProbeBus(HidBus& inner) : inner_(inner) {}
+    explicit PeriodProbeBus(HidBus& inner) : ForwardingHidBus(inner) {}
     std::vector<int> seen;
 
-    std::unique_ptr<HidInterfaceList> listInterfaces() override { return inner_.listInterfaces(); }
     std::unique_ptr<HidDevice> open(std::u16string_view path, DeviceAccess access,
                                     SysError& error) override {
-        auto device = inner_.open(path, access, error);
+        auto device = inner().open(path, access, error);
         if (!device) {
             return nullptr;
         }
         return std::make_unique<PeriodProbeDevice>(std::move(device), seen);
     }
-    void waitNoPendingInstallEvents(std::uint32_t timeoutMs) override {
-        inner_.waitNoPendingInstallEvents(timeoutMs);
-    }
-    std::unique_ptr<NotificationRegistration> registerNotifications(NotifyWindow& window,
-                                                                    SysError& error) override {
-        return inner_.registerNotifications(window, error);
-    }
-
-private:
-    HidBus& inner_;
 };
 
 TEST(FineTimerResolution, IsHeldForTheWholeDownloadAndOnlyThen) {

@@ -1,14 +1,21 @@
-#include "utf8.h"
+#include "text.h"
 
 #include <cstdint>
 
-namespace tolvane::posix {
+namespace tolvane {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
+bool IsHighSurrogate(char32_t u) {
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+bool IsLowSurrogate(char32_t u) {
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
+
 void AppendUtf8(std::string& out, char32_t cp) {
-    auto put = [&out](std::uint32_t byte) { out.push_back(static_cast<char>(byte)); };
+    const auto put = [&out](std::uint32_t byte) { out.push_back(static_cast<char>(byte)); };
     const auto c = static_cast<std::uint32_t>(cp);
     if (c < 0x80) {
         put(c);
@@ -37,24 +44,41 @@ void AppendUtf16(std::u16string& out, char32_t cp) {
     }
 }
 
-bool IsHighSurrogate(char16_t u) {
-    return u >= 0xD800 && u <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t u) {
-    return u >= 0xDC00 && u <= 0xDFFF;
+// The length of the UTF-8 sequence that `lead` starts and the bits it carries; 0 when it starts
+// none.
+std::size_t SequenceLength(unsigned char lead, char32_t& cp, char32_t& minimum) {
+    if (lead < 0x80) {
+        cp = lead;
+        minimum = 0;
+        return 1;
+    }
+    if ((lead & 0xE0) == 0xC0) {
+        cp = lead & 0x1Fu;
+        minimum = 0x80;
+        return 2;
+    }
+    if ((lead & 0xF0) == 0xE0) {
+        cp = lead & 0x0Fu;
+        minimum = 0x800;
+        return 3;
+    }
+    if ((lead & 0xF8) == 0xF0) {
+        cp = lead & 0x07u;
+        minimum = 0x10000;
+        return 4;
+    }
+    return 0;
 }
 
 }  // namespace
 
-std::string Utf16ToUtf8(std::u16string_view text) {
+std::string ToUtf8(std::u16string_view text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t u = text[i];
+        const char32_t u = text[i];
         if (IsHighSurrogate(u) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-            const char32_t cp = 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) +
-                                (static_cast<char32_t>(text[i + 1]) - 0xDC00);
-            AppendUtf8(out, cp);
+            AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (char32_t{text[i + 1]} - 0xDC00));
             ++i;
         } else if (IsHighSurrogate(u) || IsLowSurrogate(u)) {
             AppendUtf8(out, kReplacement);
@@ -65,38 +89,22 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     return out;
 }
 
-std::u16string Utf8ToUtf16(std::string_view text) {
+std::u16string FromUtf8(std::string_view text) {
     std::u16string out;
     out.reserve(text.size());
     std::size_t i = 0;
     while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = 0;
         char32_t cp = 0;
         char32_t minimum = 0;
-        if (lead < 0x80) {
-            length = 1;
-            cp = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            length = 2;
-            cp = lead & 0x1Fu;
-            minimum = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            length = 3;
-            cp = lead & 0x0Fu;
-            minimum = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            length = 4;
-            cp = lead & 0x07u;
-            minimum = 0x10000;
-        }
+        const std::size_t length = SequenceLength(static_cast<unsigned char>(text[i]), cp, minimum);
         bool valid = length != 0 && i + length <= text.size();
         for (std::size_t k = 1; valid && k < length; ++k) {
             const auto next = static_cast<unsigned char>(text[i + k]);
             valid = (next & 0xC0) == 0x80;
             cp = (cp << 6) | (next & 0x3Fu);
         }
-        valid = valid && cp >= minimum && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
+        valid =
+            valid && cp >= minimum && cp <= 0x10FFFF && !IsHighSurrogate(cp) && !IsLowSurrogate(cp);
         if (valid) {
             AppendUtf16(out, cp);
             i += length;
@@ -108,4 +116,4 @@ std::u16string Utf8ToUtf16(std::string_view text) {
     return out;
 }
 
-}  // namespace tolvane::posix
+}  // namespace tolvane

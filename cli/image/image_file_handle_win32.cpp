@@ -1,0 +1,58 @@
+#include "image_file_handle.h"
+
+#define WIN32_LEAN_AND_MEAN
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <windows.h>
+
+#include <cerrno>
+
+namespace tolvane::cli {
+namespace {
+
+// The UTF-8 path in UTF-16, for the system's wide calls; empty when it is not UTF-8.
+std::wstring WidePath(const std::string& path) {
+    const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(),
+                                          static_cast<int>(path.size()), nullptr, 0);
+    if (units <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(units), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()),
+                        wide.data(), units);
+    return wide;
+}
+
+// The tool's paths are UTF-8 (the command line arrives in UTF-16): opened in UTF-16, so that
+// names outside the ANSI code page work.
+int OpenWide(const std::string& path) {
+    const std::wstring wide = WidePath(path);
+    if (wide.empty() && !path.empty()) {
+        errno = ENOENT;
+        return -1;
+    }
+    return _wopen(wide.c_str(), _O_RDONLY | _O_BINARY);
+}
+
+}  // namespace
+
+ImageFileHandle::ImageFileHandle(const std::string& path) : fd_(OpenWide(path)) {}
+
+ImageFileHandle::~ImageFileHandle() {
+    if (fd_ >= 0) _close(fd_);
+}
+
+bool ImageFileHandle::readableKind(int& error) {
+    struct _stat64 info {};
+    if (_fstat64(fd_, &info) != 0) {
+        error = errno;
+        return false;
+    }
+    return (info.st_mode & _S_IFMT) == _S_IFREG;
+}
+
+long ImageFileHandle::read(std::uint8_t* buffer, std::size_t size) {
+    return _read(fd_, buffer, static_cast<unsigned>(size));
+}
+
+}  // namespace tolvane::cli
