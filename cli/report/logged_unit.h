@@ -13,8 +13,8 @@ namespace tolvane::cli {
 // The phases of an update in the order they happen, with their names in the log's phase_ms.
 inline constexpr std::array<const char*, 5> kPhaseKeys{"enter", "wait_boot_loader", "download",
                                                        "verify", "return"};
-inline constexpr std::array<const char*, 5> kPhaseTitles{
-    "find + enter boot loader", "wait for boot loader", "download", "verification", "return"};
+inline constexpr std::array<const char*, 5> kPhaseTitles{"find + enter", "wait boot loader",
+                                                         "download", "verify", "return"};
 
 enum class UnitOutcome { Passed, Failed, Skipped };
 

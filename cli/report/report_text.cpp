@@ -52,12 +52,12 @@ std::string ReportText(const StationFigures& f) {
                 UtcTimestamp(static_cast<std::time_t>(f.lastEndS)) + "\n";
     }
     text += "units/h   " + OneDecimal(f.unitsPerHour) + " over the span, " +
-            OneDecimal(f.unitsPerBusyHour) + " over the " + OneDecimal(f.busyHours) +
-            " h busy\n\nphase                      median      p95  samples\n";
+            OneDecimal(f.unitsPerBusyHour) + " over the " + OneDecimal(f.busyHours * 60) +
+            " min busy\n\nphase               median      p95  samples\n";
     for (std::size_t i = 0; i < f.phases.size(); ++i) {
         const PhaseSpread& p = f.phases[i];
         char row[128];
-        std::snprintf(row, sizeof row, "%-25s %8s %8s  %zu\n", kPhaseTitles[i],
+        std::snprintf(row, sizeof row, "%-18s %8s %8s  %zu\n", kPhaseTitles[i],
                       Ms(p.medianMs).c_str(), Ms(p.p95Ms).c_str(), p.samples);
         text += row;
     }
