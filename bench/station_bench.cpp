@@ -80,7 +80,7 @@ std::vector<double> StationLatencies(const std::string& imagePath, unsigned devi
     image.bytes.assign(bytes.begin(), bytes.end());
     std::uint32_t sum = 0;
     for (const std::uint8_t byte : image.bytes) sum += byte;
-    const DownloadJob job{&image, 0, sum};
+    const DownloadJob job{&image, 0, sum, {}};
 
     Simulation simulation(options.simulation, platform::DefaultServices());
     InterruptGuard guard;

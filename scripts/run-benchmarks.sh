@@ -8,9 +8,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh native
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target tolvane_bench tolvane_station_bench >/dev/null
+cmake --build --preset linux --target tolvane_bench tolvane_station_bench tolvane_report_bench >/dev/null
 ./build/linux/bench/tolvane_bench
 ./build/linux/bench/tolvane_station_bench examples/sample.bin
+./build/linux/bench/tolvane_report_bench examples/sample.bin
 
 if [ "${1:-}" = "--gui" ]; then
   bash scripts/install-deps.sh windows

@@ -6,6 +6,7 @@
 #include "hid_bus.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,8 @@ struct DeviceSpec {
     bool queryRemoveFirst = false;              // 0x8001 before each removal notification
     bool wrongChecksum = false;                 // the boot loader answers a wrong checksum
     std::uint32_t reportPaceMs = 0;             // time each report takes
+    // The application comes back with this release number after a download; none: unchanged.
+    std::optional<std::uint16_t> versionAfterDownload{};
     std::vector<UnplugRule> unplugRules{};
     // Where the device sits on the bus, the same for both identities; empty: "1-<number>", the
     // number being its place in the order devices were added.

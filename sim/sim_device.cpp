@@ -273,6 +273,9 @@ void SimDevice::leaveAndReturnLocked(Mode comesBackAs, std::uint32_t afterMs, bo
 }
 
 void SimDevice::arriveLocked(Mode mode) {
+    if (mode == Mode::Application && spec_.versionAfterDownload && memory_.setups > 0) {
+        spec_.application.versionNumber = *spec_.versionAfterDownload;
+    }
     current_ = mode;
     ++generation_;
     protocol_.reset();

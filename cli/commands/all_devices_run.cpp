@@ -2,9 +2,11 @@
 
 #include "device_candidates.h"
 #include "exit_codes.h"
+#include "release_number.h"
 #include "result_message.h"
 #include "run_report.h"
 #include "text.h"
+#include "update_verdict.h"
 
 #include <algorithm>
 #include <cmath>
@@ -46,13 +48,18 @@ DeviceResult UpdateDeviceAt(const PortedDevice& device, const Options& options,
     scoped.all = false;
     DeviceResult result;
     result.port = device.port;
+    result.slot = options.slots.nameOf(device.port);
     result.serial = device.serial;
+    const std::uint64_t startMs = context.services.nowMs();
     result.outcome = RunEngineCommand(Command::Update, scoped, job, context);
-    result.exitCode = ExitCodeFor(result.outcome.code);
-    result.result = ResultName(result.outcome.code);
-    result.message = ToUtf8(
-        ResultMessageFor(result.outcome.code, options.vid.value_or(0), options.pid.value_or(0))
-            .text);
+    result.durationMs = context.services.nowMs() - startMs;
+    result.exitCode = VerdictExitCode(result.outcome, options);
+    result.result = VerdictResult(result.outcome, options);
+    result.message = result.outcome.skipped || VersionNotUpdated(result.outcome, options)
+                         ? VerdictMessage(Command::Update, result.outcome, options, job)
+                         : ToUtf8(ResultMessageFor(result.outcome.code, options.vid.value_or(0),
+                                                   options.pid.value_or(0))
+                                      .text);
     return result;
 }
 
@@ -66,10 +73,12 @@ AllDevicesResult UpdateAllDevices(const Options& options, const DownloadJob& job
     all.listError = found.error;
     if (found.error != 0 || found.devices.empty()) return all;
 
-    std::vector<std::string> ports;
-    for (const PortedDevice& device : found.devices) ports.push_back(device.port);
-    for (const std::string& port : ports) AnnounceDevice(contextFor, port);
-    ProgressBoard board(progress, terminal, showProgress, ports);
+    std::vector<std::string> labels;
+    for (const PortedDevice& device : found.devices) {
+        AnnounceDevice(contextFor, device.port);
+        labels.push_back(PortLabel(device.port, options.slots.nameOf(device.port)));
+    }
+    ProgressBoard board(progress, terminal, showProgress, labels);
     all.devices.resize(found.devices.size());
     {
         std::vector<std::jthread> workers;
@@ -96,32 +105,37 @@ int AllDevicesExitCode(const AllDevicesResult& result) {
     return kExitSuccess;
 }
 
+std::string PortLabel(const std::string& port, const std::string& slot) {
+    return slot.empty() ? port : port + " (" + slot + ")";
+}
+
 std::string FormatResultTable(const std::vector<DeviceResult>& devices) {
-    std::size_t portWidth = 4;
-    std::size_t serialWidth = 6;
-    std::size_t resultWidth = 6;
-    for (const DeviceResult& device : devices) {
-        portWidth = std::max(portWidth, device.port.size());
-        serialWidth = std::max(serialWidth, ToUtf8(device.serial).size());
-        resultWidth = std::max(resultWidth, device.result.size());
-    }
-    const auto row = [&](const std::string& port, const std::string& serial,
-                         const std::string& result, const std::string& seconds) {
-        std::string line = port;
-        line.resize(portWidth + 2, ' ');
-        line += serial;
-        line.resize(portWidth + 2 + serialWidth + 2, ' ');
-        line += result;
-        line.resize(portWidth + 2 + serialWidth + 2 + resultWidth + 2, ' ');
-        return line + seconds + "\n";
-    };
-    std::string table = row("port", "serial", "result", "seconds");
+    const bool slots =
+        std::ranges::any_of(devices, [](const DeviceResult& d) { return !d.slot.empty(); });
+    std::vector<std::vector<std::string>> rows;
+    rows.push_back({"port", "slot", "serial", "result", "version", "seconds"});
+    const auto shown = [](const std::string& text) { return text.empty() ? "-" : text; };
     for (const DeviceResult& device : devices) {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.1f", device.outcome.seconds);
-        const std::string serial = ToUtf8(device.serial);
-        table += row(device.port.empty() ? "-" : device.port, serial.empty() ? "-" : serial,
-                     device.result, seconds);
+        const auto& after = device.outcome.versionAfter ? device.outcome.versionAfter
+                                                        : device.outcome.versionBefore;
+        rows.push_back({shown(device.port), shown(device.slot), shown(ToUtf8(device.serial)),
+                        device.result, after ? ReleaseText(*after) : "-", seconds});
+    }
+    std::vector<std::size_t> widths(rows.front().size(), 0);
+    for (const auto& row : rows) {
+        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], row[c].size());
+    }
+    std::string table;
+    for (const auto& row : rows) {
+        std::string line;
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            if (c == 1 && !slots) continue;
+            line += row[c];
+            if (c + 1 < row.size()) line.resize(line.size() + widths[c] + 2 - row[c].size(), ' ');
+        }
+        table += line + "\n";
     }
     return table;
 }
@@ -137,11 +151,15 @@ Json DeviceJson(const DeviceResult& device, const DownloadJob& job) {
     item["message"] = device.message;
     item["bytes_sent"] = device.outcome.bytesSent;
     item["seconds"] = seconds;
+    item["duration_ms"] = device.durationMs;
     // Only a command with an image expects a checksum.
     item["expected_checksum"] =
         job.image ? Json(static_cast<std::uint16_t>(job.checksum & 0xFFFF)) : Json(nullptr);
     item["reported_checksum"] =
         device.outcome.reportedChecksum ? Json(*device.outcome.reportedChecksum) : Json(nullptr);
+    item["slot"] = device.slot.empty() ? Json(nullptr) : Json(device.slot);
+    AddImageFields(item, job);
+    AddVersionsAndPhases(item, device.outcome);
     return item;
 }
 

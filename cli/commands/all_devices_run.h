@@ -17,8 +17,10 @@ namespace tolvane::cli {
 // The outcome for one device, as the end table and the JSON `devices` array show it.
 struct DeviceResult {
     std::string port;
+    std::string slot;  // its name in --slots; empty when it has none
     std::u16string serial;
     CommandOutcome outcome;
+    std::uint64_t durationMs = 0;  // start to end on the run's clock (virtual when simulated)
     int exitCode = 0;
     std::string result;  // the result code's name
     std::string message;
@@ -60,8 +62,12 @@ AllDevicesResult UpdateAllDevices(const Options& options, const DownloadJob& job
 // port order; no device at all is "not found".
 int AllDevicesExitCode(const AllDevicesResult& result);
 
-// "port  serial     result        seconds" and one row per device.
+// "port  slot  serial  result  version  seconds" and one row per device; the slot column only
+// when a device has a name.
 std::string FormatResultTable(const std::vector<DeviceResult>& devices);
+
+// "1-2", or "1-2 (slot-3)" when the port has a name.
+std::string PortLabel(const std::string& port, const std::string& slot);
 
 // One item of the JSON `devices` array (and of a station's log line).
 Json DeviceJson(const DeviceResult& device, const DownloadJob& job);

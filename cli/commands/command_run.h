@@ -47,6 +47,13 @@ private:
 
     int installUdevRules();
 
+    // --slots: the names read, and a --port that names a slot turned into its port.
+    std::optional<int> loadSlots();
+    // report LOG...: the station logs summed up; no device.
+    int stationReport();
+    // slots teach: the ports named in the order devices are plugged in.
+    int teachSlots(HidBus& bus, SystemServices& services);
+
     // The first interrupt after the device was written to: the run goes on to its end.
     void tellInterruptPutOff();
 

@@ -59,7 +59,8 @@ int CommandRun::list(HidBus& bus) {
     report_.result = ResultName(DFU_SUCCESS);
     report_.message = std::to_string(listing.interfaces.size()) + " HID interface(s)";
     Json interfaces = Json::array();
-    for (const ListedInterface& entry : listing.interfaces) {
+    for (ListedInterface entry : listing.interfaces) {
+        entry.slot = options_.slots.nameOf(entry.port);
         interfaces.push_back(InterfaceToJson(entry));
         say(FormatInterface(entry));
     }

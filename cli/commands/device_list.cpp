@@ -2,6 +2,8 @@
 
 #include "dfu_engine.h"
 #include "interface_acceptance.h"
+#include "release_number.h"
+#include "result_message.h"
 #include "run_report.h"
 #include "text.h"
 #include "text_format.h"
@@ -51,7 +53,9 @@ std::string FormatInterface(const ListedInterface& entry) {
     }
     line += ToUtf8(entry.path);
     line += "  port " + (entry.port.empty() ? std::string("-") : entry.port);
+    if (!entry.slot.empty()) line += "  slot " + entry.slot;
     line += "  serial " + (entry.serial.empty() ? std::string("-") : ToUtf8(entry.serial));
+    if (entry.opened) line += "  version " + ReleaseText(entry.attributes.versionNumber);
     if (entry.bootLoader) line += "  [boot loader]";
     return line;
 }
@@ -65,10 +69,12 @@ Json InterfaceToJson(const ListedInterface& entry) {
         json["input_report_length"] = entry.capabilities.inputReportByteLength;
         json["output_report_length"] = entry.capabilities.outputReportByteLength;
         json["feature_report_length"] = entry.capabilities.featureReportByteLength;
+        json["version"] = ReleaseText(entry.attributes.versionNumber);
     }
     json["port"] = entry.port;
     json["serial"] = ToUtf8(entry.serial);
     json["boot_loader"] = entry.bootLoader;
+    json["slot"] = entry.slot.empty() ? Json(nullptr) : Json(entry.slot);
     return json;
 }
 

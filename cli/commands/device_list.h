@@ -18,6 +18,7 @@ struct ListedInterface {
     bool bootLoader = false;
     std::string port;  // where its USB device sits; empty when the system cannot tell
     std::u16string serial;
+    std::string slot;  // the port's name in --slots; empty when it has none
 };
 
 struct InterfaceListing {
@@ -29,7 +30,8 @@ struct InterfaceListing {
 // capabilities, and closes it again.
 InterfaceListing ListInterfaces(HidBus& bus);
 
-// "5c3b:030b  in 0  out 0  feature 65  \\?\HID#...  [boot loader]"
+// "5c3b:030b  in 0  out 0  feature 65  \\?\HID#...  port 1-2  slot s1  serial -  version 1.00"
+// and "[boot loader]" for one
 std::string FormatInterface(const ListedInterface& entry);
 Json InterfaceToJson(const ListedInterface& entry);
 

@@ -1,6 +1,8 @@
 #include "engine_command.h"
 
+#include "application_version.h"
 #include "exit_codes.h"
+#include "tracking_hid_bus.h"
 #include "update_sequence.h"
 #include "watcher_thread.h"
 
@@ -20,6 +22,8 @@ constexpr auto kPollInterval = std::chrono::milliseconds(50);
 constexpr std::uint32_t kNoProgress = 255;
 // How long the look after a reset's time-out waits for device installations to settle.
 constexpr std::uint32_t kLateInstallWaitMs = 30000;
+// How long the application that comes back after the update is awaited.
+constexpr std::uint32_t kApplicationReturnMs = 30000;
 
 enum class Stage : int { Searching, Downloading, ResettingToAp, Done };
 
@@ -31,8 +35,13 @@ double SecondsSince(Clock::time_point start) {
 class Steps {
 public:
     Steps(Command command, const Options& options, const DownloadJob& job, DfuEngine& engine,
-          const CommandContext& context)
-        : command_(command), options_(options), job_(job), engine_(engine), context_(context) {}
+          const CommandContext& context, PhaseClock& phases)
+        : command_(command),
+          options_(options),
+          job_(job),
+          engine_(engine),
+          context_(context),
+          phases_(phases) {}
 
     void run() {
         const ResultCode code = runSteps();
@@ -71,6 +80,10 @@ public:
     bool downloadStarted() const { return downloadStarted_; }
     bool reachedResetToAp() const { return reachedResetToAp_; }
     bool downloadFinished() const { return downloadFinished_; }
+    // Read once the steps are done.
+    std::optional<std::uint16_t> versionBefore() const { return versionBefore_; }
+    std::optional<std::uint16_t> versionAfter() const { return versionAfter_; }
+    bool skipped() const { return skipped_; }
 
 private:
     // The steps a command takes of the update.
@@ -87,12 +100,28 @@ private:
             case Command::List:
             case Command::InstallUdevRules:
             case Command::Station:
+            case Command::Report:
+            case Command::SlotsTeach:
                 break;
         }
         return {};
     }
 
     ResultCode runSteps() {
+        if (command_ == Command::Update) {
+            phases_.start();
+            versionBefore_ = ApplicationVersionAt(context_.bus, vid(), pid(), options_.port);
+            if (options_.skipCurrent && options_.imageVersion &&
+                versionBefore_ == options_.imageVersion) {
+                enterStep(RunStep::EnteringBootLoader);
+                skipped_ = true;
+                return DFU_SUCCESS;
+            }
+        } else if (command_ == Command::Download) {
+            // A download alone starts in the boot loader.
+            phases_.start();
+            phases_.bootLoaderReached();
+        }
         UpdateRequest request;
         request.steps = StepsOf(command_);
         if (request.steps.enterBootLoader) {
@@ -112,11 +141,18 @@ private:
         UpdateObserver observer;
         observer.stepStarts = [this](UpdateStep step) { stepStarts(step); };
         observer.stepEnds = [this](UpdateStep step, ResultCode code) {
+            if (step == UpdateStep::EnterBootLoader &&
+                (code == DFU_SUCCESS || code == DFU_ALREADY_IN_DFU)) {
+                phases_.bootLoaderReached();
+            }
             if (step == UpdateStep::Download) {
+                phases_.downloadReturned();
                 downloadFinished_ = code == DFU_SUCCESS || code == DFU_ERR_VERIFY;
             }
         };
-        return RunUpdate(engine_, request, observer);
+        const ResultCode code = RunUpdate(engine_, request, observer);
+        if (command_ == Command::Update && code == DFU_SUCCESS) awaitApplication();
+        return code;
     }
 
     void stepStarts(UpdateStep step) {
@@ -140,6 +176,17 @@ private:
         }
     }
 
+    std::uint16_t vid() const { return static_cast<std::uint16_t>(options_.vid.value_or(0)); }
+    std::uint16_t pid() const { return static_cast<std::uint16_t>(options_.pid.value_or(0)); }
+
+    // The application that comes back tells the version the device runs now.
+    void awaitApplication() {
+        versionAfter_ = AwaitApplication(context_.bus, context_.services, vid(), pid(),
+                                         options_.port, kApplicationReturnMs,
+                                         [this] { return context_.guard.abortRequested(); });
+        if (versionAfter_) phases_.applicationBack();
+    }
+
     // The run's step, and the device's own when several are at work.
     void enterStep(RunStep step) {
         context_.guard.enterStep(step);
@@ -156,6 +203,10 @@ private:
     const DownloadJob& job_;
     DfuEngine& engine_;
     const CommandContext& context_;
+    PhaseClock& phases_;
+    std::optional<std::uint16_t> versionBefore_;
+    std::optional<std::uint16_t> versionAfter_;
+    bool skipped_ = false;
     std::mutex mutex_;
     std::condition_variable done_;
     Stage stage_ = Stage::Searching;
@@ -212,7 +263,13 @@ CommandOutcome RunEngineCommand(Command command, const Options& options, const D
                                 const CommandContext& context) {
     const auto start = Clock::now();
     CommandOutcome outcome;
-    DfuEngine engine(context.bus, context.services);
+    // Every report written marks the phases; the engine's progress tells when the data is all sent.
+    const DfuEngine* running = nullptr;
+    PhaseClock phases([&context] { return context.services.nowMs(); },
+                      [&running] { return running && running->GetPercentage() == 100; });
+    TrackingHidBus marked(context.bus, [&phases] { phases.written(); });
+    DfuEngine engine(marked, context.services);
+    running = &engine;
     if (options.port) engine.ScopeToPort(*options.port);
     WatcherThread watcher(engine, context.services);
     // The download waits for nothing the watcher tells, so it runs without one.
@@ -229,7 +286,7 @@ CommandOutcome RunEngineCommand(Command command, const Options& options, const D
     ProgressDisplay& display = context.display;
     display.phase("Searching device...");
     const std::uint64_t total = job.image ? job.image->bytes.size() : 0;
-    Steps steps(command, options, job, engine, context);
+    Steps steps(command, options, job, engine, context, phases);
     std::function<void(std::uint64_t)> sent;
     if (context.steps && options.port) {
         sent = [&context, port = *options.port](std::uint64_t bytes) {
@@ -277,6 +334,10 @@ CommandOutcome RunEngineCommand(Command command, const Options& options, const D
     outcome.downloadFinished = steps.downloadFinished();
     outcome.bytesSent = outcome.downloadFinished ? total : watch.bytesSent();
     outcome.reportedChecksum = engine.state().reportedChecksum;
+    outcome.versionBefore = steps.versionBefore();
+    outcome.versionAfter = steps.versionAfter();
+    outcome.skipped = steps.skipped();
+    outcome.phases = phases.times();
     outcome.seconds = SecondsSince(start);
     return outcome;
 }

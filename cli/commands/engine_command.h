@@ -7,6 +7,7 @@
 #include "image_file.h"
 #include "interrupt_guard.h"
 #include "options.h"
+#include "phase_clock.h"
 #include "progress_display.h"
 
 #include <cstdint>
@@ -21,6 +22,7 @@ struct DownloadJob {
     const FirmwareImage* image = nullptr;
     std::uint32_t address = 0;
     std::uint32_t checksum = 0;
+    std::string sha256;  // of the image's bytes, in lower-case hexadecimal
 };
 
 struct CommandOutcome {
@@ -33,6 +35,11 @@ struct CommandOutcome {
     // What the system said about a failed call beyond its number, read on the engine's thread.
     std::string nativeDetail;
     bool interrupted = false;  // an interrupt ended the command
+    // update: the application's release number before, and of the application that came back.
+    std::optional<std::uint16_t> versionBefore;
+    std::optional<std::uint16_t> versionAfter;
+    bool skipped = false;  // --skip-current: the device runs the image's version already
+    PhaseTimes phases;
 };
 
 // What a command runs on and whom it tells.

@@ -25,6 +25,7 @@ SimulationOptions Healthy(SimulationOptions options) {
     options.leaveDelayMs = 0;
     options.reportLength = SimulationOptions{}.reportLength;
     options.bootLoaderPid = SimulationOptions{}.bootLoaderPid;
+    options.versionAfter.reset();
     return options;
 }
 
@@ -44,6 +45,9 @@ sim::DeviceSpec SpecFor(const SimulationOptions& options) {
     if (options.refuseReset) config.application.interfaces.at(0).acceptedResets = 0;
     if (options.bootLoaderRefusesReset) config.bootLoader.interfaces.at(0).acceptedResets = 0;
     config.leaveAfterResetMs = options.leaveDelayMs;
+    config.application.versionNumber = options.version;
+    config.versionAfterDownload =
+        options.versionAfter ? options.versionAfter : options.imageVersion;
     return config;
 }
 

@@ -50,6 +50,8 @@ StationSummary Station::run(const StationOutput& output) {
         summary.error = error != 0 ? error : kErrorGenFailure;
         return summary;
     }
+    startTime_ = std::time(nullptr);
+    startMs_ = services_.nowMs();
     ArrivalListener listener(bus_, services_, [this] { wake_->signal(); });
     if (const SysError started = listener.start(); started != 0) {
         summary.error = started;
@@ -90,7 +92,8 @@ void Station::scan(const StationOutput& output) {
         }
         if (output.freed) output.freed(it->first);
         if (output.lines) {
-            *output.lines << it->first << "  free for the next device\n";
+            *output.lines << PortLabel(it->first, options_.slots.nameOf(it->first))
+                          << "  free for the next device\n";
             output.lines->flush();
         }
         it = ports_.erase(it);
@@ -108,7 +111,8 @@ void Station::start(const PortedDevice& device, const StationOutput& output) {
     AnnounceDevice(contextFor_, device.port);
     if (output.started) output.started(device.port);
     if (output.lines) {
-        *output.lines << device.port << "  " << Shown(ToUtf8(device.serial)) << "  updating...\n";
+        *output.lines << PortLabel(device.port, options_.slots.nameOf(device.port)) << "  "
+                      << Shown(ToUtf8(device.serial)) << "  updating...\n";
         output.lines->flush();
     }
     jobs_[device.port] = std::jthread([this, device] {
@@ -133,7 +137,10 @@ void Station::reap(const StationOutput& output, StationSummary& summary) {
         jobs_.erase(result.port);  // joins the thread, which has finished its work
         ports_[result.port] = PortEntry{PortState::Settling, services_.nowMs()};
         ++finished_;
-        const std::string line = StationLogLine(result, job_, std::time(nullptr));
+        // On the station's clock from its start, so that a simulated line keeps its pace.
+        const auto when =
+            startTime_ + static_cast<std::time_t>((services_.nowMs() - startMs_) / 1000);
+        const std::string line = StationLogLine(result, job_, when);
         // Each line reaches the disk on its own, so that a stop or a power loss keeps every
         // finished one; one that does not is said at once, and no further device is started.
         if (output.log) {
@@ -159,8 +166,8 @@ void Station::reap(const StationOutput& output, StationSummary& summary) {
         if (shown) {
             char seconds[32];
             std::snprintf(seconds, sizeof seconds, "%.1f s", result.outcome.seconds);
-            *shown << result.port << "  " << Shown(ToUtf8(result.serial)) << "  " << result.result
-                   << "  " << seconds << "  " << result.message << '\n';
+            *shown << PortLabel(result.port, result.slot) << "  " << Shown(ToUtf8(result.serial))
+                   << "  " << result.result << "  " << seconds << "  " << result.message << '\n';
             shown->flush();
         }
         if (output.finished) output.finished(result.port);

@@ -8,6 +8,7 @@
 #include "options.h"
 #include "station_log_file.h"
 
+#include <ctime>
 #include <functional>
 #include <map>
 #include <memory>
@@ -79,6 +80,8 @@ private:
     std::unique_ptr<AutoResetEvent> wake_;
     std::map<std::string, PortEntry> ports_;
     std::map<std::string, std::jthread> jobs_;
+    std::time_t startTime_ = 0;  // the wall clock when the station started
+    std::uint64_t startMs_ = 0;  // the run's clock then
     std::uint32_t started_ = 0;
     std::uint32_t finished_ = 0;
     bool logFailed_ = false;  // no further device is started once a log line is lost

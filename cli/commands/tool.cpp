@@ -24,6 +24,7 @@
 #include "text.h"
 #include "text_format.h"
 #include "tracking_hid_bus.h"
+#include "update_verdict.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -59,6 +60,8 @@ CommandRun::CommandRun(const Options& options, const ToolIo& io, const ToolPlatf
 
 int CommandRun::execute() {
     if (options_.command == Command::InstallUdevRules) return installUdevRules();
+    if (options_.command == Command::Report) return stationReport();
+    if (auto refused = loadSlots()) return *refused;
     if (NeedsImage(options_.command)) {
         if (auto refused = loadImage()) return *refused;
     }
@@ -93,6 +96,7 @@ int CommandRun::execute() {
         bus = &*logged;
     }
     if (options_.command == Command::List) return list(*bus);
+    if (options_.command == Command::SlotsTeach) return teachSlots(*bus, *services);
     if (options_.command == Command::Station) return station(*bus, *services);
     if (options_.command == Command::Update && options_.all) {
         return updateAll(*bus, *services);
@@ -108,7 +112,7 @@ int CommandRun::execute() {
                                  [this](const CommandOutcome& sofar) { abandon(sofar); }};
     const CommandOutcome outcome = RunEngineCommand(options_.command, options_, job_, context);
     if (outcome.interrupted) return kExitInterrupted;
-    const int exitCode = ExitCodeFor(outcome.code);
+    const int exitCode = VerdictExitCode(outcome, options_);
     std::vector<std::string> hints;
     if (exitCode != kExitSuccess) {
         hints = AccessHint(outcome.code, tracked.openFailures(), platform_.errorText);
@@ -132,15 +136,17 @@ int CommandRun::execute() {
     }
 
     report_.code = outcome.code;
-    report_.result = ResultName(outcome.code);
+    report_.result = VerdictResult(outcome, options_);
     report_.bytesSent = outcome.bytesSent;
     report_.seconds = outcome.seconds;
-    report_.message = MessageFor(options_.command, outcome.code, options_, job_);
+    report_.message = VerdictMessage(options_.command, outcome, options_, job_);
+    if (options_.command == Command::Update) AddVersionsAndPhases(report_.extra, outcome);
     if (exitCode == kExitSuccess) {
         say(report_.message);
     } else {
-        io_.err << report_.message << '\n'
-                << "tolvane: " << detail(outcome.code, outcome.nativeDetail) << '\n';
+        io_.err << report_.message << '\n';
+        if (outcome.code != 0)
+            io_.err << "tolvane: " << detail(outcome.code, outcome.nativeDetail) << '\n';
         for (const std::string& line : hints) io_.err << "tolvane: " << line << '\n';
     }
     report_.reportedChecksum = outcome.reportedChecksum;
@@ -221,6 +227,7 @@ std::optional<int> CommandRun::loadImage() {
     job_.checksum =
         options_.checksum.value_or(ImageChecksum(image_->bytes.data(), image_->bytes.size()));
     report_.bytesTotal = size;
+    SetImageIdentity(job_, report_.extra);
     report_.expectedChecksum = static_cast<std::uint16_t>(job_.checksum & 0xFFFF);
     return std::nullopt;
 }

@@ -2,6 +2,7 @@
 
 #include "exit_codes.h"
 #include "non_empty_option.h"
+#include "production_options.h"
 #include "station_options.h"
 #include "text_format.h"
 
@@ -77,9 +78,9 @@ void Check(const Options& options, const HexTexts& texts, CLI::App& app) {
         throw UsageError{"--sim-unplug-at: reports are counted from 1"};
     }
     CheckStationOptions(options);
-    const bool needsIdentifiers = options.command == Command::Update ||
-                                  options.command == Command::ResetToIsp ||
-                                  options.command == Command::Station;
+    const bool needsIdentifiers =
+        options.command == Command::Update || options.command == Command::ResetToIsp ||
+        options.command == Command::Station || options.command == Command::SlotsTeach;
     if (needsIdentifiers && !sim.enabled && !options.record.replayPath &&
         (!texts.vid || !texts.pid)) {
         throw UsageError{"--vid and --pid are required (or give --simulate)"};
@@ -96,9 +97,10 @@ std::string CommandNamed(const std::vector<std::string>& args) {
         if (arg == "--") break;
         for (const Command command :
              {Command::Update, Command::ResetToIsp, Command::Download, Command::ResetToAp,
-              Command::List, Command::InstallUdevRules, Command::Station}) {
+              Command::List, Command::InstallUdevRules, Command::Station, Command::Report}) {
             if (arg == CommandName(command)) return arg;
         }
+        if (arg == "slots") return CommandName(Command::SlotsTeach);
     }
     return {};
 }
@@ -124,6 +126,8 @@ bool WorksOnOneDevice(const Options& options) noexcept {
         case Command::List:
         case Command::InstallUdevRules:
         case Command::Station:
+        case Command::Report:
+        case Command::SlotsTeach:
             break;
     }
     return false;
@@ -145,6 +149,10 @@ const char* CommandName(Command command) noexcept {
             return "install-udev-rules";
         case Command::Station:
             return "station";
+        case Command::Report:
+            return "report";
+        case Command::SlotsTeach:
+            return "slots teach";
     }
     return "?";
 }
@@ -152,6 +160,7 @@ const char* CommandName(Command command) noexcept {
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     Options options;
     HexTexts texts;
+    VersionTexts versions;
     auto& sim = options.simulation;
 
     CLI::App app{"Updates the firmware of USB HID devices through their boot loader.", "tolvane"};
@@ -207,6 +216,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         ->type_name("MS")
         ->group(simGroup);
     AddStationSimulationOptions(app, sim, simGroup);
+    AddSimulatedVersionOptions(app, versions, simGroup);
+    AddSlotsOption(app, options);
     AddRecordOptions(app, options.record);
     options.record.commandLine = JoinedCommandLine(args);
 
@@ -239,8 +250,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     AddImage(*station, options, texts);
     AddIdentifiers(*station, texts, application);
     AddStationOptions(*station, options);
-    for (CLI::App* command :
-         {update, resetToIsp, download, resetToAp, list, installRules, station}) {
+    for (CLI::App* command : {update, station}) AddVersionOptions(*command, options, versions);
+    const ProductionCommands production = AddProductionCommands(app, options);
+    AddIdentifiers(*production.teach, texts, application);
+    for (CLI::App* command : {update, resetToIsp, download, resetToAp, list, installRules, station,
+                              production.report, production.teach}) {
         command->footer(ExitCodeHelp());
     }
 
@@ -257,7 +271,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         if (list->parsed()) options.command = Command::List;
         if (installRules->parsed()) options.command = Command::InstallUdevRules;
         if (station->parsed()) options.command = Command::Station;
+        if (production.report->parsed()) options.command = Command::Report;
+        if (production.teach->parsed()) options.command = Command::SlotsTeach;
         Check(options, texts, app);
+        CheckProductionOptions(options, versions);
         if (texts.format == "raw") options.imageFormat = ImageFormat::Raw;
         if (texts.format == "hex") options.imageFormat = ImageFormat::IntelHex;
         options.vid = CheckHex(texts.vid, "--vid", 0xFFFF);

@@ -3,10 +3,12 @@
 
 #include "image_file.h"
 #include "record_options.h"
+#include "slot_names.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tolvane::cli {
 
@@ -18,6 +20,8 @@ enum class Command {
     List,
     InstallUdevRules,
     Station,
+    Report,      // reads station logs; no device
+    SlotsTeach,  // names ports by the order devices are plugged in
 };
 
 // Where install-udev-rules puts its files unless told otherwise.
@@ -40,6 +44,11 @@ struct SimulationOptions {
     std::optional<std::uint32_t> faultDevice;   // the fault options shape the K-th device only
     std::uint32_t arrivalIntervalMs = 0;        // MS > 0: the K-th device is plugged in K * MS late
     std::uint32_t leaveDelayMs = 0;             // after a reset the device stays this long first
+    std::uint16_t version = 0x0100;             // the application's release number (BCD)
+    // The release number of the application that comes back after a download (a fault, like the
+    // others); none: that of the image when --image-version gives it, else unchanged.
+    std::optional<std::uint16_t> versionAfter;
+    std::optional<std::uint16_t> imageVersion;
 };
 
 struct Options {
@@ -60,6 +69,14 @@ struct Options {
     SimulationOptions simulation;
     std::optional<std::string> rulesDir;  // install-udev-rules: --rules-dir
     RecordOptions record;                 // --record, --record-full, --replay
+    // update and station: the image's release number (BCD), checked on the returning application.
+    std::optional<std::uint16_t> imageVersion;
+    bool skipCurrent = false;             // a device already at imageVersion is not updated
+    std::string slotsPath;                // --slots: the names of the ports
+    SlotNames slots;                      // read from slotsPath when the run starts
+    std::vector<std::string> reportLogs;  // report: the station logs to read
+    std::string htmlPath;                 // report: the page to write
+    std::string slotsOut;                 // slots teach: the file to write
 };
 
 const char* CommandName(Command command) noexcept;

@@ -36,6 +36,8 @@ const char* ExitCodeHelp() noexcept {
            "   7  system error (its number and a short text are printed)\n"
            "   8  several devices match: choose one with --port, or use --all\n"
            "   9  --replay: the run differs from the recording (the call is named)\n"
+           "  10  device version not updated: the checksum was confirmed, but the application\n"
+           "      that came back does not report --image-version\n"
            "  64  bad usage\n"
            "  65  bad image\n"
            "  66  image cannot be read (missing, unreadable, or not a regular file)\n"

@@ -275,7 +275,7 @@ TEST(StationTest, ReplugedDeviceIsUpdatedAgain) {
     options.count = 2;
     FirmwareImage image;
     image.bytes.assign(500, 0x11);
-    DownloadJob job{&image, 0, ImageChecksum(image.bytes.data(), image.bytes.size())};
+    DownloadJob job{&image, 0, ImageChecksum(image.bytes.data(), image.bytes.size()), {}};
 
     std::atomic<int> started{0};
     std::atomic<int> finished{0};
@@ -348,11 +348,18 @@ DeviceResult MakeResult(std::string port, std::u16string serial, int exitCode, s
 TEST(ResultTableTest, OneRowPerDeviceInPortOrder) {
     DeviceResult ok = MakeResult("1-2", u"A1", 0, "DFU_SUCCESS", "");
     ok.outcome.seconds = 4.25;
+    ok.outcome.versionBefore = 0x0101;
+    ok.outcome.versionAfter = 0x0102;
     DeviceResult bad = MakeResult("1-10", u"", 6, "DFU_ERR_VERIFY", "");
     EXPECT_EQ(FormatResultTable({ok, bad}),
-              "port  serial  result          seconds\n"
-              "1-2   A1      DFU_SUCCESS     4.2\n"
-              "1-10  -       DFU_ERR_VERIFY  0.0\n");
+              "port  serial  result          version  seconds\n"
+              "1-2   A1      DFU_SUCCESS     1.02     4.2\n"
+              "1-10  -       DFU_ERR_VERIFY  -        0.0\n");
+    bad.slot = "s2";
+    EXPECT_EQ(FormatResultTable({ok, bad}),
+              "port  slot  serial  result          version  seconds\n"
+              "1-2   -     A1      DFU_SUCCESS     1.02     4.2\n"
+              "1-10  s2    -       DFU_ERR_VERIFY  -        0.0\n");
     AllDevicesResult all;
     all.devices = {ok, bad, MakeResult("1-11", u"", 2, "DFU_ERR_ENTER_DFU", "")};
     EXPECT_EQ(AllDevicesExitCode(all), kExitVerify);
@@ -365,11 +372,15 @@ TEST(StationLogTest, OneObjectPerLineWithTimeAndChecksums) {
     device.outcome.bytesSent = 10;
     FirmwareImage image;
     image.bytes.assign(10, 1);
-    const DownloadJob job{&image, 0, 0x11234};
+    const DownloadJob job{&image, 0, 0x11234, "ab"};
     EXPECT_EQ(StationLogLine(device, job, 0),
-              "{\"time\":\"1970-01-01T00:00:00Z\",\"port\":\"1-3\",\"serial\":\"S\\\"7\","
+              "{\"time\":\"1970-01-01T00:00:00Z\",\"port\":\"1-3\","
+              "\"serial\":\"S\\\"7\","
               "\"exit_code\":0,\"result\":\"DFU_SUCCESS\",\"message\":\"ok\",\"bytes_sent\":10,"
-              "\"seconds\":0.0,\"expected_checksum\":4660,\"reported_checksum\":4660}");
+              "\"seconds\":0.0,\"duration_ms\":0,\"expected_checksum\":4660,"
+              "\"reported_checksum\":4660,\"slot\":null,\"image_sha256\":\"ab\",\"image_size\":10,"
+              "\"version_before\":null,\"version_after\":null,\"phase_ms\":{\"enter\":null,"
+              "\"wait_boot_loader\":null,\"download\":null,\"verify\":null,\"return\":null}}");
 }
 
 }  // namespace

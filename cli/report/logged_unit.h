@@ -1,0 +1,44 @@
+// One finished device as a station log records it, read back for the report.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tolvane::cli {
+
+// The phases of an update in the order they happen, with their names in the log's phase_ms.
+inline constexpr std::array<const char*, 5> kPhaseKeys{"enter", "wait_boot_loader", "download",
+                                                       "verify", "return"};
+inline constexpr std::array<const char*, 5> kPhaseTitles{"find + enter", "wait boot loader",
+                                                         "download", "verify", "return"};
+
+enum class UnitOutcome { Passed, Failed, Skipped };
+
+struct LoggedUnit {
+    std::int64_t endS = 0;         // when it finished, in seconds since 1970 (UTC)
+    std::uint64_t durationMs = 0;  // its update, on the station's clock
+    std::string place;             // its slot's name, else its port
+    std::string result;
+    UnitOutcome outcome = UnitOutcome::Passed;
+    std::string versionBefore;  // "-" when unknown
+    std::string versionAfter;
+    std::array<std::optional<std::uint64_t>, 5> phaseMs{};
+};
+
+struct LogReading {
+    std::vector<LoggedUnit> units;
+    std::vector<std::string> warnings;  // "FILE:LINE: why it was left out"
+};
+
+// Reads the lines of one log into `reading`; lines that are no device's record are left out with
+// a warning.
+void ReadStationLog(std::string_view text, const std::string& fileName, LogReading& reading);
+
+// "2026-05-04T10:11:12Z" in seconds since 1970; none when malformed.
+std::optional<std::int64_t> ParseUtcTimestamp(const std::string& text);
+
+}  // namespace tolvane::cli
