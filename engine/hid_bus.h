@@ -47,10 +47,12 @@ enum class DeviceAccess {
 // and refuses before sending: an empty buffer or a length other than the interface's report
 // length (report identifier included) or an identifier it has no such report for:
 // kErrorInvalidParameter, except that an output report longer than the interface's answers
-// kErrorInvalidUserBuffer. A handle opened with DeviceAccess::None refuses every report with
-// kErrorAccessDenied. A transfer blocks until the device answers, for at most the system's
-// transfer limit (5 s): past it kErrorOperationAborted (Windows cancels it) or kErrorTimeout
-// (the Linux kernel ends it). A device that stalls the report: kErrorGenFailure.
+// kErrorInvalidUserBuffer. A handle opened with DeviceAccess::None refuses output reports with
+// kErrorAccessDenied; feature reports through it are the platform's choice (Windows and the
+// simulation send them, Linux refuses them alike), so a caller that sends reports opens ReadWrite.
+// A transfer blocks until the device answers, for at most the system's transfer limit (5 s):
+// past it kErrorOperationAborted (Windows cancels it) or kErrorTimeout (the Linux kernel ends
+// it). A device that stalls the report: kErrorGenFailure.
 class HidDevice {
 public:
     virtual ~HidDevice() = default;
@@ -71,8 +73,8 @@ public:
     // Blocks: the transfer. Windows: WriteFile.
     virtual SysError writeOutput(std::span<const std::uint8_t> report) = 0;
     // The device's serial number, empty with 0 when it has none. Optional: a backend that cannot
-    // tell answers kErrorInvalidFunction. Blocks: no. Windows: HidD_GetSerialNumberString (Linux:
-    // the HID `uniq` value).
+    // tell answers kErrorInvalidFunction. Blocks: Windows asks the device (a transfer); elsewhere
+    // no. Windows: HidD_GetSerialNumberString (Linux: the HID `uniq` value).
     virtual SysError getSerialNumber(std::u16string& serial) {
         serial.clear();
         return kErrorInvalidFunction;
