@@ -1,6 +1,8 @@
 // The system-services seam: events with time-outs, sleep and the clock, the hidden notification
 // window and its message dispatch, and message boxes. Real backends map onto the operating system;
-// the simulated one runs on a virtual clock and keeps a transcript.
+// the simulated one runs on a virtual clock (every wait below lasts virtual time there) and keeps
+// a transcript. Each entry's contract reads as in hid_bus.h (errors, blocks, thread, Windows),
+// checked against every backend by tests/conformance.
 #pragma once
 
 #include "hid_bus.h"
@@ -26,15 +28,23 @@ enum class WaitResult {
     Failed,
 };
 
-// An auto-reset event, created not signalled. Destruction closes it.
+// An auto-reset event, created not signalled. Destruction closes it. Thread: every entry from
+// any thread, at the same time too.
 class AutoResetEvent {
 public:
     virtual ~AutoResetEvent() = default;
-    // SetEvent. A signal given while nobody waits stays pending; a second one is not counted.
+    // A signal given while nobody waits stays pending; a second one is not counted. After close:
+    // kErrorInvalidHandle. Blocks: no. Windows: SetEvent.
     virtual SysError signal() = 0;
-    // WaitForSingleObject: consumes the signal when it ends the wait.
+    // Signaled, consuming the signal; TimedOut when none came in time; Failed once closed, also
+    // when closed from another thread during the wait. Blocks: up to timeoutMs (kInfinite: no
+    // limit); on a thread that owns a notify window it hands that window its notifications
+    // meanwhile and leaves every other message queued (not POSIX, whose library handles them on
+    // the delivering thread). Windows: WaitForSingleObject, or
+    // MsgWaitForMultipleObjectsEx on a window's thread.
     virtual WaitResult wait(std::uint32_t timeoutMs) = 0;
-    // CloseHandle; a second call does nothing and answers 0.
+    // Ends a wait in progress; a second call does nothing and answers 0. Blocks: no. Windows:
+    // CloseHandle.
     virtual SysError close() = 0;
 };
 
@@ -60,23 +70,25 @@ struct NotifyWindowSpec {
     std::uint16_t buttonHeight = 14;
 };
 
-// What destroying a notify window from a thread other than its owner answers, in every backend:
-// DestroyWindow's own answer on Windows, ERROR_ACCESS_DENIED.
-inline constexpr SysError kErrorDestroyFromOtherThread = kErrorAccessDenied;
-
 // The hidden dialog that receives device-interface notifications. It belongs to the thread that
-// created it. Destruction destroys it if destroy() was not called.
+// created it, its owner. Destruction destroys it if destroy() was not called; the object may end
+// on any thread, where it leaves the window to its owner, cut off from the handler.
 class NotifyWindow {
 public:
     virtual ~NotifyWindow() = default;
-    // DestroyWindow: fails with kErrorDestroyFromOtherThread when called from another thread.
-    // A second call after success does nothing and answers 0.
+    // Destroys the window: no notification reaches the handler afterwards, queued ones neither.
+    // From a thread other than the owner: kErrorAccessDenied, and the window goes on working. A
+    // second call after success does nothing and answers 0. Blocks: no. Thread: the owner.
+    // Windows: DestroyWindow.
     virtual SysError destroy() = 0;
-    // The platform's window handle (HWND on Windows), for a real bus's registration.
+    // The platform's window handle (HWND on Windows), for a real bus's registration. Thread: any.
     virtual void* nativeHandle() const = 0;
-    // Hands one device-interface notification to the window from any thread. It is handled on the
-    // owning thread when that thread dispatches, as the system delivers WM_DEVICECHANGE. Used by
-    // the simulated bus.
+    // Hands one device-interface notification to the window, as the system does: handled on the
+    // owner, in the order given, when it dispatches its messages, not on the delivering thread
+    // (except with POSIX services made to handle at once on it, for callers without a message
+    // loop: the Linux library's). Used by the simulated bus and the Linux bus. Blocks: no. Thread:
+    // any. Windows: a queued DEV_BROADCAST_DEVICEINTERFACE_W and a posted message, read as
+    // WM_DEVICECHANGE.
     virtual void deliverDeviceChange(std::uint32_t eventType, std::u16string path) = 0;
 };
 
@@ -87,30 +99,36 @@ public:
     virtual ~TimerResolutionHold() = default;
 };
 
+// Thread: every entry from any thread, at the same time too, unless it says otherwise.
 class SystemServices {
 public:
     virtual ~SystemServices() = default;
 
-    // CreateEventW: auto-reset, not signalled, unnamed. Null and the error number on failure.
+    // An auto-reset event, not signalled, unnamed; null and the error number on failure. Blocks:
+    // no. Windows: CreateEventW.
     virtual std::unique_ptr<AutoResetEvent> createEvent(SysError& error) = 0;
-    // Sleep.
+    // Blocks for at least `ms`. Windows: Sleep.
     virtual void sleep(std::uint32_t ms) = 0;
-    // A monotonic clock in milliseconds.
+    // A clock in milliseconds that never goes back. Blocks: no. Windows: GetTickCount64.
     virtual std::uint64_t nowMs() = 0;
-    // A 1 ms timer resolution for as long as the returned hold lives (timeBeginPeriod(1) and
-    // timeEndPeriod(1) on Windows). Null where sleeps are already that fine, or when the system
-    // refused; the caller goes on either way.
+    // A 1 ms timer resolution for as long as the returned hold lives. Optional: null where sleeps
+    // are already that fine, or when the system refused; the caller goes on either way. Blocks:
+    // no. Windows: timeBeginPeriod(1), then timeEndPeriod(1).
     virtual std::unique_ptr<TimerResolutionHold> holdFineTimerResolution() { return nullptr; }
-    // The hidden dialog from its in-memory template (CreateDialogIndirectParamW), owned by the
-    // calling thread, never shown. Null and the error number on failure.
+    // The hidden notify window, owned by the calling thread, never shown; null and the error
+    // number on failure. Blocks: no. Windows: CreateDialogIndirectParamW from an in-memory
+    // template.
     virtual std::unique_ptr<NotifyWindow> createNotifyWindow(const NotifyWindowSpec& config,
                                                              DeviceChangeHandler& handler,
                                                              SysError& error) = 0;
-    // MessageBoxW without owner, MB_OK; returns when the user has closed it.
+    // Tells the user `text` under `caption`. Blocks: until the user has closed it (POSIX: writes
+    // one line to standard error and returns). Windows: MessageBoxW without owner, MB_OK.
     virtual void showMessageBox(std::u16string_view text, std::u16string_view caption) = 0;
-    // Retrieves and dispatches the calling thread's window messages; waits up to maxWaitMs (real
-    // time) for the first one when none is queued. A thread that keeps a notify window calls this
-    // in a loop.
+    // Retrieves and dispatches the calling thread's messages, its notify windows' notifications
+    // among them, and returns. Blocks: up to maxWaitMs (real time, also in the simulation) for
+    // the first one when none is queued. Thread: the one whose messages are meant; a thread that
+    // keeps a notify window calls this in a loop. Windows: MsgWaitForMultipleObjectsEx,
+    // PeekMessageW, DispatchMessageW.
     virtual void dispatchMessages(std::uint32_t maxWaitMs) = 0;
 };
 

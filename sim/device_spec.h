@@ -12,9 +12,6 @@
 
 namespace tolvane::sim {
 
-inline constexpr SysError kErrorFileNotFound = 2;
-inline constexpr SysError kErrorAccessDenied = 5;
-
 // What a report means to the device that receives it. Refusal and unplug rules name these.
 enum class ReportKind : std::uint8_t {
     Any,

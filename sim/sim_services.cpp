@@ -151,7 +151,7 @@ SimNotifyWindow::~SimNotifyWindow() {
     }
     services_.changed_.notify_all();
     services_.record({.call = Call::DestroyWindow,
-                      .error = abandoned ? kErrorDestroyFromOtherThread : 0,
+                      .error = abandoned ? kErrorAccessDenied : 0,
                       .handle = core_->id,
                       .text = abandoned ? u"abandoned by another thread" : u""});
 }
@@ -162,7 +162,7 @@ SysError SimNotifyWindow::destroy() {
         std::lock_guard lock(services_.mutex_);
         if (core_->destroyed) return 0;
         if (std::this_thread::get_id() != core_->owner) {
-            error = kErrorDestroyFromOtherThread;
+            error = kErrorAccessDenied;
         } else {
             core_->destroyed = true;
             core_->queue.clear();

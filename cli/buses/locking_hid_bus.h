@@ -16,8 +16,6 @@
 
 namespace tolvane::cli {
 
-inline constexpr SysError kErrorBusy = 170;  // ERROR_BUSY
-
 class LockingHidBus final : public ForwardingHidBus {
 public:
     using Taker =

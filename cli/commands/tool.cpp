@@ -35,8 +35,6 @@
 namespace tolvane::cli {
 namespace {
 
-// The code of a refused image's content, as the image reader reports it.
-constexpr SysError kErrorInvalidData = 13;
 constexpr std::uint64_t kAddressSpaceEnd = std::uint64_t{kMaxLoadAddress} + 1;
 
 bool NeedsImage(Command command) {

@@ -21,10 +21,6 @@ namespace {
 // largest image cannot describe an acceptable one.
 constexpr std::size_t kMaxHexFileSize = 64 * 1024 * 1024;
 
-// The system error numbers the tool reports (Windows' numbering on every platform).
-constexpr std::uint32_t kErrorAccessDenied = 5;
-constexpr std::uint32_t kErrorInvalidData = 13;
-
 ImageError Unreadable(const std::string& path, int error) {
     return {ImageProblem::Unreadable,
             Printable(path) + ": cannot read the image: " + std::strerror(error),

@@ -4,29 +4,29 @@
 
 namespace tolvane::cli {
 
-std::uint32_t SysErrorFromErrno(int error) {
+SysError SysErrorFromErrno(int error) {
     switch (error) {
         case ENOENT:
-            return 2;  // ERROR_FILE_NOT_FOUND
+            return kErrorFileNotFound;
         case ENOTDIR:
         case ENAMETOOLONG:
-            return 3;  // ERROR_PATH_NOT_FOUND
+            return kErrorPathNotFound;
         case EMFILE:
         case ENFILE:
-            return 4;  // ERROR_TOO_MANY_OPEN_FILES
+            return kErrorTooManyOpenFiles;
         case EACCES:
         case EPERM:
         case EISDIR:
         case EROFS:
-            return 5;  // ERROR_ACCESS_DENIED
+            return kErrorAccessDenied;
         case ENOMEM:
-            return 8;  // ERROR_NOT_ENOUGH_MEMORY
+            return kErrorNotEnoughMemory;
         case ENOSPC:
-            return 112;  // ERROR_DISK_FULL
+            return kErrorDiskFull;
         case EIO:
-            return 1117;  // ERROR_IO_DEVICE
+            return kErrorIoDevice;
         default:
-            return 31;  // ERROR_GEN_FAILURE
+            return kErrorGenFailure;
     }
 }
 

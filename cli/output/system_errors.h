@@ -1,14 +1,12 @@
-// The system error numbers the tool reports for failures of the C library's file calls, in
-// Windows' numbering as everywhere else in the tool.
+// The system error number the tool reports for a failure of the C library's file calls, in the
+// numbering of sys_error.h as everywhere else in the tool.
 #pragma once
 
-#include <cstdint>
+#include "sys_error.h"
 
 namespace tolvane::cli {
 
-inline constexpr std::uint32_t kErrorWriteFault = 29;  // ERROR_WRITE_FAULT
-
-// The number for an errno value; ERROR_GEN_FAILURE (31) for those without a closer one.
-std::uint32_t SysErrorFromErrno(int error);
+// The number for an errno value; kErrorGenFailure for those without a closer one.
+SysError SysErrorFromErrno(int error);
 
 }  // namespace tolvane::cli

@@ -7,8 +7,6 @@
 
 namespace tolvane::hidraw {
 
-inline constexpr SysError kErrorFileNotFound = 2;  // ERROR_FILE_NOT_FOUND
-
 // EACCES, EPERM and EBADF: access denied (5), the last because a descriptor that is held open can
 // only be refused for its access mode (writing to a node opened read-only); ENOENT, ENODEV, ENXIO
 // and ESHUTDOWN: device not connected (1167); ETIMEDOUT, which the kernel answers when a control

@@ -106,8 +106,9 @@ std::unique_ptr<HidDevice> HidrawBus::open(std::u16string_view path, DeviceAcces
             return std::make_unique<HidrawDevice>(
                 HidrawDevice::WithoutAccess(std::move(site), refusal));
         }
+        // A node that is not there names no present interface, as Windows answers such a path.
         errno = refusal;
-        error = LastFailure();
+        error = refusal == ENOENT ? NoteFailure(kErrorFileNotFound, refusal) : LastFailure();
         return nullptr;
     }
     error = 0;
@@ -163,7 +164,7 @@ SysError HidrawBus::portOf(std::u16string_view path, std::string& port) {
     }
     auto found = sysfs_.usbPortOf(location->nodeName);
     if (!found) {
-        return NoteFailure(kErrorDeviceNotConnected, 0);
+        return NoteFailure(kErrorFileNotFound, 0);
     }
     port = std::move(*found);
     return 0;

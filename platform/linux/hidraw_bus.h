@@ -52,7 +52,8 @@ public:
     // node's permissions is tried again while the node is younger than kFreshNodeWindow. A node
     // that refuses a read-only open for its permissions (EACCES, EPERM) is still given for None,
     // described from sysfs, and refuses its reports as access denied (5). A path that names no
-    // hidraw node fails with ERROR_FILE_NOT_FOUND (2); errno is mapped as SysErrorFromErrno tells.
+    // hidraw node, or a node that is not there, fails with kErrorFileNotFound; errno is mapped
+    // as SysErrorFromErrno tells.
     std::unique_ptr<HidDevice> open(std::u16string_view path, DeviceAccess access,
                                     SysError& error) override;
     // Polls udev's event queue until it is empty, for at most the time-out (kMaxInstallWaitMs for
@@ -65,7 +66,7 @@ public:
                                                                     SysError& error) override;
     // The USB device's name in sysfs, its port path ("1-1.4"), found by walking up from the
     // node's HID device; empty with 0 for a device on another bus or without a USB device above
-    // it; ERROR_DEVICE_NOT_CONNECTED (1167) when the node is not present.
+    // it; kErrorFileNotFound when the node is not present.
     SysError portOf(std::u16string_view path, std::string& port) override;
 
 private:

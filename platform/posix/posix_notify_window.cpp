@@ -19,7 +19,7 @@ SysError PosixNotifyWindow::destroy() {
         return 0;
     }
     if (std::this_thread::get_id() != target_->owner()) {
-        return kErrorDestroyFromOtherThread;
+        return kErrorAccessDenied;
     }
     target_->markDestroyed();
     return 0;

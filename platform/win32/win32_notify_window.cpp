@@ -108,7 +108,7 @@ SysError Win32NotifyWindow::destroy() {
     }
     if (GetWindowThreadProcessId(window_.get(), nullptr) != GetCurrentThreadId()) {
         // What DestroyWindow answers there; asked first, so that no system quirk decides it.
-        return kErrorDestroyFromOtherThread;
+        return kErrorAccessDenied;
     }
     if (!DestroyWindow(window_.get())) {
         return LastFailure();

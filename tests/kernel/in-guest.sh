@@ -86,6 +86,13 @@ test_uhid_unit_tests_run() {
   ! grep -q SKIPPED "$work/gtest.txt" || { cat "$work/gtest.txt"; return 1; }
 }
 
+# The seams' conformance suite on the real kernel: its uhid backend must run, not skip.
+test_seam_conformance() {
+  "$build/tests/conformance/seam_conformance_test" --gtest_filter='Kernel/*' \
+    >"$work/gtest.txt" 2>&1 || { cat "$work/gtest.txt"; return 1; }
+  ! grep -q 'SKIPPED.*InterfaceTellsItsIdentity' "$work/gtest.txt" || { cat "$work/gtest.txt"; return 1; }
+}
+
 test_update_as_root() {
   start_target one --port 1.4 && wait_for_nodes 1 &&
     expect_status 0 "$tolvane" update "$image" --vid 5C3B --pid 0326 && received_image one
@@ -212,6 +219,7 @@ test_recordings_equal_the_fixtures() {
 
 stage_start=$SECONDS
 run_test uhid_unit_tests_run test_uhid_unit_tests_run
+run_test seam_conformance_on_the_kernel test_seam_conformance
 run_test update_as_root test_update_as_root
 # udev from here on, as on a desktop or a production line PC.
 /lib/systemd/systemd-udevd --daemon >/dev/null 2>&1 || echo "NOTE: systemd-udevd did not start"

@@ -8,5 +8,5 @@ if [ ! -f build/linux/CMakeCache.txt ]; then
   cmake --preset linux >/dev/null || exit 1
 fi
 cmake --build build/linux -j2 --target tolvane Tolvane tolvane-uhid-target kernel_six_calls \
-  hidraw_test compare_recordings || exit 1
+  hidraw_test compare_recordings seam_conformance_test || exit 1
 exec bash scripts/run-in-vm.sh tests/kernel/in-guest.sh build/linux

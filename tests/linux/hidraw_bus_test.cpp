@@ -1,6 +1,6 @@
 // The hidraw bus on the machine that runs the tests. No HID hardware is assumed: whatever hidraw
-// nodes exist are listed, each path leads back to its node, and a node that does not exist fails
-// to open as a device that is not connected.
+// nodes exist are listed and each path leads back to its node. Its contract is checked by
+// tests/conformance.
 #include "hidraw_bus.h"
 #include "errno_error.h"
 #include "hidraw_path.h"
@@ -42,17 +42,6 @@ TEST(HidrawBus, ListsEveryHidrawNodeAndNoFailureWhenThereAreNone) {
     EXPECT_EQ(index, HidrawNodesInSysfs());
 }
 
-TEST(HidrawBus, OpeningANodeThatDoesNotExistFailsAsNotConnected) {
-    HidrawBus bus;
-    for (const DeviceAccess access : {DeviceAccess::ReadWrite, DeviceAccess::None}) {
-        SysError error = 0;
-        const auto device =
-            bus.open(InterfacePathFor(0x5C3B, 0x030B, "hidraw999999"), access, error);
-        EXPECT_EQ(device, nullptr);
-        EXPECT_EQ(error, kErrorDeviceNotConnected);
-    }
-}
-
 TEST(HidrawBus, PathOfAnotherFormIsNotFound) {
     HidrawBus bus;
     SysError error = 0;
@@ -60,9 +49,8 @@ TEST(HidrawBus, PathOfAnotherFormIsNotFound) {
     EXPECT_EQ(error, kErrorFileNotFound);
 }
 
-TEST(HidrawBus, InstallWaitReturns) {
+TEST(HidrawBus, UnlimitedInstallWaitReturns) {
     HidrawBus bus;
-    bus.waitNoPendingInstallEvents(0);
     bus.waitNoPendingInstallEvents(kInfinite);  // bounded by kMaxInstallWaitMs
 }
 
@@ -82,7 +70,6 @@ TEST(HidrawBus, RegistrationStartsAndStopsItsMonitorAndOutlivesTheWindowSafely) 
     EXPECT_EQ(error, 0u);
     window.reset();  // the registration holds the window's target, not the window
     EXPECT_EQ(registration->unregister(), 0u);
-    EXPECT_EQ(registration->unregister(), 0u) << "a second call does nothing";
 }
 
 TEST(HidrawBus, DestroyingARegistrationWithoutUnregisterStopsItsThread) {

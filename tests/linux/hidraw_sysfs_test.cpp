@@ -202,7 +202,7 @@ TEST_F(HidrawFixture, PortIsTheUsbDeviceAboveTheNodeAndSurvivesReEnumeration) {
     fixture_.remove("hidraw0");
     fixture_.add({"hidraw4", kUsbPort, "0003:5C3B:0325.0005", HidUevent("0003:00005C3B:00000325"),
                   VendorFeatureDescriptor(64)});
-    EXPECT_EQ(bus.portOf(u"\\\\?\\HID#VID_5C3B&PID_030B#hidraw0", port), kErrorDeviceNotConnected);
+    EXPECT_EQ(bus.portOf(u"\\\\?\\HID#VID_5C3B&PID_030B#hidraw0", port), kErrorFileNotFound);
     EXPECT_EQ(port, "");
     ASSERT_EQ(bus.portOf(u"\\\\?\\HID#VID_5C3B&PID_0325#hidraw4", port), 0u);
     EXPECT_EQ(port, "1-1.4");

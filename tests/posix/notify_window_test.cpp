@@ -1,5 +1,6 @@
-// The notification window: delivery from any thread, handling only on the owning thread while it
-// dispatches, destruction only by the owner, nothing handled after destruction.
+// The POSIX notification window beyond its contract (tests/conformance): waking a waiting
+// dispatch, a handler that destroys its window, the target that outlives it, handling on the
+// delivering thread.
 #include "posix_notify_window.h"
 #include "posix_services.h"
 
@@ -53,42 +54,6 @@ protected:
     RecordingHandler handler;
 };
 
-TEST_F(NotifyWindowTest, MessageFromAnotherThreadIsHandledOnTheOwnerWhenItDispatches) {
-    auto window = makeWindow();
-    std::thread sender(
-        [&window] { window->deliverDeviceChange(kDeviceArrival, std::u16string(kPath)); });
-    sender.join();
-    EXPECT_TRUE(handler.seen.empty()) << "handled before the owner dispatched";
-
-    services.dispatchMessages(0);
-    ASSERT_EQ(handler.seen.size(), 1u);
-    EXPECT_EQ(handler.seen[0].eventType, kDeviceArrival);
-    EXPECT_EQ(handler.seen[0].deviceType, kDevTypeDeviceInterface);
-    EXPECT_EQ(handler.seen[0].name, kPath);
-    EXPECT_EQ(handler.seen[0].thread, std::this_thread::get_id());
-}
-
-TEST_F(NotifyWindowTest, MessagesAreHandledInTheOrderDelivered) {
-    auto window = makeWindow();
-    window->deliverDeviceChange(kDeviceArrival, u"first");
-    window->deliverDeviceChange(kDeviceRemoveComplete, u"second");
-    services.dispatchMessages(0);
-    ASSERT_EQ(handler.seen.size(), 2u);
-    EXPECT_EQ(handler.seen[0].name, u"first");
-    EXPECT_EQ(handler.seen[1].eventType, kDeviceRemoveComplete);
-    EXPECT_EQ(handler.seen[1].name, u"second");
-}
-
-TEST_F(NotifyWindowTest, DispatchOnAnotherThreadDoesNotHandleTheOwnersMessages) {
-    auto window = makeWindow();
-    window->deliverDeviceChange(kDeviceArrival, std::u16string(kPath));
-    std::thread other([this] { services.dispatchMessages(0); });
-    other.join();
-    EXPECT_TRUE(handler.seen.empty());
-    services.dispatchMessages(0);
-    EXPECT_EQ(handler.seen.size(), 1u);
-}
-
 TEST_F(NotifyWindowTest, DispatchWaitingForAMessageWakesWhenOneIsDelivered) {
     auto window = makeWindow();
     std::thread sender([&window] {
@@ -106,30 +71,6 @@ TEST_F(NotifyWindowTest, DispatchWithNothingQueuedReturnsNotBeforeItsLimit) {
     const auto start = std::chrono::steady_clock::now();
     services.dispatchMessages(3);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3));
-    EXPECT_TRUE(handler.seen.empty());
-}
-
-TEST_F(NotifyWindowTest, DestroyFromAnotherThreadFailsAndKeepsTheWindowWorking) {
-    auto window = makeWindow();
-    SysError fromOther = 0;
-    std::thread other([&] { fromOther = window->destroy(); });
-    other.join();
-    EXPECT_EQ(fromOther, kErrorDestroyFromOtherThread);
-
-    window->deliverDeviceChange(kDeviceArrival, std::u16string(kPath));
-    services.dispatchMessages(0);
-    EXPECT_EQ(handler.seen.size(), 1u);
-
-    EXPECT_EQ(window->destroy(), 0u);
-    EXPECT_EQ(window->destroy(), 0u) << "a second destroy after success answers 0";
-}
-
-TEST_F(NotifyWindowTest, NothingIsHandledAfterTheOwnerDestroysTheWindow) {
-    auto window = makeWindow();
-    window->deliverDeviceChange(kDeviceArrival, u"queued before");
-    EXPECT_EQ(window->destroy(), 0u);
-    window->deliverDeviceChange(kDeviceArrival, u"delivered after");
-    services.dispatchMessages(0);
     EXPECT_TRUE(handler.seen.empty());
 }
 

@@ -1,4 +1,5 @@
-// The virtual clock, the simulated events and the owner-thread rule of the simulated windows.
+// The virtual clock, the simulated events and windows beyond their contract (tests/conformance):
+// virtual time, injected faults, the transcript and what the services hold.
 #include "dispatch_thread.h"
 #include "sim_services.h"
 #include "transcript.h"
@@ -116,14 +117,12 @@ TEST_F(SimServicesTest, ScheduledSignalEndsTheWaitAtItsMoment) {
     EXPECT_EQ(services.nowMs(), before);
 }
 
-TEST_F(SimServicesTest, ClosedEventFailsAndCloseTwiceAnswersZero) {
+TEST_F(SimServicesTest, ClosingTwiceGivesTheEventBackOnce) {
     auto event = makeEvent();
     EXPECT_EQ(services.held().events, 1);
     EXPECT_EQ(event->close(), 0u);
     EXPECT_EQ(event->close(), 0u);
     EXPECT_EQ(services.held().events, 0);
-    EXPECT_EQ(event->wait(10), WaitResult::Failed);
-    EXPECT_EQ(event->signal(), kErrorInvalidHandle);
     EXPECT_EQ(transcript.count(Call::CloseEvent), 1u);
 }
 
@@ -153,18 +152,11 @@ TEST_F(SimServicesTest, MessageBoxIsRecordedAndReturns) {
     EXPECT_EQ(transcript.count(Call::MessageBox), 1u);
 }
 
-TEST_F(SimServicesTest, NotificationRunsOnlyWhenTheOwnerDispatches) {
+TEST_F(SimServicesTest, WindowRecordsItsButtonSize) {
     CountingHandler handler;
     SysError error = 0;
     auto window = services.createNotifyWindow({80, 20}, handler, error);
     ASSERT_NE(window, nullptr);
-    window->deliverDeviceChange(kDeviceArrival, u"\\\\?\\hid#x");
-    EXPECT_TRUE(handler.messages.empty());
-    services.dispatchMessages(0);
-    ASSERT_EQ(handler.messages.size(), 1u);
-    EXPECT_EQ(handler.messages[0].eventType, kDeviceArrival);
-    EXPECT_EQ(handler.messages[0].deviceType, kDevTypeDeviceInterface);
-    EXPECT_EQ(handler.messages[0].name, u"\\\\?\\hid#x");
     EXPECT_EQ(transcript.of(Call::CreateWindow).at(0).value, (80u << 16) | 20u);
 }
 
@@ -204,23 +196,14 @@ TEST_F(SimServicesTest, WindowSwallowsCommandsAndOtherRecords) {
     EXPECT_EQ(services.held().windows, 1);
 }
 
-TEST_F(SimServicesTest, DestroyFromAnotherThreadFailsAndLeavesTheWindow) {
+TEST_F(SimServicesTest, WindowRefusedToAnotherThreadIsHeldUntilItsOwnerDestroysIt) {
     CountingHandler handler;
     SysError error = 0;
     auto window = services.createNotifyWindow({}, handler, error);
-    SysError fromOther = 0;
-    std::thread([&] { fromOther = window->destroy(); }).join();
-    EXPECT_EQ(fromOther, kErrorDestroyFromOtherThread);
+    std::thread([&] { window->destroy(); }).join();
     EXPECT_EQ(services.held().windows, 1);
-    window->deliverDeviceChange(kDeviceArrival, u"p");
-    services.dispatchMessages(0);
-    EXPECT_EQ(handler.messages.size(), 1u);
-    EXPECT_EQ(window->destroy(), 0u);
     EXPECT_EQ(window->destroy(), 0u);
     EXPECT_EQ(services.held().windows, 0);
-    window->deliverDeviceChange(kDeviceArrival, u"p");
-    services.dispatchMessages(0);
-    EXPECT_EQ(handler.messages.size(), 1u);
 }
 
 // A worker waits under virtual time while another thread owns the window and dispatches: the

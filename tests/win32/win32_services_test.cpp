@@ -1,5 +1,5 @@
-// The Windows system services under Wine: events, the hidden notification window, delivery of
-// device changes to the owning thread, dispatch and quit.
+// The Windows system services under Wine beyond their contract (tests/conformance): the dialog
+// itself, the records it reads, waits on the window's thread, quit, ends on other threads.
 #include "win32_services.h"
 
 #include "win32_notify_window.h"
@@ -39,35 +39,6 @@ public:
 
 constexpr char16_t kBootLoaderPath[] =
     u"\\\\?\\HID#Vid_5c3b&Pid_030b#7&1a2b3c&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
-
-TEST(Win32AutoResetEvent, HoldsOneSignalAndConsumesIt) {
-    Win32Services services;
-    SysError error = 1;
-    auto event = services.createEvent(error);
-    ASSERT_NE(event, nullptr);
-    EXPECT_EQ(error, 0u);
-
-    EXPECT_EQ(event->wait(0), WaitResult::TimedOut);
-    EXPECT_EQ(event->signal(), 0u);
-    EXPECT_EQ(event->signal(), 0u);  // not counted twice
-    EXPECT_EQ(event->wait(0), WaitResult::Signaled);
-    EXPECT_EQ(event->wait(0), WaitResult::TimedOut);
-
-    EXPECT_EQ(event->close(), 0u);
-    EXPECT_EQ(event->close(), 0u);
-    EXPECT_EQ(event->wait(0), WaitResult::Failed);
-    EXPECT_NE(event->signal(), 0u);
-}
-
-TEST(Win32AutoResetEvent, SignalFromAnotherThreadEndsAWait) {
-    Win32Services services;
-    SysError error = 0;
-    auto event = services.createEvent(error);
-    ASSERT_NE(event, nullptr);
-    std::thread signaller([&] { event->signal(); });
-    EXPECT_EQ(event->wait(60000), WaitResult::Signaled);
-    signaller.join();
-}
 
 class Win32NotifyWindowTest : public ::testing::Test {
 protected:
@@ -123,22 +94,6 @@ TEST_F(Win32NotifyWindowTest, OkButtonAndCloseCommandDoNothing) {
     EXPECT_TRUE(IsWindow(dialog));
     EXPECT_FALSE(IsWindowVisible(dialog));
     EXPECT_TRUE(handler.seen.empty());
-}
-
-TEST_F(Win32NotifyWindowTest, ChangeFromAnotherThreadIsHandledOnTheOwnerWhenItDispatches) {
-    auto window = create();
-    ASSERT_NE(window, nullptr);
-    std::thread other(
-        [&] { window->deliverDeviceChange(kDeviceArrival, std::u16string(kBootLoaderPath)); });
-    other.join();
-    EXPECT_TRUE(handler.seen.empty());
-
-    services.dispatchMessages(0);
-    ASSERT_EQ(handler.seen.size(), 1u);
-    EXPECT_EQ(handler.seen[0].eventType, kDeviceArrival);
-    EXPECT_EQ(handler.seen[0].deviceType, kDevTypeDeviceInterface);
-    EXPECT_EQ(handler.seen[0].name, kBootLoaderPath);
-    EXPECT_EQ(handler.seen[0].thread, GetCurrentThreadId());
 }
 
 TEST_F(Win32NotifyWindowTest, ChangeFromTheOwnerItselfWaitsForDispatch) {
@@ -198,19 +153,15 @@ TEST_F(Win32NotifyWindowTest, NameIsBoundedByTheRecordSize) {
     EXPECT_EQ(handler.seen[0].name, u"ABC");
 }
 
-TEST_F(Win32NotifyWindowTest, DestroyFromAnotherThreadFailsWithTheSystemsError) {
+TEST_F(Win32NotifyWindowTest, DestroyRefusedToAnotherThreadLeavesTheDialogUntilItsOwnerEndsIt) {
     auto window = create();
     ASSERT_NE(window, nullptr);
     HWND dialog = hwnd(*window);
-    SysError fromOther = 0;
-    std::thread other([&] { fromOther = window->destroy(); });
+    std::thread other([&] { window->destroy(); });
     other.join();
-    EXPECT_EQ(fromOther, static_cast<SysError>(ERROR_ACCESS_DENIED));
-    EXPECT_EQ(fromOther, kErrorDestroyFromOtherThread) << "the same number in every backend";
     EXPECT_TRUE(IsWindow(dialog));
     EXPECT_EQ(window->destroy(), 0u);
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_EQ(window->destroy(), 0u);
 }
 
 // The object given up on another thread while the owning thread is inside the procedure: the
@@ -283,13 +234,6 @@ TEST(Win32Services, QuitEndsDispatchAndIsRemembered) {
     EXPECT_EQ(services.quitExitCode(), 3);
     MSG message{};
     EXPECT_FALSE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
-}
-
-TEST(Win32Services, ClockMovesForward) {
-    Win32Services services;
-    const std::uint64_t before = services.nowMs();
-    services.sleep(1);
-    EXPECT_GE(services.nowMs(), before);
 }
 
 class SignallingHandler final : public DeviceChangeHandler {
@@ -416,23 +360,6 @@ TEST(Win32AutoResetEvent, WaitOnTheWindowsThreadRunsNoHostHandlerButSeesTheArriv
     EXPECT_EQ(hostMessagesHandled, 1);
     EXPECT_EQ(window->destroy(), 0u);
     DestroyWindow(host);
-}
-
-// A stop on another thread closes the event while this thread waits on it: the wait ends as
-// failed, and the handle is closed only once the wait has let go of it.
-TEST(Win32AutoResetEvent, CloseFromAnotherThreadEndsAWaitInProgress) {
-    Win32Services services;
-    SysError error = 0;
-    std::shared_ptr<AutoResetEvent> event = services.createEvent(error);
-    ASSERT_NE(event, nullptr);
-    std::thread other([&] {
-        Sleep(50);
-        EXPECT_EQ(event->close(), 0u);
-    });
-    EXPECT_EQ(event->wait(10000), WaitResult::Failed);
-    other.join();
-    EXPECT_EQ(event->wait(0), WaitResult::Failed);
-    EXPECT_NE(event->signal(), 0u);
 }
 
 TEST(SystemErrorText, IsTheSystemsOwnMessageWithoutItsEnding) {

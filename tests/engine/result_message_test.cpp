@@ -1,20 +1,16 @@
-// The result box of an update run: text and icon for every exit code the worker can end with,
-// and for a worker that could not be created.
+// The result box of an update run: text and icon for every code the engine can end with.
 #include "result_message.h"
-#include "thread_failure_message.h"
 
 #include <gtest/gtest.h>
 
-namespace vandrel {
+namespace tolvane {
 namespace {
-
-using tolvane::ResultMessageFor;
 
 constexpr std::uint32_t kVid = 0x5C3B;
 constexpr std::uint32_t kPid = 0x0326;
 
 struct Row {
-    tolvane::ResultCode code;
+    ResultCode code;
     const char16_t* text;
     std::uint32_t icon;
 };
@@ -46,26 +42,17 @@ TEST(ResultMessage, EveryRowOfTheTable) {
 }
 
 TEST(ResultMessage, NotFoundNamesTheJobsIdentifiersPaddedToFourDigits) {
-    EXPECT_EQ(ResultMessageFor(tolvane::DFU_ERR_NOT_FOUND, 0x1, 0xAB).text,
+    EXPECT_EQ(ResultMessageFor(DFU_ERR_NOT_FOUND, 0x1, 0xAB).text,
               u"Device (VID=0x0001/PID=0x00AB) not found !");
     // Whole 32-bit values are printed, also when they exceed four digits.
-    EXPECT_EQ(ResultMessageFor(tolvane::DFU_ERR_NOT_FOUND, 0x15C3B, 0xFFFFFFFF).text,
+    EXPECT_EQ(ResultMessageFor(DFU_ERR_NOT_FOUND, 0x15C3B, 0xFFFFFFFF).text,
               u"Device (VID=0x15C3B/PID=0xFFFFFFFF) not found !");
 }
 
 TEST(ResultMessage, TheTimeOutAlwaysNamesTheFirstBootLoaderIdentity) {
-    EXPECT_EQ(ResultMessageFor(tolvane::DFU_ERR_DFU_TIMEOUT, 0x1234, 0x0332).text,
+    EXPECT_EQ(ResultMessageFor(DFU_ERR_DFU_TIMEOUT, 0x1234, 0x0332).text,
               u"Search DFU(VID=0x5C3B, PID=0x030B) timeout fail !");
 }
 
-TEST(ThreadFailureMessage, ShowsTheSystemErrorWithTheErrorIcon) {
-    EXPECT_EQ(ThreadFailureMessage(8).text, u"Error code: 8");
-    EXPECT_EQ(ThreadFailureMessage(8).iconType, 0x10u);
-    // Never taken for success or for one of the engine's codes.
-    EXPECT_EQ(ThreadFailureMessage(0).text, u"Error code: 0");
-    EXPECT_EQ(ThreadFailureMessage(0).iconType, 0x10u);
-    EXPECT_EQ(ThreadFailureMessage(0xE0000102).text, u"Error code: 3758096642");
-}
-
 }  // namespace
-}  // namespace vandrel
+}  // namespace tolvane
