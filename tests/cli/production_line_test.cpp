@@ -5,6 +5,7 @@
 #include "mock_platform.h"
 #include "release_number.h"
 #include "report_html.h"
+#include "simulated_tool_test.h"
 #include "slot_names.h"
 #include "station_figures.h"
 #include "temp_dir.h"
@@ -67,21 +68,7 @@ TEST(SlotNames, LinesCommentsAndEveryRefusalWithItsLine) {
               "1-3 slot-1\n1-1 slot-2\n");
 }
 
-class ProductionRunTest : public ::testing::Test {
-protected:
-    ToolRun run(std::vector<std::string> args) {
-        std::vector<std::string> all{"--simulate", "--sim-fast"};
-        all.insert(all.end(), args.begin(), args.end());
-        const ToolPlatform platform{
-            bus_, services_, [](SysError e) { return std::to_string(e); }, {}, nullptr, {}, {}};
-        return RunCaptured(all, platform);
-    }
-    std::string image() { return dir_.write("fw.bin", std::vector<std::uint8_t>(3000, 0x5A)); }
-
-    TempDir dir_;
-    StrictMock<MockHidBus> bus_;
-    StrictMock<MockServices> services_;
-};
+using ProductionRunTest = SimulatedToolTest;
 
 // One device at each outcome of the version check, in one station run with named slots.
 TEST_F(ProductionRunTest, StationLogsVersionsHashPhasesAndSlots) {

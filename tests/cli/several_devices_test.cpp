@@ -5,6 +5,7 @@
 #include "exit_codes.h"
 #include "mock_platform.h"
 #include "progress_board.h"
+#include "simulated_tool_test.h"
 #include "station_log.h"
 #include "station_log_file.h"
 #include "station_run.h"
@@ -43,22 +44,7 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-class SeveralDevicesTest : public ::testing::Test {
-protected:
-    ToolRun run(std::vector<std::string> args) {
-        std::vector<std::string> all{"--simulate", "--sim-fast"};
-        all.insert(all.end(), args.begin(), args.end());
-        const ToolPlatform platform{
-            bus_, services_, [](SysError e) { return std::to_string(e); }, {}, nullptr, {}, {}};
-        return RunCaptured(all, platform);
-    }
-
-    std::string image() { return dir_.write("fw.bin", std::vector<std::uint8_t>(3000, 0x5A)); }
-
-    TempDir dir_;
-    StrictMock<MockHidBus> bus_;
-    StrictMock<MockServices> services_;
-};
+using SeveralDevicesTest = SimulatedToolTest;
 
 TEST_F(SeveralDevicesTest, ListShowsEachPortAndSerial) {
     const ToolRun text = run({"--sim-devices", "3", "list"});
