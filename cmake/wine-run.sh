@@ -4,11 +4,12 @@
 # PREFIX is a Wine prefix of the build folder. Building a prefix takes seconds to minutes, so it is
 # built once per source tree, in build/wine-prefix-template, and each build folder's prefix starts
 # as a fresh copy of it. A template built before 32-bit Wine was installed lacks its 32-bit half
-# and is built again. Both steps take a lock, so tests may run in parallel. Without an X display
-# the program runs on its own Xvfb server. "wine-run.sh ARCH PREFIX --prepare" only prepares the
-# prefix. Wine's messages are silenced. Every run is bounded by WINE_RUN_TIMEOUT seconds (default
-# 600), so a test never hangs. Whether 32-bit Wine runs here at all is scripts/wine32-mode.sh's
-# decision, made when the build is configured.
+# and is built again. Both steps take a lock, so tests may run in parallel; each run then works in a
+# linked copy of PREFIX of its own, removed when it ends. Without an X display the program runs on
+# an Xvfb screen of its own (scripts/private-screen.sh). "wine-run.sh ARCH PREFIX --prepare" only
+# prepares the prefix. Wine's messages are silenced. Every run is bounded by WINE_RUN_TIMEOUT
+# seconds (default 600), so a test never hangs. Whether 32-bit Wine runs here at all is
+# scripts/wine32-mode.sh's decision, made when the build is configured.
 set -u
 arch=$1
 prefix=$(realpath -m "$2")
@@ -57,17 +58,31 @@ mkdir -p "$(dirname "$template")" "$(dirname "$prefix")"
   fi
 ) 9>"$prefix.lock"
 
-export WINEPREFIX=$prefix
 # "--prepare": only make sure the prefix exists (a test of its own, with a longer time limit).
 if [ "${1:-}" = "--prepare" ]; then
   exit 0
 fi
+
+# Each run gets a Wine prefix of its own: hard links to PREFIX's many system files, real copies of
+# the registry, which Wine rewrites. Runs side by side then share no Wine server, so one run's
+# server shutting down (or its screen going) cannot take another run's windows with it.
+run=$(mktemp -d "$prefix.run.XXXXXX") || exit 1
+screen=
+cleanup() {
+  [ -n "$screen" ] && kill "$screen" 2>/dev/null && wait "$screen"
+  rm -rf "$run"
+}
+trap cleanup EXIT
+cp -al "$prefix/." "$run/" || exit 1
+for reg in "$run"/*.reg; do cp --remove-destination "$prefix/$(basename "$reg")" "$reg"; done
+export WINEPREFIX=$run
 if [ -z "${DISPLAY:-}" ]; then
-  # Again on a display of its own; xvfb-run sets DISPLAY.
-  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$arch" "$prefix" "$@"
+  . "$here/../scripts/private-screen.sh"
+  start_private_screen 1024x768x24 || exit 1
+  screen=$PRIVATE_SCREEN_PID
 fi
 timeout -k 10 "$limit" "$wine" "$@"
 status=$?
-# Let this prefix's server end before the display does.
-timeout -k 5 60 /usr/lib/wine/wineserver -w
+# Let this run's server end before its display and its prefix go.
+timeout -k 5 60 /usr/lib/wine/wineserver -w || /usr/lib/wine/wineserver -k
 exit $status

@@ -11,18 +11,17 @@ wine=/usr/lib/wine/wine64
 [ "$arch" = x86 ] && wine=/usr/lib/wine/wine
 prefix="$build/wine-screenshot-prefix"
 shot=$(mktemp --suffix=.png)
-fdfile=$(mktemp)
 
 # A display number of its own: other screens may run beside this one.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$fdfile")" WINEDEBUG=-all WINEPREFIX="$prefix"
+. "$(dirname "$0")/../../scripts/private-screen.sh"
+start_private_screen 800x600x24
+xvfb=$PRIVATE_SCREEN_PID
+export WINEDEBUG=-all WINEPREFIX="$prefix"
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 cleanup() {
   timeout 20 /usr/lib/wine/wineserver -k || true
-  kill "$xvfb" 2>/dev/null || true
-  rm -f "$shot" "$fdfile"
+  kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null || true
+  rm -f "$shot"
 }
 trap cleanup EXIT
 

@@ -76,8 +76,9 @@ std::unique_ptr<HidInterfaceList> PortPinnedBus::listInterfaces() {
 
 std::unique_ptr<HidDevice> PortPinnedBus::open(std::u16string_view path, DeviceAccess access,
                                                SysError& error) {
+    // An interface at another port is not there for this bus, as a listing of it shows.
     if (!admits(path)) {
-        error = kErrorDeviceNotConnected;
+        error = kErrorFileNotFound;
         return nullptr;
     }
     // Read while the interface is present: the port is what the pin is made of.

@@ -86,7 +86,7 @@ TEST(OneDeviceTest, TheFirstWritePinsTheBus) {
     EXPECT_EQ(path, paths[0]);
     EXPECT_EQ(list->interfacePath(1, path), InterfaceLookup::End);
     EXPECT_FALSE(pinned.open(paths[1], DeviceAccess::None, error));
-    EXPECT_EQ(error, kErrorDeviceNotConnected);
+    EXPECT_EQ(error, kErrorFileNotFound);
 }
 
 // The tests' own bus in front of the device forwards every entry, so the tool sees the device's

@@ -14,20 +14,15 @@ xvfb_pid=
 cleanup() {
   # Ends what this test started under its prefix (the program, Wine's desktop), then the screen.
   WINEPREFIX=$prefix timeout 20 /usr/lib/wine/wineserver -k >/dev/null 2>&1
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid"
   rm -f "$marker"
 }
 trap cleanup EXIT
 
 # A screen of its own, also where DISPLAY is set: keyboard focus belongs to this scenario alone.
-fdfile=$(mktemp)
-Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp >"$fdfile" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
-display=$(head -n1 "$fdfile")
-rm -f "$fdfile"
-if [ -z "$display" ]; then echo "Xvfb did not start"; exit 1; fi
-export DISPLAY=":$display"
+. "$(dirname "$0")/../../scripts/private-screen.sh"
+start_private_screen 1024x768x24 2>&1 || exit 1
+xvfb_pid=$PRIVATE_SCREEN_PID
 
 # The shared prefix (a copy of the one prepared once per source tree), then this scenario's
 # linked copy of it.
@@ -40,7 +35,7 @@ mkdir -p "$(dirname "$prefix")"
     # Hard links for the many system files, real copies of what Wine rewrites in place.
     cp -al "$shared" "$prefix"
     for reg in "$prefix"/*.reg; do cp --remove-destination "$shared/$(basename "$reg")" "$reg"; done
-    cp "$shared/.tolvane-ready" "$prefix/.tolvane-ready"
+    cp --remove-destination "$shared/.tolvane-ready" "$prefix/.tolvane-ready"
   fi
 ) 9>"$prefix.lock"
 
