@@ -16,6 +16,10 @@ std::uint32_t DfuEngine::GetPercentage() const noexcept {
     return state_.percentage.load();
 }
 
+std::uint32_t DfuEngine::BytesSent() const noexcept {
+    return state_.bytesSent.load();
+}
+
 void DfuEngine::ScopeToPort(std::string port) {
     scope_.confineTo(std::move(port));
 }

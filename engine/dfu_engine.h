@@ -40,6 +40,8 @@ public:
     ResultCode Download(const std::uint8_t* image, std::uint32_t address, std::uint32_t size,
                         std::uint32_t checksum) noexcept;
     std::uint32_t GetPercentage() const noexcept;
+    // The image bytes whose data reports went through in the current or latest download.
+    std::uint32_t BytesSent() const noexcept;
     // One more look for a boot loader at the port of the device that the last reset went to
     // (or within the port scope) after that reset timed out:
     // waits up to `installWaitMs` for pending device installations, then searches once. True

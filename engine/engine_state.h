@@ -34,6 +34,8 @@ struct EngineState {
     TargetDevice target;
     // 255 at load and while a reset to boot loader or a download has sent no data yet.
     std::atomic<std::uint32_t> percentage{255};
+    // The image bytes the boot loader has taken in the current or latest download.
+    std::atomic<std::uint32_t> bytesSent{0};
     // Stored before a reset command goes out; read on the watcher's thread.
     std::atomic<PendingChange> pendingChange{PendingChange::None};
     // Shared with a wait in progress and with the procedure that signals it, so that a stop on

@@ -72,6 +72,7 @@ void BuildSetup(std::vector<std::uint8_t>& report, std::uint32_t address, std::u
 
 ResultCode DfuEngine::Download(const std::uint8_t* image, std::uint32_t address, std::uint32_t size,
                                std::uint32_t checksum) noexcept {
+    state_.bytesSent.store(0);
     if (size == 0) {
         return DFU_SUCCESS;
     }
@@ -154,6 +155,7 @@ ResultCode DfuEngine::downloadFound(const std::uint8_t* image, std::uint32_t add
             return error;
         }
         sent += count;
+        state_.bytesSent.store(sent);
         state_.percentage.store(
             static_cast<std::uint32_t>(std::uint64_t{sent} * 100U / std::uint64_t{size}));
     }

@@ -47,6 +47,7 @@ bool LockingHidBus::lock(std::u16string_view path) {
     std::unique_ptr<DeviceLock> lock = take_(path, outcome);
     if (outcome == DeviceLock::Outcome::Busy) {
         if (std::ranges::find(busy_, path) == busy_.end()) busy_.emplace_back(path);
+        if (std::string port; inner().portOf(path, port) == 0) busyPorts_.push_back(port);
         return false;
     }
     if (lock) held_.emplace(std::u16string(path), std::move(lock));
@@ -56,6 +57,11 @@ bool LockingHidBus::lock(std::u16string_view path) {
 std::vector<std::u16string> LockingHidBus::busyPaths() const {
     const std::lock_guard guard(mutex_);
     return busy_;
+}
+
+bool LockingHidBus::busyAt(std::string_view port) const {
+    const std::lock_guard guard(mutex_);
+    return std::ranges::find(busyPorts_, port) != busyPorts_.end();
 }
 
 std::unique_ptr<HidDevice> LockingHidBus::open(std::u16string_view path, DeviceAccess access,

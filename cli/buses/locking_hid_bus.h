@@ -32,12 +32,15 @@ public:
     bool lock(std::u16string_view path);
     // The devices that another process held, in the order met.
     std::vector<std::u16string> busyPaths() const;
+    // Whether a device at `port` was held by another process.
+    bool busyAt(std::string_view port) const;
 
 private:
     Taker take_;
     mutable std::mutex mutex_;
     std::map<std::u16string, std::unique_ptr<DeviceLock>, std::less<>> held_;
     std::vector<std::u16string> busy_;
+    std::vector<std::string> busyPorts_;
 };
 
 }  // namespace tolvane::cli

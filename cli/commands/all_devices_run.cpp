@@ -53,9 +53,14 @@ DeviceResult UpdateDeviceAt(const PortedDevice& device, const Options& options,
     const std::uint64_t startMs = context.services.nowMs();
     result.outcome = RunEngineCommand(Command::Update, scoped, job, context);
     result.durationMs = context.services.nowMs() - startMs;
+    // The engine saw only a refused report; the lock says why.
+    if (context.heldElsewhere && context.heldElsewhere(device.port)) {
+        result.outcome.code = kErrorBusy;
+    }
     result.exitCode = VerdictExitCode(result.outcome, options);
     result.result = VerdictResult(result.outcome, options);
-    result.message = result.outcome.skipped || VersionNotUpdated(result.outcome, options)
+    result.message = result.outcome.skipped || HeldByAnotherProcess(result.outcome) ||
+                             VersionNotUpdated(result.outcome, options)
                          ? VerdictMessage(Command::Update, result.outcome, options, job)
                          : ToUtf8(ResultMessageFor(result.outcome.code, options.vid.value_or(0),
                                                    options.pid.value_or(0))

@@ -20,6 +20,8 @@
 
 namespace tolvane::cli {
 
+class LockingHidBus;
+
 // The final text for a command's result: the update run's texts, and for the single steps their
 // own success texts.
 std::string MessageFor(Command command, ResultCode code, const Options& options,
@@ -99,6 +101,8 @@ private:
     DownloadJob job_;
     std::once_flag abandoned_;
     DeviceSteps deviceSteps_;  // filled by the engines of --all and the station only
+    // The lock against other tool processes while a real device is worked on; else null.
+    const LockingHidBus* locks_ = nullptr;
     // Last: the devices' clock goes before anything that might still refer to it.
     std::optional<Simulation> simulation_;
 };

@@ -4,6 +4,7 @@
 #include "device_list.h"
 #include "exit_codes.h"
 #include "json_fields.h"
+#include "locking_hid_bus.h"
 #include "result_message.h"
 #include "station_run.h"
 #include "system_errors.h"
@@ -97,17 +98,19 @@ int CommandRun::installUdevRules() {
 
 CommandContext CommandRun::deviceContext(HidBus& bus, SystemServices& services,
                                          ProgressDisplay& display) {
-    return CommandContext{bus,
-                          services,
-                          display,
-                          guard_,
-                          platform_.nativeErrorDetail,
-                          [this] { tellInterruptPutOff(); },
-                          [this](const CommandOutcome& sofar) {
-                              // Several devices may be abandoned at once: one report.
-                              std::call_once(abandoned_, [&] { abandon(sofar); });
-                          },
-                          &deviceSteps_};
+    return CommandContext{
+        bus,
+        services,
+        display,
+        guard_,
+        platform_.nativeErrorDetail,
+        [this] { tellInterruptPutOff(); },
+        [this](const CommandOutcome& sofar) {
+            // Several devices may be abandoned at once: one report.
+            std::call_once(abandoned_, [&] { abandon(sofar); });
+        },
+        &deviceSteps_,
+        [this](const std::string& port) { return locks_ != nullptr && locks_->busyAt(port); }};
 }
 
 int CommandRun::updateAll(HidBus& bus, SystemServices& services) {

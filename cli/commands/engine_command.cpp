@@ -6,6 +6,7 @@
 #include "update_sequence.h"
 #include "watcher_thread.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -224,9 +225,10 @@ public:
                   std::function<void(std::uint64_t)> sent)
         : display_(display), total_(total), sent_(std::move(sent)) {}
 
-    void look(Stage stage, std::uint32_t percent) {
+    // The engine's progress value and the bytes its boot loader has taken so far.
+    void look(Stage stage, std::uint32_t percent, std::uint64_t bytes) {
         if (stage == Stage::Downloading || stage == Stage::ResettingToAp || stage == Stage::Done) {
-            if (percent != kNoProgress && total_ != 0) draw(percent);
+            if (percent != kNoProgress && total_ != 0) draw(percent, bytes);
         }
         if (stage == Stage::ResettingToAp && !resetShown_) {
             resetShown_ = true;
@@ -237,13 +239,13 @@ public:
     std::uint64_t bytesSent() const { return bytesSent_; }
 
 private:
-    void draw(std::uint32_t percent) {
+    void draw(std::uint32_t percent, std::uint64_t bytes) {
         if (!dataSeen_) {
             dataSeen_ = true;
             firstData_ = Clock::now();
         }
         const std::uint32_t shown = percent > 100 ? 100 : percent;
-        bytesSent_ = total_ * shown / 100;
+        bytesSent_ = std::min(bytes, total_);
         if (sent_) sent_(bytesSent_);
         display_.update(ProgressSample{shown, bytesSent_, total_, SecondsSince(firstData_)});
     }
@@ -305,12 +307,12 @@ CommandOutcome RunEngineCommand(Command command, const Options& options, const D
         bool done = false;
         while (!done) {
             done = steps.waitDone(kPollInterval);
-            if (!done) watch.look(steps.stage(), engine.GetPercentage());
+            if (!done) watch.look(steps.stage(), engine.GetPercentage(), engine.BytesSent());
             tellNotice();
             if (context.guard.abortRequested()) break;
         }
         if (context.guard.abortRequested()) {
-            watch.look(steps.stage(), engine.GetPercentage());
+            watch.look(steps.stage(), engine.GetPercentage(), engine.BytesSent());
             display.finish();
             outcome.interrupted = true;
             outcome.bytesSent = watch.bytesSent();
@@ -323,7 +325,7 @@ CommandOutcome RunEngineCommand(Command command, const Options& options, const D
         return outcome;
     }
     watch.look(steps.reachedResetToAp() ? Stage::ResettingToAp : Stage::Done,
-               engine.GetPercentage());
+               engine.GetPercentage(), engine.BytesSent());
     display.finish();
     watcher.stop();
     tellNotice();

@@ -58,6 +58,8 @@ struct CommandContext {
     std::function<void(const CommandOutcome& sofar)> abandon;
     // Where each device stands, by its --port, for a run with several devices; none when null.
     DeviceSteps* steps = nullptr;
+    // Whether another tool process held the device at a port; none when null.
+    std::function<bool(const std::string& port)> heldElsewhere{};
 };
 
 CommandOutcome RunEngineCommand(Command command, const Options& options, const DownloadJob& job,

@@ -76,7 +76,10 @@ int CommandRun::execute() {
     if (auto refused = startRecording(recording, bus, services)) return *refused;
     // A real device is locked against other tool processes for the whole run.
     std::optional<LockingHidBus> locking;
-    if (!simulation_ && !recording.replaying()) bus = &locking.emplace(*bus);
+    if (!simulation_ && !recording.replaying()) {
+        bus = &locking.emplace(*bus);
+        locks_ = &*locking;
+    }
     // Before the report log: the search is the tool's own, not the engine's.
     if (auto refused = refuseToGuess(*bus)) return *refused;
     TrackingHidBus tracked(
@@ -127,7 +130,7 @@ int CommandRun::execute() {
     // The hints ask the bus too: a replay is judged once they have.
     if (auto mismatch = recording.replayMismatch()) return replayMismatch(*mismatch);
     if (locking && !locking->busyPaths().empty()) {
-        return refuse(kExitDeviceBusy, "DEVICE_BUSY", kErrorBusy,
+        return refuse(kExitDeviceBusy, kDeviceBusyResult, kErrorBusy,
                       "the device " + Printable(ToUtf8(locking->busyPaths().front())) +
                           " is being updated by another tolvane process: nothing was sent "
                           "to it; try again when that update has ended");

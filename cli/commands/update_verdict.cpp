@@ -12,12 +12,18 @@ bool VersionNotUpdated(const CommandOutcome& outcome, const Options& options) {
            outcome.downloadFinished && outcome.versionAfter != options.imageVersion;
 }
 
+bool HeldByAnotherProcess(const CommandOutcome& outcome) {
+    return outcome.code == kErrorBusy;
+}
+
 int VerdictExitCode(const CommandOutcome& outcome, const Options& options) {
+    if (HeldByAnotherProcess(outcome)) return kExitDeviceBusy;
     return VersionNotUpdated(outcome, options) ? kExitVersionNotUpdated : ExitCodeFor(outcome.code);
 }
 
 std::string VerdictResult(const CommandOutcome& outcome, const Options& options) {
     if (outcome.skipped) return kSkippedResult;
+    if (HeldByAnotherProcess(outcome)) return kDeviceBusyResult;
     if (VersionNotUpdated(outcome, options)) return kVersionNotUpdatedResult;
     return ResultName(outcome.code);
 }
@@ -27,6 +33,7 @@ std::string VerdictMessage(Command command, const CommandOutcome& outcome, const
     if (outcome.skipped) {
         return "Skipped: the device runs " + ReleaseText(*outcome.versionBefore) + " already.";
     }
+    if (HeldByAnotherProcess(outcome)) return kDeviceBusyText;
     if (VersionNotUpdated(outcome, options)) {
         const std::string now =
             outcome.versionAfter ? "the application reports " + ReleaseText(*outcome.versionAfter)

@@ -1,6 +1,7 @@
-// What an engine command's outcome means for the tool once the versions are taken into account:
-// a device skipped as current, and one whose returning application does not run the image's
-// version ("device version not updated"), although the boot loader confirmed the checksum.
+// What an engine command's outcome means for the tool once the versions and the device lock are
+// taken into account: a device skipped as current, one whose returning application does not run
+// the image's version ("device version not updated") although the boot loader confirmed the
+// checksum, and one that another tool process holds (nothing was sent to it).
 #pragma once
 
 #include "engine_command.h"
@@ -14,13 +15,18 @@ namespace tolvane::cli {
 inline constexpr const char* kVersionNotUpdatedText = "device version not updated";
 inline constexpr const char* kSkippedResult = "SKIPPED";
 inline constexpr const char* kVersionNotUpdatedResult = "VERSION_NOT_UPDATED";
+inline constexpr const char* kDeviceBusyResult = "DEVICE_BUSY";
+inline constexpr const char* kDeviceBusyText =
+    "another tolvane process is updating this device: nothing was sent to it";
 
 // The engine succeeded, --image-version was given, and the application that came back (if any)
 // reports another release number.
 bool VersionNotUpdated(const CommandOutcome& outcome, const Options& options);
+// Another tool process held the device, so nothing was sent to it.
+bool HeldByAnotherProcess(const CommandOutcome& outcome);
 
 int VerdictExitCode(const CommandOutcome& outcome, const Options& options);
-// SKIPPED, VERSION_NOT_UPDATED, or the result code's name.
+// SKIPPED, DEVICE_BUSY, VERSION_NOT_UPDATED, or the result code's name.
 std::string VerdictResult(const CommandOutcome& outcome, const Options& options);
 std::string VerdictMessage(Command command, const CommandOutcome& outcome, const Options& options,
                            const DownloadJob& job);

@@ -36,7 +36,8 @@ TEST(DeviceLockTest, OneHolderAtATime) {
 }
 
 // A device whose node another process holds gets no report at all, and the tool exits 75 naming
-// it; once the other process is done, the update goes through and holds the lock while it runs.
+// it, alone or among all devices; once the other process is done, the update goes through and
+// holds the lock while it runs.
 TEST(DeviceLockTest, ASecondProcessRefusesTheDeviceAtOnce) {
     const test::TempDir dir;
     const std::string node = dir.write("hidraw3", std::string());
@@ -57,6 +58,14 @@ TEST(DeviceLockTest, ASecondProcessRefusesTheDeviceAtOnce) {
     EXPECT_THAT(refused.out, HasSubstr("\"result\":\"DEVICE_BUSY\",\"code\":170,\"exit_code\":75"));
     EXPECT_EQ(reports, 0);
     EXPECT_EQ(platform.memory().entriesToBootLoader, 0u);
+    // Updating every device: the held one is reported as held, with the same exit code.
+    const ToolRun all =
+        platform.run({"--json", "update", image, "--vid", "5C3B", "--pid", "0326", "--all"},
+                     [&](auto) { ++reports; });
+    EXPECT_EQ(all.exitCode, kExitDeviceBusy) << all.err;
+    EXPECT_THAT(all.out, HasSubstr("\"result\":\"DEVICE_BUSY\""));
+    EXPECT_THAT(all.out, HasSubstr("another tolvane process is updating this device"));
+    EXPECT_EQ(reports, 0);
 
     other.reset();
     bool heldWhileWriting = false;

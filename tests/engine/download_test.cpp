@@ -208,6 +208,7 @@ TEST_F(DownloadTest, RefusedDataReportIsTriedTwoThousandAndOneTimesEightMsApart)
     EXPECT_EQ(world.transcript.reportsSent().size(), 2u + 1u + 2001u);
     EXPECT_EQ(device.memory().finishQueries, 0u);
     EXPECT_EQ(world.engine.GetPercentage(), 33u);
+    EXPECT_EQ(world.engine.BytesSent(), 64u);  // the bytes taken, not the progress's 33 %
 }
 
 TEST_F(DownloadTest, RefusedLastDataReportFailsWithoutFinishQuery) {
@@ -221,6 +222,7 @@ TEST_F(DownloadTest, RefusedLastDataReportFailsWithoutFinishQuery) {
     EXPECT_EQ(Download(image), kErrorDeviceNotConnected);
     EXPECT_EQ(device.memory().finishQueries, 0u);
     EXPECT_EQ(world.engine.GetPercentage(), 128u * 100u / 138u);
+    EXPECT_EQ(world.engine.BytesSent(), 128u);
 }
 
 TEST_F(DownloadTest, DataReportAcceptedAfterRetriesGoesOn) {

@@ -14,9 +14,7 @@ image=$work/image.bin
 head -c 40000 /dev/urandom >"$image"
 chmod 644 "$image"
 
-passed=0
-failed=0
-failures=()
+. "$(dirname "$0")/guest-tests.sh"
 declare -A pids=()
 
 # Starts a virtual target NAME with the target program's options; its memory goes to NAME.mem.
@@ -65,20 +63,8 @@ expect_status() {
   fi
 }
 
-run_test() {
-  local name=$1 start=$SECONDS
-  shift
-  if "$@" >"$work/test.log" 2>&1; then
-    passed=$((passed + 1))
-    echo "PASS: $name ($((SECONDS - start)) s)"
-  else
-    failed=$((failed + 1))
-    failures+=("$name")
-    echo "FAIL: $name ($((SECONDS - start)) s)"
-    sed 's/^/  | /' "$work/test.log" | tail -n 30
-  fi
-  stop_targets >/dev/null 2>&1
-}
+# Every test ends with no target left running.
+after_test() { stop_targets; }
 
 test_uhid_unit_tests_run() {
   "$build/tests/linux/hidraw_test" --gtest_filter='HidrawOnUhid.*' >"$work/gtest.txt" 2>&1 ||
@@ -236,8 +222,5 @@ run_test fault_wrong_checksum_gives_6 test_fault wrong_checksum
 run_test fault_never_enters_boot_loader_gives_5 test_fault never_enters
 run_test recordings_equal_the_fixtures test_recordings_equal_the_fixtures
 
-total=$((passed + failed))
 echo "kernel tests took $((SECONDS - stage_start)) s"
-[ ${#failures[@]} -eq 0 ] || echo "failed: ${failures[*]}"
-echo "$((total == 0 ? 0 : passed * 100 / total))% tests passed, $failed tests failed out of $total"
-[ "$failed" -eq 0 ]
+report_tests

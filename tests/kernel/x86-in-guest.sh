@@ -14,23 +14,7 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 wine=/usr/lib/wine/wine
 work=$(mktemp -d /tmp/x86-tests.XXXXXX)
 
-passed=0
-failed=0
-failures=()
-
-run_test() {
-  local name=$1 start=$SECONDS
-  shift
-  if "$@" >"$work/test.log" 2>&1; then
-    passed=$((passed + 1))
-    echo "PASS: $name ($((SECONDS - start)) s)"
-  else
-    failed=$((failed + 1))
-    failures+=("$name")
-    echo "FAIL: $name ($((SECONDS - start)) s)"
-    sed 's/^/  | /' "$work/test.log" | tail -n 30
-  fi
-}
+. "$(dirname "$0")/guest-tests.sh"
 
 # Runs a Windows program (bounded in time) and expects its exit status and a pattern in its output.
 expect_run() {
@@ -100,7 +84,4 @@ if [ -f "$work/shot.png" ]; then
 fi
 timeout 20 /usr/lib/wine/wineserver -k
 
-total=$((passed + failed))
-echo "$((total > 0 ? 100 * passed / total : 0))% tests passed, $failed tests failed out of $total"
-[ ${#failures[@]} -eq 0 ] || echo "failed: ${failures[*]}"
-[ "$failed" -eq 0 ]
+report_tests
