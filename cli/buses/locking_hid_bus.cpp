@@ -46,8 +46,11 @@ bool LockingHidBus::lock(std::u16string_view path) {
     DeviceLock::Outcome outcome = DeviceLock::Outcome::Unavailable;
     std::unique_ptr<DeviceLock> lock = take_(path, outcome);
     if (outcome == DeviceLock::Outcome::Busy) {
-        if (std::ranges::find(busy_, path) == busy_.end()) busy_.emplace_back(path);
-        if (std::string port; inner().portOf(path, port) == 0) busyPorts_.push_back(port);
+        if (std::ranges::find(busy_, path, &Refusal::path) == busy_.end()) {
+            Refusal refusal{std::u16string(path), {}};
+            if (inner().portOf(path, refusal.port) != 0) refusal.port.clear();
+            busy_.push_back(std::move(refusal));
+        }
         return false;
     }
     if (lock) held_.emplace(std::u16string(path), std::move(lock));
@@ -56,12 +59,14 @@ bool LockingHidBus::lock(std::u16string_view path) {
 
 std::vector<std::u16string> LockingHidBus::busyPaths() const {
     const std::lock_guard guard(mutex_);
-    return busy_;
+    std::vector<std::u16string> paths;
+    for (const Refusal& refusal : busy_) paths.push_back(refusal.path);
+    return paths;
 }
 
 bool LockingHidBus::busyAt(std::string_view port) const {
     const std::lock_guard guard(mutex_);
-    return std::ranges::find(busyPorts_, port) != busyPorts_.end();
+    return !port.empty() && std::ranges::find(busy_, port, &Refusal::port) != busy_.end();
 }
 
 std::unique_ptr<HidDevice> LockingHidBus::open(std::u16string_view path, DeviceAccess access,

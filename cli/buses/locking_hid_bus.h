@@ -39,8 +39,12 @@ private:
     Taker take_;
     mutable std::mutex mutex_;
     std::map<std::u16string, std::unique_ptr<DeviceLock>, std::less<>> held_;
-    std::vector<std::u16string> busy_;
-    std::vector<std::string> busyPorts_;
+    // A device another process held, and its port (empty when the bus cannot tell).
+    struct Refusal {
+        std::u16string path;
+        std::string port;
+    };
+    std::vector<Refusal> busy_;
 };
 
 }  // namespace tolvane::cli

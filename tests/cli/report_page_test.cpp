@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -105,8 +106,13 @@ TEST(ReportPage, RendersItsChartsInHeadlessChromium) {
     ASSERT_EQ(std::system(("convert " + png + " " + ppm).c_str()), 0);
     Picture picture;
     ASSERT_TRUE(ReadPpm(ppm, picture));
-    // Kept beside the test's output for a person to look at.
-    std::system(("cp " + png + " report_page_test.png").c_str());
+    // Kept beside the test program for a person to look at, wherever the test is started from.
+    std::error_code ignored;
+    const auto program = std::filesystem::read_symlink("/proc/self/exe", ignored);
+    if (!ignored) {
+        std::filesystem::copy_file(png, program.parent_path() / "report_page_test.png",
+                                   std::filesystem::copy_options::overwrite_existing, ignored);
+    }
 
     EXPECT_EQ(BarsOf(picture, kPassedColour), 4);    // the four minutes with units
     EXPECT_EQ(BarsOf(picture, kFailedColour), 1);    // one of them with failures
