@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Every test: installs what it needs, then runs the workflow of every preset (Linux, Linux with
 # sanitizers, Windows x64 under wine64, Windows x86 under 32-bit Wine where it can run, and inside
-# a virtual machine where this kernel refuses 32-bit code) and a short fuzzing run. Ends with one line: "tests: N passed, M failed".
+# a virtual machine where this kernel refuses 32-bit code) and a short fuzzing run. Ends with one line,
+# "tests: N passed, M failed, K skipped", K counting the stages that ran nothing (each named with its
+# reason on the lines before); a failing stage names its failing test cases.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 logdir=build/test-logs
@@ -18,6 +20,17 @@ rm -f "$CCACHE_STATSLOG"
 passed=0
 failed=0
 broken=()
+skipped=()  # "stage: reason" of each stage that ran nothing
+partly=()   # "stage: reason" of each part a stage that did run left out
+
+# The failing test cases a stage's log names: GoogleTest's, ctest's and the VM scripts' own lines.
+failing_cases() {
+  {
+    sed -n 's/^\[  FAILED  \] \([A-Za-z_][A-Za-z0-9_./]*\).*/\1/p' "$1"
+    sed -n '/^The following tests FAILED:/,/^Errors while running/s/^[[:space:]]*[0-9]* - \(.*\)$/\1/p' "$1"
+    sed -n 's/^FAIL: \(.*\)$/\1/p' "$1"
+  } | sort -u | head -n 40
+}
 
 # Runs one stage, keeps its log, adds up what ctest counted.
 stage() {
@@ -39,9 +52,24 @@ stage() {
   else
     failed=$((failed + 1))
   fi
+  local skip_lines
+  skip_lines=$(grep -E '^SKIP:' "$log" | sed -E 's/^SKIP: *//')
+  if [ -n "$skip_lines" ]; then
+    local line
+    while IFS= read -r line; do
+      # A stage that counted no test and passed only to say why it could not run has skipped.
+      if [ -z "$counts" ] && [ "$status" = ok ]; then skipped+=("$name: $line"); else partly+=("$name: $line"); fi
+    done <<<"$skip_lines"
+    [ -z "$counts" ] && [ "$status" = ok ] && passed=$((passed - 1))
+  fi
   grep -E '^(SKIP|NOTE):' "$log" | sed 's/^/   /'
   echo "   $status in $((SECONDS - start)) s${counts:+: $counts} (log: $log)"
-  [ "$status" = ok ] || tail -n 40 "$log" | sed 's/^/   | /'
+  if [ "$status" != ok ]; then
+    local cases
+    cases=$(failing_cases "$log")
+    [ -z "$cases" ] || { echo "   failing cases:"; sed 's/^/     /' <<<"$cases"; }
+    tail -n 40 "$log" | sed 's/^/   | /'
+  fi
 }
 
 stage format bash scripts/check-format.sh
@@ -63,6 +91,8 @@ if command -v ccache >/dev/null && [ -s "$CCACHE_STATSLOG" ]; then
   awk '/^# /{source=$2} /^cache_miss$/{print source}' "$CCACHE_STATSLOG" >"$logdir/ccache-misses.txt"
 fi
 [ ${#broken[@]} -eq 0 ] || echo "failed stages: ${broken[*]}"
+for s in "${partly[@]}"; do echo "left out within a stage: $s"; done
+for s in "${skipped[@]}"; do echo "skipped stage: $s"; done
 echo "all stages: $SECONDS s"
-echo "tests: $passed passed, $failed failed"
+echo "tests: $passed passed, $failed failed, ${#skipped[@]} skipped"
 [ ${#broken[@]} -eq 0 ] && [ "$failed" -eq 0 ]
