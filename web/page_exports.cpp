@@ -75,12 +75,13 @@ std::string& Text() {
 
 extern "C" {
 
-EMSCRIPTEN_KEEPALIVE int tolvane_has_webhid() { return Bus().available() ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE int tolvane_has_webhid() {
+    return Bus().available() ? 1 : 0;
+}
 
 // Reads an image: Intel HEX when `hex`, else raw bytes loaded at address 0. Answers 1 when it
 // can be sent; else tolvane_image_error() says why.
-EMSCRIPTEN_KEEPALIVE int tolvane_read_image(const std::uint8_t* data, std::uint32_t size,
-                                            int hex) {
+EMSCRIPTEN_KEEPALIVE int tolvane_read_image(const std::uint8_t* data, std::uint32_t size, int hex) {
     Image& image = CurrentImage();
     image = Image{};
     if (hex) {
@@ -105,11 +106,15 @@ EMSCRIPTEN_KEEPALIVE int tolvane_read_image(const std::uint8_t* data, std::uint3
     return image.error.empty() ? 1 : 0;
 }
 
-EMSCRIPTEN_KEEPALIVE const char* tolvane_image_error() { return CurrentImage().error.c_str(); }
+EMSCRIPTEN_KEEPALIVE const char* tolvane_image_error() {
+    return CurrentImage().error.c_str();
+}
 EMSCRIPTEN_KEEPALIVE std::uint32_t tolvane_image_size() {
     return static_cast<std::uint32_t>(CurrentImage().bytes.size());
 }
-EMSCRIPTEN_KEEPALIVE std::uint32_t tolvane_image_address() { return CurrentImage().address; }
+EMSCRIPTEN_KEEPALIVE std::uint32_t tolvane_image_address() {
+    return CurrentImage().address;
+}
 
 // Runs the whole update of the application vid:pid with the image read last; `simulate` uses a
 // fresh simulated target instead of WebHID. Answers the engine's result code.
@@ -134,9 +139,7 @@ EMSCRIPTEN_KEEPALIVE std::uint32_t tolvane_update(std::uint32_t vid, std::uint32
     request.address = image.address;
     request.checksum = ImageChecksum(image.bytes.data(), image.bytes.size());
     UpdateObserver observer;
-    observer.stepStarts = [](UpdateStep step) {
-        tolvane_page_step(static_cast<int>(step), 0, 0);
-    };
+    observer.stepStarts = [](UpdateStep step) { tolvane_page_step(static_cast<int>(step), 0, 0); };
     observer.stepEnds = [](UpdateStep step, ResultCode code) {
         tolvane_page_step(static_cast<int>(step), 1, code);
     };

@@ -11,13 +11,17 @@ WebEventLoop& WebEventLoop::instance() {
     return loop;
 }
 
-void WebEventLoop::add(LoopSource& source) { sources_.push_back(&source); }
+void WebEventLoop::add(LoopSource& source) {
+    sources_.push_back(&source);
+}
 
 void WebEventLoop::remove(LoopSource& source) {
     sources_.erase(std::remove(sources_.begin(), sources_.end(), &source), sources_.end());
 }
 
-std::uint64_t WebEventLoop::nowMs() const { return js::NowMs(); }
+std::uint64_t WebEventLoop::nowMs() const {
+    return js::NowMs();
+}
 
 void WebEventLoop::runDue() {
     // A source's work may add or remove sources: walk a copy, skipping removed ones.

@@ -83,9 +83,13 @@ std::vector<std::u16string> PathsOf(std::uint32_t number) {
 
 }  // namespace
 
-WebHidBus::WebHidBus() : available_(js::Attach()) { WebEventLoop::instance().add(*this); }
+WebHidBus::WebHidBus() : available_(js::Attach()) {
+    WebEventLoop::instance().add(*this);
+}
 
-WebHidBus::~WebHidBus() { WebEventLoop::instance().remove(*this); }
+WebHidBus::~WebHidBus() {
+    WebEventLoop::instance().remove(*this);
+}
 
 std::unique_ptr<HidInterfaceList> WebHidBus::listInterfaces() {
     std::vector<std::u16string> paths;
@@ -112,7 +116,9 @@ std::unique_ptr<HidDevice> WebHidBus::open(std::u16string_view path, DeviceAcces
                                           forTransfers);
 }
 
-void WebHidBus::waitNoPendingInstallEvents(std::uint32_t timeoutMs) { (void)timeoutMs; }
+void WebHidBus::waitNoPendingInstallEvents(std::uint32_t timeoutMs) {
+    (void)timeoutMs;
+}
 
 std::unique_ptr<NotificationRegistration> WebHidBus::registerNotifications(NotifyWindow& window,
                                                                            SysError& error) {

@@ -76,7 +76,9 @@ EM_JS(void, tolvane_js_set_transfer_limit, (std::uint32_t ms), {
 
 namespace tolvane::web::js {
 
-bool Attach() { return tolvane_js_attach() != 0; }
+bool Attach() {
+    return tolvane_js_attach() != 0;
+}
 
 std::vector<std::uint32_t> ListDevices() {
     std::vector<std::uint32_t> numbers(64);
@@ -85,8 +87,7 @@ std::vector<std::uint32_t> ListDevices() {
     return numbers;
 }
 
-std::optional<std::vector<std::uint32_t>> Describe(std::uint32_t number,
-                                                   std::uint32_t collection) {
+std::optional<std::vector<std::uint32_t>> Describe(std::uint32_t number, std::uint32_t collection) {
     std::vector<std::uint32_t> words(1024);
     const int count =
         tolvane_js_describe(number, collection, words.data(), static_cast<int>(words.size()));
@@ -95,11 +96,17 @@ std::optional<std::vector<std::uint32_t>> Describe(std::uint32_t number,
     return words;
 }
 
-bool IsPresent(std::uint32_t number) { return tolvane_js_is_present(number) != 0; }
+bool IsPresent(std::uint32_t number) {
+    return tolvane_js_is_present(number) != 0;
+}
 
-SysError Open(std::uint32_t number) { return static_cast<SysError>(tolvane_js_open(number)); }
+SysError Open(std::uint32_t number) {
+    return static_cast<SysError>(tolvane_js_open(number));
+}
 
-void Close(std::uint32_t number) { tolvane_js_close(number); }
+void Close(std::uint32_t number) {
+    tolvane_js_close(number);
+}
 
 SysError Transfer(TransferKind kind, std::uint32_t number, std::uint8_t reportId,
                   std::span<const std::uint8_t> data, std::span<std::uint8_t> received,
@@ -122,15 +129,21 @@ std::vector<std::pair<std::uint32_t, std::uint32_t>> TakeChanges() {
     }
 }
 
-void Idle(std::int64_t ms) { tolvane_js_idle(static_cast<double>(ms)); }
+void Idle(std::int64_t ms) {
+    tolvane_js_idle(static_cast<double>(ms));
+}
 
-std::uint64_t NowMs() { return static_cast<std::uint64_t>(emscripten_get_now()); }
+std::uint64_t NowMs() {
+    return static_cast<std::uint64_t>(emscripten_get_now());
+}
 
 std::string LastError() {
     const std::unique_ptr<char, decltype(&std::free)> text(tolvane_js_last_error(), &std::free);
     return text ? std::string(text.get()) : std::string();
 }
 
-void SetTransferLimit(std::uint32_t ms) { tolvane_js_set_transfer_limit(ms); }
+void SetTransferLimit(std::uint32_t ms) {
+    tolvane_js_set_transfer_limit(ms);
+}
 
 }  // namespace tolvane::web::js

@@ -6,7 +6,9 @@ namespace tolvane::web {
 
 namespace {
 
-char16_t Lower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
+char16_t Lower(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+}
 
 // Reads decimal digits at `at`; none when there is none or too many.
 std::optional<std::uint32_t> Digits(std::u16string_view text, std::size_t& at) {
@@ -31,15 +33,15 @@ bool Takes(std::u16string_view text, std::size_t& at, std::u16string_view word) 
 
 }  // namespace
 
-std::u16string WebInterfacePath(std::uint16_t vendorId, std::uint16_t productId,
-                                WebInterfaceId id, std::uint32_t collections) {
+std::u16string WebInterfacePath(std::uint16_t vendorId, std::uint16_t productId, WebInterfaceId id,
+                                std::uint32_t collections) {
     char text[96];
     if (collections > 1) {
         std::snprintf(text, sizeof text, "\\\\?\\HID#VID_%04X&PID_%04X#web%u&col%02u", vendorId,
                       productId, id.number, id.collection + 1);
     } else {
-        std::snprintf(text, sizeof text, "\\\\?\\HID#VID_%04X&PID_%04X#web%u", vendorId,
-                      productId, id.number);
+        std::snprintf(text, sizeof text, "\\\\?\\HID#VID_%04X&PID_%04X#web%u", vendorId, productId,
+                      id.number);
     }
     return std::u16string(text, text + std::char_traits<char>::length(text));
 }

@@ -16,8 +16,8 @@ struct WebInterfaceId {
     std::uint32_t collection = 0;  // 0-based
 };
 
-std::u16string WebInterfacePath(std::uint16_t vendorId, std::uint16_t productId,
-                                WebInterfaceId id, std::uint32_t collections);
+std::u16string WebInterfacePath(std::uint16_t vendorId, std::uint16_t productId, WebInterfaceId id,
+                                std::uint32_t collections);
 // The number and collection a path names (without regard to case); none for a path of another
 // form. The caller checks that the path is the device's own (WebInterfacePath again).
 std::optional<WebInterfaceId> ParseWebInterfacePath(std::u16string_view path);

@@ -88,9 +88,13 @@ std::unique_ptr<AutoResetEvent> WebServices::createEvent(SysError& error) {
     return std::make_unique<WebEvent>(*this);
 }
 
-void WebServices::sleep(std::uint32_t ms) { WebEventLoop::instance().sleep(ms); }
+void WebServices::sleep(std::uint32_t ms) {
+    WebEventLoop::instance().sleep(ms);
+}
 
-std::uint64_t WebServices::nowMs() { return WebEventLoop::instance().nowMs(); }
+std::uint64_t WebServices::nowMs() {
+    return WebEventLoop::instance().nowMs();
+}
 
 std::unique_ptr<NotifyWindow> WebServices::createNotifyWindow(const NotifyWindowSpec& config,
                                                               DeviceChangeHandler& handler,
