@@ -57,6 +57,7 @@
     Module.HEAPU8.set(bytes, at);
     state.image = Module._tolvane_read_image(at, bytes.length, hex ? 1 : 0) === 1;
     Module._free(at);
+    if (mockHid) Module.imageBytes = bytes;
     if (state.image) {
       line('image-info', name + ': ' + Module._tolvane_image_size() + ' bytes' +
                          (hex ? ' from Intel HEX' : '') + ' at 0x' +
@@ -98,6 +99,10 @@
       line('detail', Module._tolvane_simulated_memory_matches()
                          ? 'The simulated device\'s memory equals the image.'
                          : 'The simulated device\'s memory differs from the image.');
+    } else if (mockHid && window.mockTarget) {
+      line('detail', window.mockTarget.holds(Array.from(Module.imageBytes || []))
+                         ? 'The mock target\'s memory equals the image.'
+                         : 'The mock target\'s memory differs from the image.');
     } else if (code !== DFU_SUCCESS && Module.TolvaneWebHid.lastError) {
       line('detail', 'The browser said: ' + Module.TolvaneWebHid.lastError);
     }
