@@ -53,8 +53,9 @@ EM_JS(char*, mock_calls, (int index), {
     return out;
 });
 
-EM_JS(void, mock_target_plug, (int reenumerationMs), {
-    globalThis.mockTarget = new MockTarget(globalThis.mockHid, {reenumerationMs: reenumerationMs});
+EM_JS(void, mock_target_plug, (int reenumerationMs, int inBootLoader), {
+    globalThis.mockTarget = new MockTarget(globalThis.mockHid, {
+        reenumerationMs: reenumerationMs, startsInBootLoader: !!inBootLoader});
 });
 
 EM_JS(int, mock_target_holds, (const std::uint8_t* image, int size), {
@@ -109,8 +110,8 @@ std::vector<MockCall> MockCalls(int device) {
     return calls;
 }
 
-void MockTargetPlug(std::uint32_t reenumerationMs) {
-    mock_target_plug(static_cast<int>(reenumerationMs));
+void MockTargetPlug(std::uint32_t reenumerationMs, bool inBootLoader) {
+    mock_target_plug(static_cast<int>(reenumerationMs), inBootLoader ? 1 : 0);
 }
 
 bool MockTargetHolds(const std::vector<std::uint8_t>& image) {

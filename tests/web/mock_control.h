@@ -37,8 +37,9 @@ struct MockCall {
 };
 std::vector<MockCall> MockCalls(int device);
 
-// The mock target with the given re-enumeration time; MockTargetHolds compares its memory.
-void MockTargetPlug(std::uint32_t reenumerationMs);
+// The mock target with the given re-enumeration time, in its application or already in its boot
+// loader; MockTargetHolds compares its memory.
+void MockTargetPlug(std::uint32_t reenumerationMs, bool inBootLoader = false);
 bool MockTargetHolds(const std::vector<std::uint8_t>& image);
 
 }  // namespace tolvane::web::testing

@@ -14,9 +14,9 @@
     this.grantsBootLoader = options.grantsBootLoader !== false;
     this.memory = [];
     this.loadAddress = -1;
-    this.inBootLoader = false;
-    this.application = this.plugApplication();
-    this.bootLoader = null;
+    this.inBootLoader = !!options.startsInBootLoader;
+    this.application = this.inBootLoader ? null : this.plugApplication();
+    this.bootLoader = this.inBootLoader ? this.plugBootLoader() : null;
   }
 
   MockTarget.prototype.plugApplication = function() {

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# The web-vm stage: the page in Chromium inside Debian's own kernel (scripts/run-in-vm.sh) updates
+# the uhid target (tools/uhid-target) through WebHID, the devices granted by the enterprise policy
+# WebHidAllowDevicesForUrls; the target's memory must equal the image. Builds the target in
+# build/linux and the page in dist/web/ when they are missing. Prints one "SKIP:" line and
+# succeeds where qemu or the kernel cannot be had.
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+bash scripts/install-deps.sh web || exit 1
+. scripts/ccache-env.sh "$PWD"
+if [ ! -f build/linux/CMakeCache.txt ]; then
+  cmake --preset linux >/dev/null || exit 1
+fi
+cmake --build build/linux -j2 --target tolvane-uhid-target || exit 1
+if [ ! -f dist/web/tolvane.wasm ]; then
+  export NODE_PATH=/usr/share/nodejs
+  { cmake --preset web >/dev/null && cmake --build --preset web; } || exit 1
+fi
+export TOLVANE_VM_STAGE=web-vm TOLVANE_VM_TIMEOUT=${TOLVANE_VM_TIMEOUT:-330}
+exec bash scripts/run-in-vm.sh tests/web/in-guest.sh build/linux dist/web examples/sample.bin
