@@ -72,13 +72,18 @@
   function showProgress() {
     var bar = el('progress');
     var value = state.progressAddress ? Module.HEAPU32[state.progressAddress >> 2] : 255;
-    if (value > 100) bar.removeAttribute('value');
-    else bar.value = value;
+    if (value > 100) {
+      bar.removeAttribute('value');
+    } else {
+      bar.value = value;
+      if (state.step === 1) line('step', STEPS[1] + ' ' + value + ' %');
+    }
   }
 
   function onStep(step, ended, code) {
     if (!state.progressAddress) state.progressAddress = Module._tolvane_progress_address();
     if (ended) return;
+    state.step = step;
     line('step', STEPS[step]);
     var ask = step === 0 && !simulate && !state.bootLoaderAllowed;
     el('allow').hidden = !ask;
@@ -121,6 +126,7 @@
                                   {async: true}) >>> 0;
     clearInterval(state.timer);
     showProgress();
+    state.step = -1;
     state.running = false;
     updateButtons();
     finish(code);
