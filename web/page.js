@@ -2,7 +2,8 @@
 // program (tolvane.js, the engine every other front end uses) and shows its progress and result.
 // Parameters: ?simulate (a simulated device, no hardware), image=URL (preselects an image), start
 // (begins without a click), vid=HEX&pid=HEX (the application's ids; 5C3B:0326 unless given),
-// mock-hid (tests: a stand-in for navigator.hid with a target behind it).
+// mock-hid (tests: a stand-in for navigator.hid with a target behind it; with mock-ask=MS its
+// boot loader must be allowed, which a stand-in person does MS after the button shows).
 (function() {
   'use strict';
   var params = new URLSearchParams(location.search);
@@ -149,7 +150,7 @@
         try {
           devices = await navigator.hid.requestDevice({filters: wanted});
         } catch (error) {
-          line('step', 'The browser did not open its device chooser: ' + error.message);
+          line('step', 'No device was chosen (' + error.message + ').');
           return;
         }
         if (!devices.length) {
@@ -167,7 +168,7 @@
     try {
       devices = await navigator.hid.requestDevice({filters: bootLoaders});
     } catch (error) {
-      line('step', 'The browser did not open its device chooser: ' + error.message);
+      line('step', 'No boot loader was chosen (' + error.message + ').');
       return;
     }
     if (!devices.length) return;
@@ -223,6 +224,7 @@
   load(scripts, function() {
     if (mockHid) {
       window.mockTarget = new MockTarget(window.mockHid, {grantsBootLoader: !params.has('mock-ask')});
+      if (params.has('mock-ask')) window.mockUserClicks('allow', Number(params.get('mock-ask')) || 500);
     }
     load(['tolvane.js'], function() {});
   });

@@ -86,3 +86,18 @@
   var root = typeof globalThis !== 'undefined' ? globalThis : window;
   root.MockTarget = MockTarget;
 })();
+
+// A person at the page: clicks the element `id` once it is shown, `afterMs` later (the tests'
+// stand-in for pressing "Allow the boot loader"; the mock's chooser needs no gesture).
+(function() {
+  'use strict';
+  var root = typeof globalThis !== 'undefined' ? globalThis : window;
+  root.mockUserClicks = function(id, afterMs) {
+    var poll = setInterval(function() {
+      var element = document.getElementById(id);
+      if (!element || element.hidden) return;
+      clearInterval(poll);
+      setTimeout(function() { element.click(); }, afterMs);
+    }, 100);
+  };
+})();
