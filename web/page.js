@@ -99,6 +99,7 @@
     result.textContent = text;
     result.className = code === DFU_SUCCESS ? 'ok' : 'failed';
     result.dataset.code = String(code);
+    result.dataset.runs = String(state.runs);
     document.title = 'Firmware update: ' + name;
     line('step', '');
     if (simulate) {
@@ -115,6 +116,7 @@
   }
 
   async function run() {
+    state.runs = (state.runs || 0) + 1;
     state.running = true;
     state.progressAddress = 0;
     updateButtons();

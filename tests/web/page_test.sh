@@ -60,6 +60,10 @@ if [[ "$mode" == simulate* ]]; then
 else
   check "memory equals the image" "The mock target's memory equals the image"
 fi
+# EXPECT_RUNS: how many times the page must have run the update (2: once more after a grant).
+if [ -n "${EXPECT_RUNS:-}" ]; then
+  check "the update ran $EXPECT_RUNS times" "data-runs=\"$EXPECT_RUNS\""
+fi
 if [ "$failed" -ne 0 ]; then
   grep -E 'id="(result|step|detail|image-info|support)"' "$work/dom.html" || true
   tail -n 20 "$work/chromium.log"
