@@ -4,11 +4,16 @@
 # `chromium --headless=new --single-process` run the update (the multi-process browser does not
 # finish under emulation). The run has ended when the page's title ends with the result's name,
 # read through the DevTools HTTP endpoint. Then the target's memory must equal the image.
+# Progress goes to the console as it happens: under emulation each step takes tens of seconds.
 #   in-guest.sh BUILD_DIR PAGE_DIR IMAGE
 set -uo pipefail
-build=$(realpath "$1") page=$(realpath "$2") image=$(realpath "$3")
+build=$(realpath "$1") page=$(realpath "$2")
 source "$(dirname "$0")/../kernel/guest-tests.sh"
 work=$(mktemp -d /tmp/web-vm.XXXXXX)
+# The first 4 KiB of the image: each report crosses the emulated browser, so fewer is faster.
+image=$work/image.bin
+head -c 4096 "$3" >"$image"
+say() { echo "web-vm: $SECONDS s: $*" >/dev/console 2>/dev/null || echo "web-vm: $SECONDS s: $*"; }
 port=8765
 pids=()
 after_test() {
@@ -37,14 +42,15 @@ POLICY
   local target=$!
   pids+=("$target")
   udevadm settle 2>/dev/null
+  say "target and server up; starting chromium"
   chromium --headless=new --single-process --no-sandbox --disable-gpu --no-first-run \
     --disable-background-networking --disable-component-update --disable-sync \
     --user-data-dir="$work/profile" --remote-debugging-port=9222 \
     "http://127.0.0.1:$port/index.html?image=$(basename "$image")&start" \
     >"$work/chromium.log" 2>&1 &
   pids+=($!)
-  local title="" start=$SECONDS
-  while [ $((SECONDS - start)) -lt 260 ]; do
+  local title="" start=$SECONDS last=""
+  while [ $((SECONDS - start)) -lt 250 ]; do
     title=$(python3 - <<'PY' 2>/dev/null
 import json, urllib.request
 for page in json.load(urllib.request.urlopen("http://127.0.0.1:9222/json/list", timeout=5)):
@@ -52,8 +58,10 @@ for page in json.load(urllib.request.urlopen("http://127.0.0.1:9222/json/list", 
         print(page.get("title", ""))
 PY
 )
+    [ "$title" != "$last" ] && say "title: $title"
+    last=$title
     case "$title" in *DFU_*|*SYSTEM_ERROR*) break ;; esac
-    sleep 2
+    sleep 3
   done
   echo "title after $((SECONDS - start)) s: $title"
   kill -TERM "$target" 2>/dev/null
