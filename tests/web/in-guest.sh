@@ -50,7 +50,7 @@ POLICY
     >"$work/chromium.log" 2>&1 &
   pids+=($!)
   local title="" start=$SECONDS last=""
-  while [ $((SECONDS - start)) -lt 250 ]; do
+  while [ $((SECONDS - start)) -lt 240 ]; do
     title=$(python3 - <<'PY' 2>/dev/null
 import json, urllib.request
 for page in json.load(urllib.request.urlopen("http://127.0.0.1:9222/json/list", timeout=5)):

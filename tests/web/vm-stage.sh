@@ -16,5 +16,5 @@ if [ ! -f dist/web/tolvane.wasm ]; then
   export NODE_PATH=/usr/share/nodejs
   { cmake --preset web >/dev/null && cmake --build --preset web; } || exit 1
 fi
-export TOLVANE_VM_STAGE=web-vm TOLVANE_VM_TIMEOUT=${TOLVANE_VM_TIMEOUT:-330}
+export TOLVANE_VM_STAGE=web-vm TOLVANE_VM_TIMEOUT=${TOLVANE_VM_TIMEOUT:-300}
 exec bash scripts/run-in-vm.sh tests/web/in-guest.sh build/linux dist/web examples/sample.bin
