@@ -2,7 +2,7 @@
 # The web-vm stage: the page in Chromium inside Debian's own kernel (scripts/run-in-vm.sh) updates
 # the uhid target (tools/uhid-target) through WebHID, the devices granted by the enterprise policy
 # WebHidAllowDevicesForUrls; the target's memory must equal the image. Builds the target in
-# build/linux and the page in dist/web/ when they are missing. Prints one "SKIP:" line and
+# build/linux and installs the page into dist/web/ first. Prints one "SKIP:" line and
 # succeeds where qemu or the kernel cannot be had.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
@@ -12,9 +12,12 @@ if [ ! -f build/linux/CMakeCache.txt ]; then
   cmake --preset linux >/dev/null || exit 1
 fi
 cmake --build build/linux -j2 --target tolvane-uhid-target || exit 1
-if [ ! -f dist/web/tolvane.wasm ]; then
-  export NODE_PATH=/usr/share/nodejs
-  { cmake --preset web >/dev/null && cmake --build --preset web; } || exit 1
+export NODE_PATH=/usr/share/nodejs
+if [ ! -f build/web/CMakeCache.txt ]; then
+  cmake --preset web >/dev/null || exit 1
 fi
+{ cmake --build build/web --target tolvane_page && cmake --install build/web >/dev/null; } || exit 1
 export TOLVANE_VM_STAGE=web-vm TOLVANE_VM_TIMEOUT=${TOLVANE_VM_TIMEOUT:-300}
-exec bash scripts/run-in-vm.sh tests/web/in-guest.sh build/linux dist/web examples/sample.bin
+# TOLVANE_WEB_VM_WAIT: how long the page may take in the guest (default 240 s).
+exec bash scripts/run-in-vm.sh tests/web/in-guest.sh build/linux dist/web examples/sample.bin \
+  "${TOLVANE_WEB_VM_WAIT:-240}"
