@@ -5,9 +5,9 @@
 # finish under emulation). The run has ended when the page's title ends with the result's name,
 # read through the DevTools HTTP endpoint. Then the target's memory must equal the image.
 # Progress goes to the console as it happens: under emulation each step takes tens of seconds.
-#   in-guest.sh BUILD_DIR PAGE_DIR IMAGE
+#   in-guest.sh BUILD_DIR PAGE_DIR IMAGE [SECONDS the page may take, default 240]
 set -uo pipefail
-build=$(realpath "$1") page=$(realpath "$2")
+build=$(realpath "$1") page=$(realpath "$2") limit=${4:-240}
 source "$(dirname "$0")/../kernel/guest-tests.sh"
 work=$(mktemp -d /tmp/web-vm.XXXXXX)
 # The first 4 KiB of the image: each report crosses the emulated browser, so fewer is faster.
@@ -45,12 +45,13 @@ POLICY
   say "target and server up; starting chromium"
   chromium --headless=new --single-process --no-sandbox --disable-gpu --no-first-run \
     --disable-background-networking --disable-component-update --disable-sync \
+    --disable-extensions --disable-dev-shm-usage --mute-audio --no-default-browser-check \
     --user-data-dir="$work/profile" --remote-debugging-port=9222 \
     "http://127.0.0.1:$port/index.html?image=$(basename "$image")&start" \
     >"$work/chromium.log" 2>&1 &
   pids+=($!)
   local title="" start=$SECONDS last=""
-  while [ $((SECONDS - start)) -lt 240 ]; do
+  while [ $((SECONDS - start)) -lt "$limit" ]; do
     title=$(python3 - <<'PY' 2>/dev/null
 import json, urllib.request
 for page in json.load(urllib.request.urlopen("http://127.0.0.1:9222/json/list", timeout=5)):
