@@ -17,7 +17,9 @@ if [ ! -f build/web/CMakeCache.txt ]; then
   cmake --preset web >/dev/null || exit 1
 fi
 { cmake --build build/web --target tolvane_page && cmake --install build/web >/dev/null; } || exit 1
+# Two processors: the single-process browser still runs several threads.
 export TOLVANE_VM_STAGE=web-vm TOLVANE_VM_TIMEOUT=${TOLVANE_VM_TIMEOUT:-300}
+export TOLVANE_VM_CPUS=${TOLVANE_VM_CPUS:-2}
 # TOLVANE_WEB_VM_WAIT: how long the page may take in the guest (default 240 s).
 exec bash scripts/run-in-vm.sh tests/web/in-guest.sh build/linux dist/web examples/sample.bin \
   "${TOLVANE_WEB_VM_WAIT:-240}"
