@@ -35,19 +35,20 @@ CandidateSearch FindCandidates(HidBus& bus, std::uint16_t vendorId, std::uint16_
         if (device->getSerialNumber(candidate.serial) != 0) candidate.serial.clear();
         search.candidates.push_back(std::move(candidate));
     }
-    std::ranges::stable_sort(search.candidates,
-                             [](const auto& a, const auto& b) { return PortLess(a.port, b.port); });
+    std::stable_sort(search.candidates.begin(), search.candidates.end(),
+                     [](const auto& a, const auto& b) { return PortLess(a.port, b.port); });
     return search;
 }
 
 std::vector<std::string> CandidatePorts(const std::vector<DeviceCandidate>& candidates) {
     std::vector<std::string> ports;
     for (const DeviceCandidate& candidate : candidates) {
-        if (std::ranges::find(ports, candidate.port) == ports.end()) {
+        if (std::find(ports.begin(), ports.end(), candidate.port) == ports.end()) {
             ports.push_back(candidate.port);
         }
     }
-    std::ranges::stable_sort(ports, [](const auto& a, const auto& b) { return PortLess(a, b); });
+    std::stable_sort(ports.begin(), ports.end(),
+                     [](const auto& a, const auto& b) { return PortLess(a, b); });
     return ports;
 }
 
@@ -61,7 +62,8 @@ std::size_t CountDevices(const std::vector<DeviceCandidate>& candidates) {
         const std::uint32_t identity =
             static_cast<std::uint32_t>(candidate.vendorId) << 16 | candidate.productId;
         if (candidate.port.empty() &&
-            std::ranges::find(portlessIdentities, identity) == portlessIdentities.end()) {
+            std::find(portlessIdentities.begin(), portlessIdentities.end(), identity) ==
+                portlessIdentities.end()) {
             portlessIdentities.push_back(identity);
         }
     }

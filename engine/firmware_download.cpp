@@ -49,7 +49,7 @@ SysError SendDataReport(HidDevice& device, SystemServices& services,
 
 // Start and finish query: command byte 1, 0x02 in byte 7.
 void BuildQuery(std::vector<std::uint8_t>& report) {
-    std::ranges::fill(report, 0);
+    std::fill(report.begin(), report.end(), std::uint8_t{0});
     report[0] = kReportId;
     report[1] = DFU_CMD_QUERY;
     report[7] = 0x02;
@@ -57,7 +57,7 @@ void BuildQuery(std::vector<std::uint8_t>& report) {
 
 // Setup: the low 24 bits of address and size, high byte first.
 void BuildSetup(std::vector<std::uint8_t>& report, std::uint32_t address, std::uint32_t size) {
-    std::ranges::fill(report, 0);
+    std::fill(report.begin(), report.end(), std::uint8_t{0});
     report[0] = kReportId;
     report[1] = DFU_CMD_SETUP;
     report[2] = static_cast<std::uint8_t>(address >> 16);
@@ -146,7 +146,7 @@ ResultCode DfuEngine::downloadFound(const std::uint8_t* image, std::uint32_t add
     std::uint32_t sent = 0;
     while (sent < size) {
         const std::uint32_t count = std::min(capacity, size - sent);
-        std::ranges::fill(report, 0);
+        std::fill(report.begin(), report.end(), std::uint8_t{0});
         std::memcpy(report.data() + 1, image + sent, count);
         const SysError error = SendDataReport(device, services_, report);
         // Also on the last report: going on to the checksum would let a device that never got
@@ -165,7 +165,7 @@ ResultCode DfuEngine::downloadFound(const std::uint8_t* image, std::uint32_t add
     if (const SysError error = device.setFeature(report); error != 0) {
         return error;
     }
-    std::ranges::fill(report, 0);
+    std::fill(report.begin(), report.end(), std::uint8_t{0});
     if (const SysError error = device.getFeature(report); error != 0) {
         return error;
     }

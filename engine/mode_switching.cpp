@@ -11,8 +11,8 @@ namespace {
 
 bool TakesVendorSequence(const TargetDevice& target) {
     return target.vendorId == DFU_VENDOR_ID &&
-           std::ranges::find(VENDOR_SEQUENCE_PRODUCTS, target.productId) !=
-               std::end(VENDOR_SEQUENCE_PRODUCTS);
+           std::find(std::begin(VENDOR_SEQUENCE_PRODUCTS), std::end(VENDOR_SEQUENCE_PRODUCTS),
+                     target.productId) != std::end(VENDOR_SEQUENCE_PRODUCTS);
 }
 
 bool NamesBootLoader(std::uint32_t vid, std::uint32_t pid) {
@@ -29,7 +29,8 @@ bool DfuEngine::SendResetCommand() noexcept {
         if (target.handle && target.featureReportLength >= RESET_MIN_REPORT_LENGTH) {
             std::vector<std::uint8_t> report(target.featureReportLength, 0);
             if (TakesVendorSequence(target)) {
-                std::ranges::copy(VENDOR_RESET_SEQUENCE, report.begin() + 1);
+                std::copy(std::begin(VENDOR_RESET_SEQUENCE), std::end(VENDOR_RESET_SEQUENCE),
+                          report.begin() + 1);
                 if (target.handle->setFeature(report) == 0) {
                     return true;
                 }

@@ -28,7 +28,7 @@ std::optional<std::string> PortScope::port() const {
 }
 
 bool PortScope::seenLocked(std::u16string_view path) const {
-    return std::ranges::find(seen_, Folded(path)) != seen_.end();
+    return std::find(seen_.begin(), seen_.end(), Folded(path)) != seen_.end();
 }
 
 bool PortScope::admits(HidBus& bus, std::u16string_view path) {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what the project needs on a fresh Debian 12 machine. Safe to run again.
-# Usage: scripts/install-deps.sh [native|windows|all]   (default: all)
+# Usage: scripts/install-deps.sh [native|windows|web|all]   (default: all)
 set -euo pipefail
 what="${1:-all}"
 native=(build-essential cmake ninja-build clang-format pkg-config libgtest-dev libgmock-dev
@@ -9,12 +9,15 @@ native=(build-essential cmake ninja-build clang-format pkg-config libgtest-dev l
         qemu-system-x86 busybox-static cpio kmod udev chromium imagemagick)
 windows=(mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
          wine64 wine32:i386 xvfb xdotool imagemagick x11-utils)
+# The browser build: emscripten, node for its tests, Chromium for the page's.
+web=(emscripten nodejs chromium imagemagick python3)
 pkgs=()
 case "$what" in
   native) pkgs=("${native[@]}") ;;
   windows) pkgs=("${windows[@]}") ;;
-  all) pkgs=("${native[@]}" "${windows[@]}") ;;
-  *) echo "usage: $0 [native|windows|all]" >&2; exit 64 ;;
+  web) pkgs=("${web[@]}") ;;
+  all) pkgs=("${native[@]}" "${windows[@]}" "${web[@]}") ;;
+  *) echo "usage: $0 [native|windows|web|all]" >&2; exit 64 ;;
 esac
 missing=()
 for p in "${pkgs[@]}"; do

@@ -12,6 +12,8 @@ cmake --build --preset linux --target tolvane_bench tolvane_station_bench tolvan
 ./build/linux/bench/tolvane_bench
 ./build/linux/bench/tolvane_station_bench examples/sample.bin
 ./build/linux/bench/tolvane_report_bench examples/sample.bin
+# The browser build beside the native one, and the page's code size.
+bash scripts/install-deps.sh web && bash bench/web/compare.sh
 
 if [ "${1:-}" = "--gui" ]; then
   bash scripts/install-deps.sh windows

@@ -78,7 +78,9 @@ stage linux-asan cmake --workflow --preset linux-asan
 stage windows-x64 cmake --workflow --preset windows-x64
 stage windows-x86 cmake --workflow --preset windows-x86
 stage package bash tests/package/run.sh
+stage web bash tests/web/run.sh
 stage linux-kernel bash tests/kernel/run-stage.sh
+stage web-vm bash tests/web/vm-stage.sh
 stage windows-x86-vm bash tests/kernel/run-x86-stage.sh
 [ -x scripts/run-fuzz.sh ] && stage fuzz bash scripts/run-fuzz.sh
 

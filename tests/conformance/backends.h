@@ -44,6 +44,9 @@ public:
     bool transfers = true;
     // Handles that were open answer kErrorDeviceNotConnected once their device went.
     bool handlesSeeRemoval = true;
+    // The backend can tell a present interface's serial number and port (WebHID tells neither:
+    // kErrorInvalidFunction).
+    bool tellsSerialAndPort = true;
 };
 
 // One set of system services.
@@ -56,6 +59,8 @@ public:
     bool virtualClock = false;
     // The clock's steps in milliseconds (Windows' tick is about 16 ms).
     std::uint64_t clockStepMs = 1;
+    // Other threads exist (not in a page, where the program has the page's one thread).
+    bool threads = true;
 };
 
 template <typename Backend>
