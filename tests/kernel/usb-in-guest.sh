@@ -173,6 +173,18 @@ test_late_checksum_answer() {
   output_has 'get feature.*error 1460' 'system error 1460: .*timeout.*errno 110'
 }
 
+# A fault's update recorded over USB equals its checked-in recording
+# (tests/record/fixtures/kernel-usb, made by scripts/record-kernel-fixtures.sh --usb): a kernel
+# that answers otherwise shows up here, and the Linux stage holds the simulated bus to the same.
+test_recording_equals_the_fixture() {
+  local fixtures=tests/record/fixtures/kernel-usb
+  bash tests/kernel/record-scenarios.sh "$build" "$work/recordings" --usb wrong_checksum || return 1
+  "$build/tests/record/compare_recordings" "$fixtures/wrong_checksum.jsonl" \
+    "$work/recordings/wrong_checksum.jsonl" && return 0
+  echo "if the kernel is right, record anew: scripts/record-kernel-fixtures.sh --usb wrong_checksum"
+  return 1
+}
+
 stage_start=$SECONDS
 usb_setup || { echo "0% tests passed, 1 tests failed out of 1"; exit 1; }
 echo "NOTE: USB gadget modules ready in $((SECONDS - stage_start)) s"
@@ -188,6 +200,7 @@ run_test usb_update_as_plugdev_user test_update_as_plugdev_user
 run_test usb_two_targets_on_two_controllers test_two_targets_on_two_controllers
 run_test usb_versions_from_bcd_device test_versions_from_bcd_device
 run_test usb_application_never_back test_application_never_back
+run_test usb_recording_equals_the_fixture test_recording_equals_the_fixture
 
 echo "usb tests took $((SECONDS - stage_start)) s"
 report_tests
