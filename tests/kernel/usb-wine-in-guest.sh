@@ -4,7 +4,8 @@
 # dummy_hcd), which Wine's HID bus (winebus) shows them through hidraw and udev as it shows a real
 # USB HID device: named with &MI_00 after the product id, without a port.
 # Usage (inside the guest, from the repository):
-#   tests/kernel/usb-wine-in-guest.sh WINDOWS_BUILD_DIR PREFIX LINUX_BUILD_DIR
+#   tests/kernel/usb-wine-in-guest.sh WINDOWS_BUILD_DIR PREFIX LINUX_BUILD_DIR [X86_BUILD_DIR|none]
+# With an x86 build folder the x86 tool and Tolvane.dll run too, under 32-bit Wine.
 # The prefix (prepared on the host by tests/kernel/run-usb-wine-stage.sh, with winebus's SDL bus
 # off so that its hidraw bus starts) is written only in the guest's overlay. Prints each test's
 # time and a ctest-style count line.
@@ -12,9 +13,11 @@ set -uo pipefail
 windows=$(realpath "$1")
 WINEPREFIX=$(realpath "$2")
 linux=$(realpath "$3")
+x86=${4:-none}
+[ "$x86" = none ] || x86=$(realpath "$x86")
 export WINEPREFIX
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-wine=/usr/lib/wine/wine64
+wine64=/usr/lib/wine/wine64
 target=$linux/tools/usb-target/tolvane-usb-target
 work=$(mktemp -d /tmp/usb-wine-tests.XXXXXX)
 head -c 12000 /dev/urandom >"$work/image.bin"
@@ -46,12 +49,16 @@ received_image() {
 
 # Runs a Windows program from the work folder (bounded in time); expects its exit status and a
 # pattern in its output.
+# The program's architecture picks the Wine loader: x86 ones under 32-bit Wine.
 expect_run() {
-  local expected=$1 pattern=$2
+  local expected=$1 pattern=$2 wine=$wine64
   shift 2
+  [[ "$1" == "$x86"/* ]] && wine=/usr/lib/wine/wine
+  local start=$SECONDS
   (cd "$work" && timeout -k 5 120 "$wine" "$@") >"$work/out.txt" 2>&1
   local status=$?
   cat "$work/out.txt"
+  echo "NOTE: ${1##*/} took $((SECONDS - start)) s" >/dev/console
   [ "$status" -eq "$expected" ] || { echo "expected exit $expected, got $status: $*"; return 1; }
   grep -Eiq "$pattern" "$work/out.txt" || { echo "no match for: $pattern"; return 1; }
 }
@@ -63,15 +70,18 @@ test_x64_tool_lists_the_usb_device() {
     expect_run 0 'HID#VID_5C3B&PID_0326&MI_00#' "$windows/cli/tolvane.exe" list
 }
 
-test_x64_tool_updates() {
+# The tool of the build folder BUILD updates the target: the boot loader's arrival and removal,
+# named with &MI_00, are seen.
+tool_updates() {
   start_target && sleep 2 &&
-    expect_run 0 "F/W update successfully !" "$windows/cli/tolvane.exe" update image.bin \
+    expect_run 0 "F/W update successfully !" "$1/cli/tolvane.exe" update image.bin \
       --vid 5C3B --pid 0326 && received_image
 }
 
-test_x64_dll_six_calls() {
+# The six calls of the build folder BUILD's Tolvane.dll update the target.
+dll_six_calls() {
   start_target && sleep 2 &&
-    expect_run 0 "DFU_ResetToAP: 0x00000000" "$windows/tests/win32/kernel_six_calls.exe" image.bin &&
+    expect_run 0 "DFU_ResetToAP: 0x00000000" "$1/tests/win32/kernel_six_calls.exe" image.bin &&
     received_image
 }
 
@@ -82,13 +92,17 @@ usb_setup || { echo "0% tests passed, 1 tests failed out of 1"; exit 1; }
 Xvfb :7 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 export DISPLAY=:7
 start=$SECONDS
-sleep 100000 | "$wine" cmd.exe >/dev/null 2>&1 &
+sleep 100000 | "$wine64" cmd.exe >/dev/null 2>&1 &
 for _ in $(seq 60); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.5; done
 echo "NOTE: Wine's session under way in $((SECONDS - start)) s"
 
 run_test x64_tool_lists_the_usb_device test_x64_tool_lists_the_usb_device
-run_test x64_tool_updates_the_usb_device test_x64_tool_updates
-run_test x64_dll_six_calls_update_the_usb_device test_x64_dll_six_calls
+run_test x64_tool_updates_the_usb_device tool_updates "$windows"
+run_test x64_dll_six_calls_update_the_usb_device dll_six_calls "$windows"
+if [ "$x86" != none ]; then
+  run_test x86_tool_updates_the_usb_device tool_updates "$x86"
+  run_test x86_dll_six_calls_update_the_usb_device dll_six_calls "$x86"
+fi
 
 timeout 20 /usr/lib/wine/wineserver -k
 report_tests
