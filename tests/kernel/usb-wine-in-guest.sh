@@ -66,21 +66,21 @@ expect_run() {
 after_test() { stop_target; }
 
 test_x64_tool_lists_the_usb_device() {
-  start_target --serial WINE-0001 && sleep 2 &&
+  start_target --serial WINE-0001 && sleep 4 &&
     expect_run 0 'HID#VID_5C3B&PID_0326&MI_00#' "$windows/cli/tolvane.exe" list
 }
 
 # The tool of the build folder BUILD updates the target: the boot loader's arrival and removal,
 # named with &MI_00, are seen.
 tool_updates() {
-  start_target && sleep 2 &&
+  start_target && sleep 4 &&
     expect_run 0 "F/W update successfully !" "$1/cli/tolvane.exe" update image.bin \
       --vid 5C3B --pid 0326 && received_image
 }
 
 # The six calls of the build folder BUILD's Tolvane.dll update the target.
 dll_six_calls() {
-  start_target && sleep 2 &&
+  start_target && sleep 4 &&
     expect_run 0 "DFU_ResetToAP: 0x00000000" "$1/tests/win32/kernel_six_calls.exe" image.bin &&
     received_image
 }
