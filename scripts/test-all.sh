@@ -52,7 +52,6 @@ stage windows-x86 cmake --workflow --preset windows-x86
 stage package bash tests/package/run.sh
 stage linux-kernel bash tests/kernel/run-stage.sh
 stage linux-usb bash tests/kernel/run-usb-stage.sh
-stage windows-usb-vm bash tests/kernel/run-usb-wine-stage.sh
 stage windows-x86-vm bash tests/kernel/run-x86-stage.sh
 [ -x scripts/run-fuzz.sh ] && stage fuzz bash scripts/run-fuzz.sh
 
