@@ -73,11 +73,11 @@ test_x64_tool_lists_the_usb_device() {
 # named with &MI_00, are seen.
 tool_updates() {
   start_target && sleep 4 || return 1
-  expect_run 0 "F/W update successfully !" "$1/cli/tolvane.exe" --record update.jsonl update \
+  expect_run 0 "F/W update successfully !" "$1/cli/tolvane.exe" -v --record update.jsonl update \
     image.bin --vid 5C3B --pid 0326
   local status=$?
   # The notifications the engine heard, for the stage's log.
-  grep -E '"op":"(notice|signal|wait)"' "$work/update.jsonl" | cut -c1-160 >/dev/console
+  grep -E '"op":"(register|notice|signal|wait)"' "$work/update.jsonl" | cut -c1-160 >/dev/console
   [ "$status" -eq 0 ] && received_image
 }
 
