@@ -22,9 +22,19 @@ std::u16string ErrorCodeCaption(SysError error) {
 
 }  // namespace
 
+// A product id is always four hex digits, so what follows it ends the identifier: '#' for a plain
+// interface, '&' for one named with its interface or collection (&MI_00, &Col01), as Windows names
+// a composite boot loader's interfaces and Wine every USB HID interface.
 bool IsBootLoaderPath(std::u16string_view name) noexcept {
-    return StartsWithIgnoringAsciiCase(name, DFU_PATH_PREFIX_1) ||
-           StartsWithIgnoringAsciiCase(name, DFU_PATH_PREFIX_2);
+    for (const std::u16string_view prefix : {DFU_PATH_PREFIX_1, DFU_PATH_PREFIX_2}) {
+        const std::u16string_view identifier = prefix.substr(0, prefix.size() - 1);
+        if (!StartsWithIgnoringAsciiCase(name, identifier) || name.size() <= identifier.size()) {
+            continue;
+        }
+        const char16_t next = name[identifier.size()];
+        if (next == u'#' || next == u'&') return true;
+    }
+    return false;
 }
 
 bool DfuEngine::DeviceChangeProc(const DeviceChangeMessage& message) noexcept {

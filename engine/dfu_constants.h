@@ -27,7 +27,8 @@ inline constexpr std::uint16_t DFU_VENDOR_ID = 0x5C3B;
 inline constexpr std::uint16_t DFU_PRODUCT_ID_1 = 0x030B;
 inline constexpr std::uint16_t DFU_PRODUCT_ID_2 = 0x0332;
 
-// Interface-path prefixes of the two boot-loader identities; the '#' belongs to the prefix.
+// Interface-path prefixes of the two boot-loader identities; the '#' belongs to the prefix, and
+// IsBootLoaderPath also takes an '&' in its place (an interface or collection suffix).
 inline constexpr std::u16string_view DFU_PATH_PREFIX_1 = u"\\\\?\\HID#Vid_5c3b&Pid_030b#";
 inline constexpr std::u16string_view DFU_PATH_PREFIX_2 = u"\\\\?\\HID#Vid_5c3b&Pid_0332#";
 static_assert(DFU_PATH_PREFIX_1.size() == 26 && DFU_PATH_PREFIX_2.size() == 26);

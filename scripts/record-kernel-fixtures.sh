@@ -3,16 +3,23 @@
 # in Debian's own kernel (scripts/run-in-vm.sh) and checks them in as the fixtures the Linux stage
 # replays and holds the simulated bus to: tests/record/fixtures/kernel/NAME.jsonl.
 #
-# Usage: scripts/record-kernel-fixtures.sh [NAME...]     (all scenarios by default)
+# Usage: scripts/record-kernel-fixtures.sh [--usb] [NAME...]     (all scenarios by default)
+# With --usb: the scenarios of tests/record/fixtures/kernel-usb, against the USB virtual target
+# (tools/usb-target on dummy_hcd), through usbcore and usbhid.
 # Run it by hand after changing a scenario, the engine's calls or the uhid target; review the
 # differences with git diff before committing them.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 fixtures=tests/record/fixtures/kernel
+target=tolvane-uhid-target
+if [ "${1:-}" = --usb ]; then
+  fixtures=tests/record/fixtures/kernel-usb
+  target=tolvane-usb-target
+fi
 if [ ! -f build/linux/CMakeCache.txt ]; then
   cmake --preset linux >/dev/null || exit 1
 fi
-cmake --build build/linux -j2 --target tolvane tolvane-uhid-target || exit 1
+cmake --build build/linux -j2 --target tolvane "$target" || exit 1
 console=$(mktemp)
 trap 'rm -f "$console"' EXIT
 TOLVANE_VM_TIMEOUT=${TOLVANE_VM_TIMEOUT:-400} \

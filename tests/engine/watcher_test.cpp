@@ -13,8 +13,15 @@ TEST(BootLoaderPathTest, MatchesEitherPrefixInAnyCaseOverExactlyItsLength) {
     EXPECT_TRUE(IsBootLoaderPath(u"\\\\?\\HID#VID_5C3B&PID_0332#X"));
     EXPECT_TRUE(IsBootLoaderPath(u"\\\\?\\HID#Vid_5c3b&Pid_030b#"));
     EXPECT_TRUE(IsBootLoaderPath(u"\\\\?\\hId#vId_5C3b&pID_030B#anything"));
+    // An interface or collection suffix after the product id: Wine's USB interfaces, Windows'
+    // composite boot loaders and those with several top-level collections.
+    EXPECT_TRUE(IsBootLoaderPath(u"\\\\?\\HID#VID_5C3B&PID_030B&MI_00#7&2c8e3a1&0&0000#{x}"));
+    EXPECT_TRUE(IsBootLoaderPath(u"\\\\?\\HID#Vid_5c3b&Pid_030b&col01#x"));
+    EXPECT_TRUE(IsBootLoaderPath(u"\\\\?\\hid#vid_5c3b&pid_0332&mi_00&col02#x"));
 
-    EXPECT_FALSE(IsBootLoaderPath(u"\\\\?\\HID#Vid_5c3b&Pid_030b&col01#x"));
+    EXPECT_FALSE(IsBootLoaderPath(u"\\\\?\\HID#Vid_5c3b&Pid_030b0#x"));
+    EXPECT_FALSE(IsBootLoaderPath(u"\\\\?\\HID#Vid_5c3b&Pid_030b_MI_00#x"));
+    EXPECT_FALSE(IsBootLoaderPath(u"\\\\?\\HID#Vid_5c3b&Pid_0326&MI_00#x"));
     EXPECT_FALSE(IsBootLoaderPath(u"\\\\?\\HID#Vid_5c3b&Pid_030b"));
     EXPECT_FALSE(IsBootLoaderPath(u"\\\\?\\HID#Vid_5c3b&Pid_0326#x"));
     EXPECT_FALSE(IsBootLoaderPath(u""));

@@ -86,6 +86,25 @@ TEST_F(WholeUpdateTest, ImageEndsUpInTheDeviceAndTheApplicationComesBack) {
     EXPECT_EQ(device.mode(), Mode::Application);
 }
 
+// Interfaces named with their interface number after the product id (Wine's USB devices, a
+// composite boot loader on Windows): the watcher still hears the boot loader come and go.
+TEST_F(WholeUpdateTest, InterfacePathsWithAnInterfaceSuffixAreFollowed) {
+    for (const std::u16string_view suffix : {u"&mi_00", u"&MI_00&Col01"}) {
+        DeviceSpec config = DeviceSpec::target(0x5C3B, 0x0326);
+        config.application.interfaces.at(0).collectionSuffix = suffix;
+        config.bootLoader.interfaces.at(0).collectionSuffix = suffix;
+        SimDevice& device = world.bus.addDevice(config);
+        const auto image = MakeImage(1000);
+        const UpdateResult result = Update(world.engine, image);
+        EXPECT_EQ(result.resetToIsp, DFU_SUCCESS);
+        EXPECT_EQ(result.download, DFU_SUCCESS);
+        EXPECT_EQ(result.resetToAp, DFU_SUCCESS);
+        EXPECT_EQ(device.memory().image, image);
+        world.clock().advanceBy(2000);
+        device.unplug();
+    }
+}
+
 TEST_F(WholeUpdateTest, HundredRunsInARowBehaveAlike) {
     for (int run = 0; run < 100; ++run) {
         sim::SimWorld local;

@@ -4,7 +4,9 @@
 # OUT_DIR. Runs as root inside the virtual machine of scripts/run-in-vm.sh, from the repository's
 # root; the plugdev scenario's user gets the device
 # through udev's rules alone. Fails when an update ends with another code than its scenario's.
-# Usage: tests/kernel/record-scenarios.sh BUILD_DIR OUT_DIR [NAME...]
+# Usage: tests/kernel/record-scenarios.sh BUILD_DIR OUT_DIR [--usb] [NAME...]
+# With --usb the scenarios of tests/record/fixtures/kernel-usb are recorded against the USB virtual
+# target (tools/usb-target) on dummy_hcd's first controller, whose port is the same 1-1.
 # With OUT_DIR "-" the recordings go to standard output instead, as a gzipped tar in base64 between
 # the lines "tolvane-recordings-begin" and "tolvane-recordings-end" (the guest's files do not reach
 # the host; its console does).
@@ -17,10 +19,17 @@ if [ "$out" = - ]; then
   print=true
   out=$(mktemp -d /tmp/recordings.XXXXXX)
 fi
-only=("$@")
 fixtures=tests/record/fixtures/kernel
+target=("$build/tools/uhid-target/tolvane-uhid-target" --port 1 --serial SIM000001)
+if [ "${1:-}" = --usb ]; then
+  shift
+  fixtures=tests/record/fixtures/kernel-usb
+  target=("$build/tools/usb-target/tolvane-usb-target" --udc dummy_udc.0 --serial SIM000001)
+  . "$(dirname "$0")/usb-guest-setup.sh"
+  usb_setup || exit 1
+fi
+only=("$@")
 tolvane=$build/cli/tolvane
-target=$build/tools/uhid-target/tolvane-uhid-target
 mkdir -p "$out"
 chmod 755 "$out"
 [ -f "$fixtures/scenarios.txt" ] || { echo "run from the repository's root"; exit 64; }
@@ -47,7 +56,7 @@ while IFS='|' read -r name code user target_options sim_options; do
   case "$name" in '' | '#'*) continue ;; esac
   if [ ${#only[@]} -gt 0 ] && [[ ! " ${only[*]} " == *" $name "* ]]; then continue; fi
   # shellcheck disable=SC2086 # the options are words
-  "$target" --port 1 --serial SIM000001 $target_options >"$out/$name.target.log" 2>&1 &
+  "${target[@]}" $target_options >"$out/$name.target.log" 2>&1 &
   pid=$!
   wait_for_nodes 1 && udevadm settle 2>/dev/null
   recording=$out/$name.jsonl

@@ -21,7 +21,7 @@ if bash scripts/wine32-mode.sh probe >/dev/null 2>&1; then
 fi
 [ -x /usr/lib/wine/wine ] || skip "32-bit Wine is not installed (wine32:i386; scripts/install-deps.sh installs it)"
 [ -x /usr/lib/wine/wine64 ] || skip "wine64 is not installed"
-i386_builtins=/usr/lib/i386-linux-gnu/wine/i386-windows
+. tests/kernel/wine-x86-prefix.sh
 [ -d "$i386_builtins" ] || skip "32-bit Wine has no builtin libraries at $i386_builtins"
 
 if [ ! -f build/windows-x86/CMakeCache.txt ]; then
@@ -41,24 +41,7 @@ stamp="$(cat "$template/.tolvane-ready") x86-builtins-1"
 if [ "$(cat "$prefix/.tolvane-x86-ready" 2>/dev/null)" != "$stamp" ]; then
   rm -rf "$prefix"
   cp -al "$template" "$prefix" || exit 1
-  windows=$prefix/drive_c/windows
-  rm -rf "$windows/syswow64"
-  mkdir "$windows/syswow64"
-  ln -s "$i386_builtins"/* "$windows/syswow64/" || exit 1
-  for assembly in "$windows"/winsxs/amd64_*; do
-    [ -d "$assembly" ] || continue
-    name=$(basename "$assembly")
-    x86=$windows/winsxs/x86_${name#amd64_}
-    mkdir -p "$x86"
-    for file in "$assembly"/*; do
-      file=${file##*/}
-      [ -e "$i386_builtins/$file" ] && ln -sf "$i386_builtins/$file" "$x86/"
-    done
-    # A new file, not one linked with the template's.
-    manifests=$windows/winsxs/manifests
-    sed 's/processorArchitecture="amd64"/processorArchitecture="x86"/' "$manifests/$name.manifest" \
-      >"$manifests/x86_${name#amd64_}.manifest" || exit 1
-  done
+  fill_x86_half "$prefix" || exit 1
   echo "$stamp" >"$prefix/.tolvane-x86-ready"
 fi
 echo "NOTE: windows-x86-vm: Wine prefix ready in $((SECONDS - start)) s"
