@@ -26,6 +26,9 @@ DeviceSpec VirtualTarget::specFor(const VirtualTargetOptions& options) {
     if (options.unplugAtDataReport > 0) {
         config.unplugRules.push_back({ReportKind::Data, options.unplugAtDataReport});
     }
+    if (options.heldDataReport > 0) {
+        config.holdRules.push_back({ReportKind::Data, options.heldDataReport, options.holdMs});
+    }
     return config;
 }
 
