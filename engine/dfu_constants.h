@@ -62,7 +62,7 @@ inline constexpr std::uint32_t DOWNLOAD_RETRY_PAUSE_MS = 8;
 inline constexpr std::uint32_t DOWNLOAD_LONG_TRANSFER_LIMIT_MS = 30000;
 // A refusal (a stall) comes at once. A failure that took this long came after a wait: the device
 // may have taken the report, so it is not sent again.
-inline constexpr std::uint32_t DOWNLOAD_REFUSAL_ANSWER_MS = 500;
+inline constexpr std::uint32_t DOWNLOAD_REFUSAL_ANSWER_MS = 1000;
 inline constexpr std::uint32_t DOWNLOAD_FINAL_INSTALL_WAIT_MS = 10000;
 inline constexpr std::uint8_t DOWNLOAD_MIN_FEATURE_REPORT_LENGTH = 9;
 // The setup report's size field has 24 bits: larger images are refused.

@@ -15,6 +15,7 @@ DeviceSpec VirtualTarget::specFor(const VirtualTargetOptions& options) {
     }
     config.startsIn = options.startsInBootLoader ? Mode::BootLoader : Mode::Application;
     config.neverEntersBootLoader = options.neverEntersBootLoader;
+    config.neverReturnsToApplication = options.neverReturnsToApplication;
     config.wrongChecksum = options.wrongChecksum;
     config.bootLoaderArrivalMs = options.paced ? options.reenumerationMs : 0;
     config.applicationArrivalMs = options.paced ? options.reenumerationMs : 0;

@@ -355,7 +355,7 @@ INSTANTIATE_TEST_SUITE_P(TimeOutsAndSlowFailures, UnprovenFailureTest,
                                            UnprovenCase{kErrorTimeout, 0},
                                            UnprovenCase{kErrorSemTimeout, 0},
                                            UnprovenCase{kErrorGenFailure, 5000},
-                                           UnprovenCase{kErrorGenFailure, 500}));
+                                           UnprovenCase{kErrorGenFailure, 1000}));
 
 // Refusals are retried, but one data report's attempts never run past 30 s in all, however slowly
 // the refusals come; each attempt gets what is left as its limit.
