@@ -57,9 +57,13 @@ inline constexpr std::uint32_t DOWNLOAD_INSTALL_PAUSE_MS = 2000;
 inline constexpr std::uint32_t DOWNLOAD_INSTALL_WAITS = 3;
 inline constexpr std::uint32_t DOWNLOAD_DATA_RETRIES = 2000;
 inline constexpr std::uint32_t DOWNLOAD_RETRY_PAUSE_MS = 8;
-// A data report whose transfer ran out of its time limit is tried again only while the time spent
-// on that one report, the next attempt included, stays within this.
-inline constexpr std::uint32_t DOWNLOAD_REPORT_TIME_BUDGET_MS = 30000;
+// The time limit of the setup report, of each data report (all its attempts together) and of the
+// checksum answer: a boot loader may hold them while it erases, writes or checks its memory. The
+// other reports of the download get the handle's default, kDefaultTransferLimitMs.
+inline constexpr std::uint32_t DOWNLOAD_LONG_TRANSFER_LIMIT_MS = 30000;
+// A refusal (a stall) comes at once. A failure that took this long came after a wait: the device
+// may have taken the report, so it is not sent again.
+inline constexpr std::uint32_t DOWNLOAD_REFUSAL_ANSWER_MS = 1000;
 inline constexpr std::uint32_t DOWNLOAD_FINAL_INSTALL_WAIT_MS = 10000;
 inline constexpr std::uint8_t DOWNLOAD_MIN_FEATURE_REPORT_LENGTH = 9;
 // The setup report's size field has 24 bits: larger images are refused.

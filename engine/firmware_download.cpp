@@ -13,38 +13,57 @@ namespace {
 
 constexpr std::uint8_t kReportId = 0x00;
 
-// A transfer that ran out of its time limit: cancelled by the platform (995) or ended by the
-// kernel's own limit (1460). A boot loader still erasing its memory answers the first data report
-// so; a later attempt may go through.
+// Errors that say a transfer ran out of time, not that the device refused it: cancelled at the
+// platform's limit (995), ended at the system's own (1460; 121 from a driver's wait).
 constexpr bool TimedOut(SysError error) {
-    return error == kErrorOperationAborted || error == kErrorTimeout;
+    return error == kErrorOperationAborted || error == kErrorTimeout || error == kErrorSemTimeout;
 }
 
-// Sends one data report; a refusal is retried up to DOWNLOAD_DATA_RETRIES times,
-// DOWNLOAD_RETRY_PAUSE_MS apart. A device that has left the bus is not retried at all, and a
-// transfer that timed out is retried only while the time spent on this report stays within
-// DOWNLOAD_REPORT_TIME_BUDGET_MS, taking the next attempt to last as long as the last one did.
+// Whether a failed attempt proves that the device refused the report, so that sending it again
+// cannot make the boot loader count its bytes twice: data reports carry no sequence number. A
+// refusal is a stall, answered at once; a time-out, or any failure that came after a wait (over
+// uhid a refusal and a time-out both read as an I/O error), may follow a report the device took
+// before it held the status stage. A device that has left takes no attempt at all.
+constexpr bool ProvesRefusal(SysError error, std::uint64_t tookMs) {
+    return error != kErrorDeviceNotConnected && !TimedOut(error) &&
+           tookMs < DOWNLOAD_REFUSAL_ANSWER_MS;
+}
+
+SysError SetFeatureWithin(HidDevice& device, std::uint32_t limitMs,
+                          std::span<const std::uint8_t> report) {
+    // A backend whose system keeps its own limit says so; the transfer goes ahead under it.
+    (void)device.setTransferLimit(limitMs);
+    return device.setFeature(report);
+}
+
+SysError GetFeatureWithin(HidDevice& device, std::uint32_t limitMs,
+                          std::span<std::uint8_t> report) {
+    (void)device.setTransferLimit(limitMs);
+    return device.getFeature(report);
+}
+
+// Sends one data report. A refused attempt is retried up to DOWNLOAD_DATA_RETRIES times,
+// DOWNLOAD_RETRY_PAUSE_MS apart; any other failure ends it at once. All attempts together stay
+// within DOWNLOAD_LONG_TRANSFER_LIMIT_MS: each gets what is left of it as its limit, and no retry
+// starts once it is spent.
 SysError SendDataReport(HidDevice& device, SystemServices& services,
                         std::span<const std::uint8_t> report) {
     const std::uint64_t start = services.nowMs();
-    std::uint64_t attemptStart = start;
-    SysError error = device.setFeature(report);
-    for (std::uint32_t retry = 0; error != 0 && retry < DOWNLOAD_DATA_RETRIES; ++retry) {
-        if (error == kErrorDeviceNotConnected) {
-            break;
+    for (std::uint32_t retry = 0;; ++retry) {
+        const std::uint64_t attemptStart = services.nowMs();
+        const auto left =
+            static_cast<std::uint32_t>(DOWNLOAD_LONG_TRANSFER_LIMIT_MS - (attemptStart - start));
+        const SysError error = SetFeatureWithin(device, left, report);
+        if (error == 0) {
+            return 0;
         }
-        if (TimedOut(error)) {
-            const std::uint64_t now = services.nowMs();
-            const std::uint64_t next = now - start + DOWNLOAD_RETRY_PAUSE_MS + (now - attemptStart);
-            if (next > DOWNLOAD_REPORT_TIME_BUDGET_MS) {
-                break;
-            }
+        const std::uint64_t end = services.nowMs();
+        if (!ProvesRefusal(error, end - attemptStart) || retry == DOWNLOAD_DATA_RETRIES ||
+            end - start + DOWNLOAD_RETRY_PAUSE_MS >= DOWNLOAD_LONG_TRANSFER_LIMIT_MS) {
+            return error;
         }
         services.sleep(DOWNLOAD_RETRY_PAUSE_MS);
-        attemptStart = services.nowMs();
-        error = device.setFeature(report);
     }
-    return error;
 }
 
 // Start and finish query: command byte 1, 0x02 in byte 7.
@@ -128,16 +147,22 @@ ResultCode DfuEngine::downloadFound(const std::uint8_t* image, std::uint32_t add
     std::vector<std::uint8_t> report(length);
     HidDevice& device = *state_.target.handle;
 
+    // No report is ever sent twice after a transfer that may have reached the device: the
+    // queries and the start answer get the default limit, the setup, the data and the checksum
+    // answer the long one, as the boot loader may hold them while it erases, writes or checks.
     BuildQuery(report);
-    if (const SysError error = device.setFeature(report); error != 0) {
+    if (const SysError error = SetFeatureWithin(device, kDefaultTransferLimitMs, report);
+        error != 0) {
         return error;
     }
     // The start answer's content is not examined: only that it was read.
-    if (const SysError error = device.getFeature(report); error != 0) {
+    if (const SysError error = GetFeatureWithin(device, kDefaultTransferLimitMs, report);
+        error != 0) {
         return error;
     }
     BuildSetup(report, address, size);
-    if (const SysError error = device.setFeature(report); error != 0) {
+    if (const SysError error = SetFeatureWithin(device, DOWNLOAD_LONG_TRANSFER_LIMIT_MS, report);
+        error != 0) {
         return error;
     }
     services_.sleep(SetupPauseMs(size));
@@ -162,11 +187,13 @@ ResultCode DfuEngine::downloadFound(const std::uint8_t* image, std::uint32_t add
 
     state_.percentage.store(100);
     BuildQuery(report);
-    if (const SysError error = device.setFeature(report); error != 0) {
+    if (const SysError error = SetFeatureWithin(device, kDefaultTransferLimitMs, report);
+        error != 0) {
         return error;
     }
     std::fill(report.begin(), report.end(), std::uint8_t{0});
-    if (const SysError error = device.getFeature(report); error != 0) {
+    if (const SysError error = GetFeatureWithin(device, DOWNLOAD_LONG_TRANSFER_LIMIT_MS, report);
+        error != 0) {
         return error;
     }
     state_.reportedChecksum = static_cast<std::uint16_t>(report[1] << 8 | report[2]);

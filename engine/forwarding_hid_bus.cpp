@@ -26,6 +26,10 @@ SysError ForwardingHidDevice::getSerialNumber(std::u16string& serial) {
     return inner_->getSerialNumber(serial);
 }
 
+SysError ForwardingHidDevice::setTransferLimit(std::uint32_t limitMs) {
+    return inner_->setTransferLimit(limitMs);
+}
+
 std::unique_ptr<HidInterfaceList> ForwardingHidBus::listInterfaces() {
     return inner_.listInterfaces();
 }

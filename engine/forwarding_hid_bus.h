@@ -21,6 +21,7 @@ public:
     SysError getFeature(std::span<std::uint8_t> report) override;
     SysError writeOutput(std::span<const std::uint8_t> report) override;
     SysError getSerialNumber(std::u16string& serial) override;
+    SysError setTransferLimit(std::uint32_t limitMs) override;
 
 protected:
     HidDevice& inner() { return *inner_; }

@@ -25,6 +25,10 @@ namespace tolvane {
 // Time-out value that waits without limit.
 inline constexpr std::uint32_t kInfinite = 0xFFFFFFFF;
 
+// The time limit a freshly opened handle gives each transfer: as long as Linux's HID driver gives
+// a control transfer.
+inline constexpr std::uint32_t kDefaultTransferLimitMs = 5000;
+
 struct HidAttributes {
     std::uint16_t vendorId = 0;
     std::uint16_t productId = 0;
@@ -50,9 +54,10 @@ enum class DeviceAccess {
 // kErrorInvalidUserBuffer. A handle opened with DeviceAccess::None refuses output reports with
 // kErrorAccessDenied; feature reports through it are the platform's choice (Windows and the
 // simulation send them, Linux refuses them alike), so a caller that sends reports opens ReadWrite.
-// A transfer blocks until the device answers, for at most the system's transfer limit (5 s):
-// past it kErrorOperationAborted (Windows cancels it) or kErrorTimeout (the Linux kernel ends
-// it). A device that stalls the report: kErrorGenFailure.
+// A transfer blocks until the device answers, for at most the handle's transfer limit
+// (kDefaultTransferLimitMs until setTransferLimit changes it): past it kErrorOperationAborted
+// (Windows cancels it) or kErrorTimeout (the Linux kernel ends it; over uhid kErrorGenFailure after
+// the kernel's wait). A device that stalls the report: kErrorGenFailure.
 class HidDevice {
 public:
     virtual ~HidDevice() = default;
@@ -77,6 +82,14 @@ public:
     // no. Windows: HidD_GetSerialNumberString (Linux: the HID `uniq` value).
     virtual SysError getSerialNumber(std::u16string& serial) {
         serial.clear();
+        return kErrorInvalidFunction;
+    }
+    // The time limit of every later transfer through this handle (kInfinite: none). Optional: a
+    // backend whose system sets its own limit answers kErrorInvalidFunction and keeps that limit
+    // (Linux: usbhid and uhid end a control transfer after 5 s). Blocks: no. Windows: the wait
+    // before CancelIoEx.
+    virtual SysError setTransferLimit(std::uint32_t limitMs) {
+        (void)limitMs;
         return kErrorInvalidFunction;
     }
 };

@@ -39,6 +39,8 @@ inline constexpr SysError kErrorGenFailure = 31;
 inline constexpr SysError kErrorInvalidParameter = 87;
 // The disk is full (the tool's files).
 inline constexpr SysError kErrorDiskFull = 112;
+// A wait for the device ran out (a transfer the driver ended at its own limit).
+inline constexpr SysError kErrorSemTimeout = 121;
 // A buffer too small for what the system had to give.
 inline constexpr SysError kErrorInsufficientBuffer = 122;
 // Another process holds the device's lock.

@@ -34,11 +34,17 @@
  * while its window exists does not unload its code: the module stays loaded until a
  * DFU_Deinitialize on the owning thread.
  *
- * Device transfers. Each feature or output report has a time limit of 5 seconds; a transfer that
- * outlasts it is cancelled and fails with 995 (ERROR_OPERATION_ABORTED; 1460, ERROR_TIMEOUT, on
- * Linux). The download tries such a data report again, 8 ms apart, as long as the time spent on
- * that one report stays within 30 seconds (a boot loader still erasing its memory answers late),
- * and stops at once for a device that is gone (1167).
+ * Device transfers. Each feature or output report has a time limit; a transfer that outlasts it is
+ * cancelled and fails with 995 (ERROR_OPERATION_ABORTED). DFU_Download gives its setup report,
+ * each data report and the checksum answer 30 seconds (a boot loader may hold them while it
+ * erases, writes or checks its memory), every other report 5 seconds. On Linux usbhid's own 5 s
+ * limit for a control transfer applies first (1460, ERROR_TIMEOUT; over uhid 31 after the wait),
+ * so there no report waits longer than 5 seconds.
+ * A report is never sent twice after a transfer that may have reached the device: the boot loader
+ * counts the bytes it takes, and a second copy would shift everything after it. A time-out, or any
+ * failure that comes after a wait, ends the download with its error. Only a data report the
+ * device refused at once is tried again, 8 ms apart, up to 2000 times, and never for more than
+ * 30 seconds for that one report in all; a device that is gone (1167) is not tried again.
  */
 #ifndef TOLVANE_H
 #define TOLVANE_H

@@ -80,7 +80,9 @@ public:
     InterfaceLookup interfacePath(std::uint32_t index, std::u16string& path) override {
         const auto recorded = script_.expect(RecordLine("path").number("i", index));
         path.clear();
-        if (!recorded) return InterfaceLookup::Failed;
+        // A run that has left its recording is over: the list ends here, so that no search walks
+        // on through indices the recording never held.
+        if (!recorded) return InterfaceLookup::End;
         const std::string lookup = recorded->textOf("lookup").value_or("");
         if (lookup == LookupName(InterfaceLookup::Found)) {
             path = recorded->wideTextOf("path");

@@ -57,6 +57,16 @@ struct UnplugRule {
     std::uint32_t reportNumber = 1;
 };
 
+// The device takes the given report of a kind and then holds its status stage for `ms`: the
+// transfer ends after that time, or at the handle's transfer limit when that comes first, and
+// then fails with 995 (ERROR_OPERATION_ABORTED) as a cancelled transfer does, the report taken
+// all the same. A boot loader busy erasing or writing its memory does this.
+struct HoldRule {
+    ReportKind kind = ReportKind::Data;
+    std::uint32_t reportNumber = 1;
+    std::uint32_t ms = 0;
+};
+
 struct InterfaceSpec {
     // Empty: made from the identifiers, e.g.
     // \\?\hid#vid_5c3b&pid_030b#6&1a2b3c4d&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}
@@ -113,6 +123,7 @@ struct DeviceSpec {
     // The application comes back with this release number after a download; none: unchanged.
     std::optional<std::uint16_t> versionAfterDownload{};
     std::vector<UnplugRule> unplugRules{};
+    std::vector<HoldRule> holdRules{};
     // Where the device sits on the bus, the same for both identities; empty: "1-<number>", the
     // number being its place in the order devices were added.
     std::string port{};

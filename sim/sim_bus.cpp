@@ -81,16 +81,31 @@ public:
         return 0;
     }
 
+    // As on Windows, where the limit is the wait before the transfer is cancelled.
+    SysError setTransferLimit(std::uint32_t limitMs) override {
+        std::lock_guard lock(bus_.mutex_);
+        limitMs_ = limitMs;
+        return 0;
+    }
+
 private:
     // One report through the device: handled and recorded under the bus's lock (the buffer as it
-    // stands afterwards), then what it changed reaches other threads, then the report's pace.
+    // stands afterwards), then what it changed reaches other threads, then the time the transfer
+    // takes: the status stage the device holds and the report's pace, cut off at the handle's
+    // limit, where the transfer is cancelled whatever the device made of the report.
     template <typename Handle>
     SysError transfer(Call call, std::span<const std::uint8_t> report, Handle handle) {
         SysError error = 0;
         bool changed = false;
+        std::uint64_t takesMs = 0;
         {
             std::lock_guard lock(bus_.mutex_);
             error = handle();
+            takesMs = std::uint64_t{device_.takeHoldLocked()} + device_.spec_.reportPaceMs;
+            if (takesMs > limitMs_) {
+                takesMs = limitMs_;
+                error = kErrorOperationAborted;
+            }
             bus_.record({.call = call,
                          .error = error,
                          .handle = id_,
@@ -98,17 +113,8 @@ private:
             changed = bus_.flushLocked();
         }
         if (changed) bus_.timeline_.settle();
-        pace();
+        if (takesMs > 0) bus_.timeline_.spend(static_cast<std::uint32_t>(takesMs));
         return error;
-    }
-
-    void pace() {
-        std::uint32_t ms = 0;
-        {
-            std::lock_guard lock(bus_.mutex_);
-            ms = device_.spec_.reportPaceMs;
-        }
-        if (ms > 0) bus_.timeline_.spend(ms);
     }
 
     SimBus& bus_;
@@ -116,6 +122,7 @@ private:
     std::shared_ptr<InterfaceInstance> instance_;
     const DeviceAccess access_;
     const std::uint32_t id_;
+    std::uint32_t limitMs_ = kDefaultTransferLimitMs;
 };
 
 // A snapshot of the interfaces present when it was taken.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace tolvane::sim {
 
@@ -135,7 +136,19 @@ std::uint32_t SimDevice::reportNumberLocked(ReportKind kind) const {
 }
 
 void SimDevice::acceptedLocked(ReportKind kind) {
+    holdMs_ = 0;
+    for (const HoldRule& rule : spec_.holdRules) {
+        if (rule.kind != ReportKind::Any && rule.kind != kind) continue;
+        // A data report's bytes are in the memory already: its number is the count.
+        const std::uint32_t number =
+            reportNumberLocked(rule.kind) - (rule.kind == ReportKind::Data ? 1 : 0);
+        if (rule.reportNumber == number) holdMs_ = rule.ms;
+    }
     ++accepted_[kind];
+}
+
+std::uint32_t SimDevice::takeHoldLocked() {
+    return std::exchange(holdMs_, 0);
 }
 
 SysError SimDevice::rulesLocked(InterfaceSpec& config, ReportKind kind) {

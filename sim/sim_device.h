@@ -74,7 +74,10 @@ private:
     // Applies the refusal and unplug rules to the report about to be handled; non-zero: it fails.
     SysError rulesLocked(InterfaceSpec& config, ReportKind kind);
     std::uint32_t reportNumberLocked(ReportKind kind) const;
+    // Counts a report that was taken, and notes how long its status stage is held.
     void acceptedLocked(ReportKind kind);
+    // How long the report just handled holds its transfer; 0 afterwards.
+    std::uint32_t takeHoldLocked();
     // An accepted reset: the device leaves and comes back as its other identity.
     void resetLocked();
     void arriveLocked(Mode mode);
@@ -92,6 +95,7 @@ private:
     BootLoaderProtocol protocol_;
     DeviceMemory memory_;
     std::map<ReportKind, std::uint32_t> accepted_;  // reports accepted per kind
+    std::uint32_t holdMs_ = 0;                      // of the report just handled
 };
 
 }  // namespace tolvane::sim

@@ -15,6 +15,7 @@ DeviceSpec VirtualTarget::specFor(const VirtualTargetOptions& options) {
     }
     config.startsIn = options.startsInBootLoader ? Mode::BootLoader : Mode::Application;
     config.neverEntersBootLoader = options.neverEntersBootLoader;
+    config.neverReturnsToApplication = options.neverReturnsToApplication;
     config.wrongChecksum = options.wrongChecksum;
     config.bootLoaderArrivalMs = options.paced ? options.reenumerationMs : 0;
     config.applicationArrivalMs = options.paced ? options.reenumerationMs : 0;
@@ -25,6 +26,9 @@ DeviceSpec VirtualTarget::specFor(const VirtualTargetOptions& options) {
     }
     if (options.unplugAtDataReport > 0) {
         config.unplugRules.push_back({ReportKind::Data, options.unplugAtDataReport});
+    }
+    if (options.heldDataReport > 0) {
+        config.holdRules.push_back({ReportKind::Data, options.heldDataReport, options.holdMs});
     }
     return config;
 }

@@ -23,9 +23,12 @@ struct VirtualTargetOptions {
     std::uint16_t reportLength = 65;  // every report length of both identities
     std::uint16_t bootLoaderProductId = 0x030B;
     bool startsInBootLoader = false;
-    bool neverEntersBootLoader = false;    // the application leaves and never comes back
-    std::uint32_t refusedDataReport = 0;   // K > 0: the K-th data report is always refused
-    std::uint32_t unplugAtDataReport = 0;  // K > 0: the device vanishes at the K-th data report
+    bool neverEntersBootLoader = false;      // the application leaves and never comes back
+    bool neverReturnsToApplication = false;  // the boot loader leaves, no application comes back
+    std::uint32_t refusedDataReport = 0;     // K > 0: the K-th data report is always refused
+    std::uint32_t unplugAtDataReport = 0;    // K > 0: the device vanishes at the K-th data report
+    std::uint32_t heldDataReport = 0;        // K > 0: the K-th data report is taken, then held
+    std::uint32_t holdMs = 0;                // for this long before its transfer ends
     bool wrongChecksum = false;
     // Paced: each identity change takes reenumerationMs and each report reportPaceMs, so that a
     // 64 KiB image takes a few seconds. Fast: no pacing at all.

@@ -84,6 +84,7 @@ public:
     // Read once the steps are done.
     std::optional<std::uint16_t> versionBefore() const { return versionBefore_; }
     std::optional<std::uint16_t> versionAfter() const { return versionAfter_; }
+    bool applicationNotBack() const { return applicationNotBack_; }
     bool skipped() const { return skipped_; }
 
 private:
@@ -185,7 +186,11 @@ private:
         versionAfter_ = AwaitApplication(context_.bus, context_.services, vid(), pid(),
                                          options_.port, kApplicationReturnMs,
                                          [this] { return context_.guard.abortRequested(); });
-        if (versionAfter_) phases_.applicationBack();
+        if (versionAfter_) {
+            phases_.applicationBack();
+        } else {
+            applicationNotBack_ = !context_.guard.abortRequested();
+        }
     }
 
     // The run's step, and the device's own when several are at work.
@@ -207,6 +212,7 @@ private:
     PhaseClock& phases_;
     std::optional<std::uint16_t> versionBefore_;
     std::optional<std::uint16_t> versionAfter_;
+    bool applicationNotBack_ = false;
     bool skipped_ = false;
     std::mutex mutex_;
     std::condition_variable done_;
@@ -338,6 +344,7 @@ CommandOutcome RunEngineCommand(Command command, const Options& options, const D
     outcome.reportedChecksum = engine.state().reportedChecksum;
     outcome.versionBefore = steps.versionBefore();
     outcome.versionAfter = steps.versionAfter();
+    outcome.applicationNotBack = steps.applicationNotBack();
     outcome.skipped = steps.skipped();
     outcome.phases = phases.times();
     outcome.seconds = SecondsSince(start);

@@ -38,6 +38,9 @@ struct CommandOutcome {
     // update: the application's release number before, and of the application that came back.
     std::optional<std::uint16_t> versionBefore;
     std::optional<std::uint16_t> versionAfter;
+    // update: the boot loader confirmed the image and left, but no application came back within
+    // the wait (an interrupt that ended the wait does not count).
+    bool applicationNotBack = false;
     bool skipped = false;  // --skip-current: the device runs the image's version already
     PhaseTimes phases;
 };

@@ -17,8 +17,10 @@ namespace {
 SimulationOptions Healthy(SimulationOptions options) {
     options.inBootLoader = false;
     options.neverEnters = false;
+    options.neverReturns = false;
     options.refuseReport.reset();
     options.unplugAt.reset();
+    options.holdReport.reset();
     options.wrongChecksum = false;
     options.refuseReset = false;
     options.bootLoaderRefusesReset = false;
@@ -35,8 +37,13 @@ sim::DeviceSpec SpecFor(const SimulationOptions& options) {
     target.bootLoaderProductId = options.bootLoaderPid;
     target.startsInBootLoader = options.inBootLoader;
     target.neverEntersBootLoader = options.neverEnters;
+    target.neverReturnsToApplication = options.neverReturns;
     target.refusedDataReport = options.refuseReport.value_or(0);
     target.unplugAtDataReport = options.unplugAt.value_or(0);
+    if (options.holdReport) {
+        target.heldDataReport = options.holdReport->report;
+        target.holdMs = options.holdReport->ms;
+    }
     target.wrongChecksum = options.wrongChecksum;
     // Paced on the virtual clock as well: it costs no real time there, and the times that -v
     // prints stay those of a real device.

@@ -12,12 +12,18 @@ bool VersionNotUpdated(const CommandOutcome& outcome, const Options& options) {
            outcome.downloadFinished && outcome.versionAfter != options.imageVersion;
 }
 
+bool ApplicationNotBack(const CommandOutcome& outcome, const Options& options) {
+    return !options.imageVersion && outcome.code == DFU_SUCCESS && !outcome.skipped &&
+           outcome.applicationNotBack;
+}
+
 bool HeldByAnotherProcess(const CommandOutcome& outcome) {
     return outcome.code == kErrorBusy;
 }
 
 int VerdictExitCode(const CommandOutcome& outcome, const Options& options) {
     if (HeldByAnotherProcess(outcome)) return kExitDeviceBusy;
+    if (ApplicationNotBack(outcome, options)) return kExitApplicationNotBack;
     return VersionNotUpdated(outcome, options) ? kExitVersionNotUpdated : ExitCodeFor(outcome.code);
 }
 
@@ -25,6 +31,7 @@ std::string VerdictResult(const CommandOutcome& outcome, const Options& options)
     if (outcome.skipped) return kSkippedResult;
     if (HeldByAnotherProcess(outcome)) return kDeviceBusyResult;
     if (VersionNotUpdated(outcome, options)) return kVersionNotUpdatedResult;
+    if (ApplicationNotBack(outcome, options)) return kApplicationNotBackResult;
     return ResultName(outcome.code);
 }
 
@@ -34,6 +41,7 @@ std::string VerdictMessage(Command command, const CommandOutcome& outcome, const
         return "Skipped: the device runs " + ReleaseText(*outcome.versionBefore) + " already.";
     }
     if (HeldByAnotherProcess(outcome)) return kDeviceBusyText;
+    if (ApplicationNotBack(outcome, options)) return kApplicationNotBackText;
     if (VersionNotUpdated(outcome, options)) {
         const std::string now =
             outcome.versionAfter ? "the application reports " + ReleaseText(*outcome.versionAfter)

@@ -16,18 +16,25 @@ inline constexpr const char* kVersionNotUpdatedText = "device version not update
 inline constexpr const char* kSkippedResult = "SKIPPED";
 inline constexpr const char* kVersionNotUpdatedResult = "VERSION_NOT_UPDATED";
 inline constexpr const char* kDeviceBusyResult = "DEVICE_BUSY";
+inline constexpr const char* kApplicationNotBackResult = "APPLICATION_NOT_BACK";
+inline constexpr const char* kApplicationNotBackText =
+    "the image was accepted, but the application did not come back within 30 s";
 inline constexpr const char* kDeviceBusyText =
     "another tolvane process is updating this device: nothing was sent to it";
 
 // The engine succeeded, --image-version was given, and the application that came back (if any)
 // reports another release number.
 bool VersionNotUpdated(const CommandOutcome& outcome, const Options& options);
+// The engine succeeded, no --image-version was given (which names this case itself), and no
+// application came back after the reset: the boot loader left, but the update is not shown done.
+bool ApplicationNotBack(const CommandOutcome& outcome, const Options& options);
 // Another tool process held the device, so nothing was sent to it.
 bool HeldByAnotherProcess(const CommandOutcome& outcome);
 
 int VerdictExitCode(const CommandOutcome& outcome, const Options& options);
-// SKIPPED, DEVICE_BUSY, VERSION_NOT_UPDATED, or the result code's name.
+// SKIPPED, DEVICE_BUSY, VERSION_NOT_UPDATED, APPLICATION_NOT_BACK, or the result code's name.
 std::string VerdictResult(const CommandOutcome& outcome, const Options& options);
+// The one wording of an outcome, for a single update, --all and the station alike.
 std::string VerdictMessage(Command command, const CommandOutcome& outcome, const Options& options,
                            const DownloadJob& job);
 

@@ -1,5 +1,7 @@
 #include "command_line.h"
 
+#include <charconv>
+
 #include "exit_codes.h"
 #include "non_empty_option.h"
 #include "production_options.h"
@@ -9,6 +11,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <sstream>
 
 namespace tolvane::cli {
@@ -24,7 +27,7 @@ struct UsageError {
 
 // The raw texts of the hexadecimal options, checked after CLI11 has parsed the line.
 struct HexTexts {
-    std::optional<std::string> vid, pid, address, checksum, bootLoaderPid;
+    std::optional<std::string> vid, pid, address, checksum, bootLoaderPid, holdReport;
     std::string format;
 };
 
@@ -35,6 +38,32 @@ std::optional<std::uint32_t> CheckHex(const std::optional<std::string>& given, c
     if (auto value = ParseHex(text, max)) return value;
     throw UsageError{std::string(option) + ": '" + text +
                      "' is not a hexadecimal number from 0 to " + Hex(max, 1)};
+}
+
+// "K:MS": the K-th data report (from 1), held MS milliseconds (up to an hour).
+std::optional<SimulationOptions::ReportHold> CheckReportHold(
+    const std::optional<std::string>& given) {
+    if (!given) return std::nullopt;
+    const std::string& text = *given;
+    const auto number = [](std::string_view digits,
+                           std::uint32_t max) -> std::optional<std::uint32_t> {
+        std::uint32_t value = 0;
+        const auto [end, error] =
+            std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        if (digits.empty() || error != std::errc{} || end != digits.data() + digits.size() ||
+            value > max) {
+            return std::nullopt;
+        }
+        return value;
+    };
+    const std::size_t colon = text.find(':');
+    if (colon != std::string::npos) {
+        const auto report = number(std::string_view(text).substr(0, colon), 0xFFFFFFFF);
+        const auto ms = number(std::string_view(text).substr(colon + 1), 3600000);
+        if (report && *report > 0 && ms) return SimulationOptions::ReportHold{*report, *ms};
+    }
+    throw UsageError{"--sim-hold-report: '" + text +
+                     "' is not K:MS (the K-th data report from 1, MS milliseconds up to 3600000)"};
 }
 
 void AddIdentifiers(CLI::App& command, HexTexts& texts, const std::string& whose) {
@@ -194,6 +223,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     app.add_flag("--sim-never-enters", sim.neverEnters,
                  "the target takes the reset command but its boot loader never appears")
         ->group(simGroup);
+    app.add_flag("--sim-never-returns", sim.neverReturns,
+                 "the boot loader leaves on its reset but the application never comes back")
+        ->group(simGroup);
     Valued(app.add_option("--sim-refuse-report", sim.refuseReport,
                           "the K-th data report is always refused"))
         ->type_name("K")
@@ -201,6 +233,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     Valued(app.add_option("--sim-unplug-at", sim.unplugAt,
                           "the device is unplugged at the K-th data report"))
         ->type_name("K")
+        ->group(simGroup);
+    Valued(app.add_option("--sim-hold-report", texts.holdReport,
+                          "the boot loader takes the K-th data report, then holds it MS ms"))
+        ->type_name("K:MS")
         ->group(simGroup);
     app.add_flag("--sim-wrong-checksum", sim.wrongChecksum,
                  "the boot loader reports a wrong checksum")
@@ -284,6 +320,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         if (auto pid = CheckHex(texts.bootLoaderPid, "--sim-bootloader-pid", 0xFFFF)) {
             sim.bootLoaderPid = static_cast<std::uint16_t>(*pid);
         }
+        sim.holdReport = CheckReportHold(texts.holdReport);
         if (sim.enabled) {
             if (!options.vid) options.vid = kSimulatedVid;
             if (!options.pid) options.pid = kSimulatedPid;

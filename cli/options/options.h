@@ -35,16 +35,23 @@ struct SimulationOptions {
     std::uint16_t bootLoaderPid = 0x030B;
     bool inBootLoader = false;  // the target starts in its boot loader
     bool neverEnters = false;   // takes the reset command but never shows its boot loader
+    bool neverReturns = false;  // the boot loader leaves on its reset, no application comes back
     std::optional<std::uint32_t> refuseReport;  // the K-th data report (1-based) is always refused
     std::optional<std::uint32_t> unplugAt;      // the device leaves at the K-th data report
-    bool wrongChecksum = false;                 // the boot loader reports a wrong checksum
-    bool refuseReset = false;                   // the application refuses every form of reset
-    bool bootLoaderRefusesReset = false;        // the boot loader refuses its reset
-    std::uint32_t devices = 1;                  // identical targets, one per port
-    std::optional<std::uint32_t> faultDevice;   // the fault options shape the K-th device only
-    std::uint32_t arrivalIntervalMs = 0;        // MS > 0: the K-th device is plugged in K * MS late
-    std::uint32_t leaveDelayMs = 0;             // after a reset the device stays this long first
-    std::uint16_t version = 0x0100;             // the application's release number (BCD)
+    // The boot loader takes the K-th data report, then holds its status stage MS ms.
+    struct ReportHold {
+        std::uint32_t report = 0;
+        std::uint32_t ms = 0;
+    };
+    std::optional<ReportHold> holdReport;
+    bool wrongChecksum = false;                // the boot loader reports a wrong checksum
+    bool refuseReset = false;                  // the application refuses every form of reset
+    bool bootLoaderRefusesReset = false;       // the boot loader refuses its reset
+    std::uint32_t devices = 1;                 // identical targets, one per port
+    std::optional<std::uint32_t> faultDevice;  // the fault options shape the K-th device only
+    std::uint32_t arrivalIntervalMs = 0;       // MS > 0: the K-th device is plugged in K * MS late
+    std::uint32_t leaveDelayMs = 0;            // after a reset the device stays this long first
+    std::uint16_t version = 0x0100;            // the application's release number (BCD)
     // The release number of the application that comes back after a download (a fault, like the
     // others); none: that of the image when --image-version gives it, else unchanged.
     std::optional<std::uint16_t> versionAfter;

@@ -38,6 +38,7 @@ const char* ExitCodeHelp() noexcept {
            "   9  --replay: the run differs from the recording (the call is named)\n"
            "  10  device version not updated: the checksum was confirmed, but the application\n"
            "      that came back does not report --image-version\n"
+           "  14  the image was accepted, but the application did not come back within 30 s\n"
            "  64  bad usage\n"
            "  65  bad image\n"
            "  66  image cannot be read (missing, unreadable, or not a regular file)\n"

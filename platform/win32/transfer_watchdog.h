@@ -13,8 +13,8 @@
 
 namespace tolvane::win32 {
 
-// As long as Linux's HID driver gives a control transfer.
-inline constexpr std::uint32_t kDeviceTransferLimitMs = 5000;
+// Until the engine gives a transfer another limit.
+inline constexpr std::uint32_t kDeviceTransferLimitMs = kDefaultTransferLimitMs;
 // Between two cancellations of a transfer whose driver has not completed it yet.
 inline constexpr std::uint32_t kCancelRetryMs = 10;
 
@@ -33,6 +33,9 @@ public:
         : limitMs_(limitMs), cancel_(cancel) {}
     TransferWatchdog(const TransferWatchdog&) = delete;
     TransferWatchdog& operator=(const TransferWatchdog&) = delete;
+
+    // The limit of every later transfer; INFINITE waits for the driver without one.
+    void setLimit(std::uint32_t limitMs) noexcept { limitMs_ = limitMs; }
 
     // Issues one transfer on `file`: `start(OVERLAPPED*)` makes the overlapped call and answers
     // its BOOL. Returns once the transfer has ended: 0, or the system's error number. `call`

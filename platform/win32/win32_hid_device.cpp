@@ -81,6 +81,11 @@ SysError Win32HidDevice::writeOutput(std::span<const std::uint8_t> report) {
     });
 }
 
+SysError Win32HidDevice::setTransferLimit(std::uint32_t limitMs) {
+    watchdog_.setLimit(limitMs);
+    return 0;
+}
+
 SysError Win32HidDevice::getSerialNumber(std::u16string& serial) {
     serial.clear();
     // A USB string descriptor holds at most 126 UTF-16 units; one more for the terminator.

@@ -25,6 +25,8 @@ public:
     // device that is gone, an invalid handle or a transfer that ran out of time is an error;
     // any other refusal reads as no serial number.
     SysError getSerialNumber(std::u16string& serial) override;
+    // The watchdog's wait before it cancels a transfer.
+    SysError setTransferLimit(std::uint32_t limitMs) override;
 
     HANDLE nativeHandle() const noexcept { return handle_.get(); }
 

@@ -56,10 +56,10 @@ TEST(CommandLine, SimulateDefaultsTheIdentifiersToTheVirtualTarget) {
 }
 
 TEST(CommandLine, SimulationOptionsShapeTheVirtualTarget) {
-    const Options o =
-        Accept({"update", "fw.hex", "--simulate", "--sim-fast", "--sim-report-length", "9",
-                "--sim-bootloader-pid", "0332", "--sim-in-bootloader", "--sim-never-enters",
-                "--sim-refuse-report", "3", "--sim-unplug-at", "5", "--sim-wrong-checksum"});
+    const Options o = Accept({"update", "fw.hex", "--simulate", "--sim-fast", "--sim-report-length",
+                              "9", "--sim-bootloader-pid", "0332", "--sim-in-bootloader",
+                              "--sim-never-enters", "--sim-refuse-report", "3", "--sim-unplug-at",
+                              "5", "--sim-wrong-checksum", "--sim-hold-report", "4:40000"});
     const SimulationOptions& s = o.simulation;
     EXPECT_TRUE(s.enabled);
     EXPECT_TRUE(s.fast);
@@ -70,6 +70,9 @@ TEST(CommandLine, SimulationOptionsShapeTheVirtualTarget) {
     EXPECT_EQ(s.refuseReport, 3u);
     EXPECT_EQ(s.unplugAt, 5u);
     EXPECT_TRUE(s.wrongChecksum);
+    ASSERT_TRUE(s.holdReport);
+    EXPECT_EQ(s.holdReport->report, 4u);
+    EXPECT_EQ(s.holdReport->ms, 40000u);
 }
 
 TEST(CommandLine, EachCommandIsRecognised) {
@@ -101,6 +104,10 @@ TEST(CommandLine, UsageErrors) {
     ExpectUsageError({"list", "--sim-fast"}, "--sim-fast needs --simulate");
     ExpectUsageError({"list", "--sim-wrong-checksum"}, "--sim-wrong-checksum needs --simulate");
     ExpectUsageError({"update", "x", "--simulate", "--sim-refuse-report", "0"}, "counted from 1");
+    for (const char* hold : {"0:100", "4", "4:", ":100", "4:x", "4:100:1", "4:3600001", "-1:5"}) {
+        ExpectUsageError({"update", "x", "--simulate", "--sim-hold-report", hold},
+                         "--sim-hold-report: '" + std::string(hold) + "' is not K:MS");
+    }
     ExpectUsageError({"update", "x", "--simulate", "--sim-report-length", "70000"},
                      "--sim-report-length");
     ExpectUsageError({"update", "x", "--simulate", "--sim-bootloader-pid", "xyz"},
@@ -119,7 +126,7 @@ TEST(CommandLine, AnEmptyValueIsAUsageErrorNamingItsOption) {
     }
     for (const std::string option :
          {"--sim-report-length", "--sim-bootloader-pid", "--sim-refuse-report", "--sim-unplug-at",
-          "--sim-leave-delay"}) {
+          "--sim-leave-delay", "--sim-hold-report"}) {
         ExpectUsageError({"update", "x.bin", "--simulate", option, ""}, option);
     }
     ExpectUsageError({"update", "", "--vid", "1", "--pid", "2"}, "IMAGE: an empty value");

@@ -11,6 +11,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <fstream>
+#include <sstream>
+
 namespace tolvane::cli {
 namespace {
 
@@ -60,6 +63,23 @@ TEST_F(RecordToolTest, ReplayWithAnotherImageNamesTheFirstDifferingReport) {
     EXPECT_EQ(replayed.exitCode, kExitReplayMismatch);
     EXPECT_THAT(replayed.err, HasSubstr(": recorded {"));
     EXPECT_THAT(replayed.err, HasSubstr("but the run asked {\"op\":\"set\""));
+}
+
+// A run that leaves its recording while it walks the interface list ends there with 9, rather
+// than asking for every index up to 2^32.
+TEST_F(RecordToolTest, ReplayThatLeavesItsRecordingInASearchEndsAtOnce) {
+    const std::string file = record(image("fw.bin", 0x5A));
+    std::ostringstream read;
+    read << std::ifstream(file, std::ios::binary).rdbuf();
+    std::string text = read.str();
+    const std::string firstLookup = "\"op\":\"path\",\"i\":0";
+    const std::size_t at = text.find(firstLookup);
+    ASSERT_NE(at, std::string::npos) << text.substr(0, 600);
+    text.replace(at, firstLookup.size(), "\"op\":\"path\",\"i\":7");
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
+    const ToolRun replayed = run({"--replay", file, "update", image("fw.bin", 0x5A)});
+    EXPECT_EQ(replayed.exitCode, kExitReplayMismatch) << replayed.err;
+    EXPECT_THAT(replayed.err, HasSubstr("but the run asked {\"op\":\"path\",\"i\":0"));
 }
 
 TEST_F(RecordToolTest, ShowRecordingPrintsATimelineOrData) {

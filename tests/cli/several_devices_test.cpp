@@ -155,6 +155,52 @@ TEST_F(SeveralDevicesTest, AllTakesABootLoaderAlreadyPresent) {
     }
 }
 
+// An application that never comes back after the reset is no success: its own result, exit 14,
+// alike in a single update, --all and the station.
+TEST_F(SeveralDevicesTest, ApplicationThatNeverComesBackIsNoSuccessInEveryRun) {
+    const std::string text =
+        "the image was accepted, but the application did not come back within 30 s";
+    const ToolRun one = run({"--sim-never-returns", "--json", "update", image()});
+    EXPECT_EQ(one.exitCode, kExitApplicationNotBack) << one.err;
+    EXPECT_THAT(one.out, HasSubstr("\"result\":\"APPLICATION_NOT_BACK\",\"code\":0,"
+                                   "\"exit_code\":14,\"message\":\"" +
+                                   text + "\""));
+    EXPECT_THAT(one.err, HasSubstr(text));
+    EXPECT_THAT(one.out, HasSubstr("\"memory_matches\":true"));
+    EXPECT_THAT(one.out + one.err, ::testing::Not(HasSubstr("successfully")));
+
+    const ToolRun all = run({"--sim-devices", "2", "--sim-fault-device", "2", "--sim-never-returns",
+                             "--json", "update", "--all", image()});
+    EXPECT_EQ(all.exitCode, kExitApplicationNotBack) << all.err;
+    EXPECT_THAT(all.out, HasSubstr("{\"port\":\"1-2\",\"serial\":\"SIM000002\",\"exit_code\":14,"
+                                   "\"result\":\"APPLICATION_NOT_BACK\""));
+    EXPECT_THAT(all.out, HasSubstr("\"message\":\"" + text + "\""));
+    EXPECT_THAT(all.err, HasSubstr("1-2   SIM000002  APPLICATION_NOT_BACK"));
+
+    const std::string log = dir_.path("station.log");
+    const ToolRun station =
+        run({"--sim-devices", "2", "--sim-fault-device", "1", "--sim-never-returns",
+             "--sim-arrival-interval", "500", "station", image(), "--log", log, "--count", "2"});
+    EXPECT_EQ(station.exitCode, kExitApplicationNotBack) << station.err;
+    std::ostringstream read;
+    read << std::ifstream(log).rdbuf();
+    EXPECT_THAT(read.str(), HasSubstr("\"exit_code\":14,\"result\":\"APPLICATION_NOT_BACK\""));
+    EXPECT_THAT(read.str(), HasSubstr("\"exit_code\":0,\"result\":\"DFU_SUCCESS\""));
+}
+
+// A result reads the same in every run: a boot loader that never leaves after its reset.
+TEST_F(SeveralDevicesTest, AllWordsAResultAsASingleUpdateDoes) {
+    const ToolRun one =
+        run({"--sim-in-bootloader", "--sim-leave-delay", "40000", "--json", "update", image()});
+    EXPECT_EQ(one.exitCode, kExitApTimeout) << one.err;
+    const std::string message = nlohmann::json::parse(one.out)["message"];
+    EXPECT_THAT(message, ::testing::Not(HasSubstr("3758096645")));
+    const ToolRun all = run({"--sim-devices", "2", "--sim-fault-device", "1", "--sim-in-bootloader",
+                             "--sim-leave-delay", "40000", "--json", "update", "--all", image()});
+    EXPECT_EQ(all.exitCode, kExitApTimeout) << all.err;
+    EXPECT_EQ(nlohmann::json::parse(all.out)["devices"][0]["message"], message) << all.out;
+}
+
 TEST_F(SeveralDevicesTest, StationLogsEachDeviceOnce) {
     const std::string log = dir_.path("station.log");
     std::ofstream(log) << "{\"earlier\":true}\n";  // appended to, never overwritten

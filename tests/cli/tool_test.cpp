@@ -214,6 +214,30 @@ TEST_F(ToolTest, SystemErrorPrintsItsNumber) {
     EXPECT_THAT(r.out, HasSubstr("\"memory_matches\":false"));
 }
 
+// A boot loader that takes a data report and holds its status stage: within the report's 30 s the
+// update goes on; past them it fails with the cancellation, the report sent once.
+TEST_F(ToolTest, HeldDataReportSucceedsWithinItsLimitAndIsNeverSentTwice) {
+    const ToolRun within = run(
+        {"update", sample(), "--simulate", "--sim-fast", "--sim-hold-report", "3:6000", "--json"});
+    EXPECT_EQ(within.exitCode, kExitSuccess) << within.err;
+    EXPECT_THAT(within.out, HasSubstr("\"memory_matches\":true"));
+
+    const ToolRun past = run({"-v", "update", sample(), "--simulate", "--sim-fast",
+                              "--sim-hold-report", "3:40000", "--json"});
+    EXPECT_EQ(past.exitCode, kExitSystemError);
+    EXPECT_THAT(past.out, HasSubstr("\"code\":995"));
+    EXPECT_THAT(past.out, HasSubstr("\"memory_matches\":false"));
+    // The reset, the start query, the setup and the three data reports, each once: the third
+    // cancelled at its limit and never sent again.
+    std::vector<std::string> sets;
+    std::istringstream lines(past.err);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("set feature  ->") != std::string::npos) sets.push_back(line);
+    }
+    ASSERT_EQ(sets.size(), 1u + 2u + 3u) << past.err;
+    EXPECT_THAT(sets.back(), HasSubstr("error 995"));
+}
+
 TEST_F(ToolTest, ListShowsTheVirtualDevices) {
     const ToolRun app = run({"list", "--simulate", "--sim-fast"});
     EXPECT_EQ(app.exitCode, kExitSuccess);

@@ -51,6 +51,7 @@ std::vector<std::string> Survey(HidBus& bus) {
         seen.push_back("get " + std::to_string(device->getFeature(query)));
         seen.push_back("set " + std::to_string(device->setFeature(query)));
         seen.push_back("out " + std::to_string(device->writeOutput(query)));
+        seen.push_back("limit " + std::to_string(device->setTransferLimit(30000)));
     }
     bus.waitNoPendingInstallEvents(0);
     return seen;
@@ -71,6 +72,7 @@ TEST(ForwardingHidBusTest, AnswersEveryEntryAsTheInnerBus) {
 
     const std::vector<std::string> expected = Survey(direct.bus);
     ASSERT_NE(std::find(expected.begin(), expected.end(), "port 0 3-1.2"), expected.end());
+    ASSERT_NE(std::find(expected.begin(), expected.end(), "limit 0"), expected.end());
     ASSERT_NE(std::find(expected.begin(), expected.end(), "serial 0 SIM000001"), expected.end())
         << testing::PrintToString(expected);
     EXPECT_EQ(Survey(forwarder), expected);

@@ -123,6 +123,19 @@ TEST(Win32HidDevice, OutputReportToADeviceThatNeverTakesItEndsAtTheLimit) {
     EXPECT_EQ(device.writeOutput(report), static_cast<SysError>(ERROR_OPERATION_ABORTED));
 }
 
+// The engine sets each transfer's limit: a handle opened with the default one waits as long as
+// it was last told.
+TEST(Win32HidDevice, TransferLimitSetOnTheHandleGovernsTheNextTransfers) {
+    OverlappedPipe pipe;
+    ASSERT_TRUE(pipe.valid());
+    win32::Win32HidDevice device(std::move(pipe.client));
+    EXPECT_EQ(device.setTransferLimit(kShortLimitMs), 0u);
+    const std::vector<std::uint8_t> report(1 << 16, 0x55);
+    EXPECT_EQ(device.writeOutput(report), static_cast<SysError>(ERROR_OPERATION_ABORTED));
+    EXPECT_NE(win32::LastTransferLimitDetail().find("within 150 ms"), std::string::npos)
+        << win32::LastTransferLimitDetail();
+}
+
 TEST(FineTimerResolution, CountsThePeriodsHeldAndGivesEachBack) {
     const int before = Win32Services::FineTimerPeriodsHeld();
     Win32Services services;

@@ -34,7 +34,8 @@ kernel through /dev/uhid, until SIGINT or SIGTERM.
   --never-enters          the application leaves on a reset and never comes back
   --refuse-report K       the boot loader stalls the K-th data report, every time
   --unplug-at K           the device vanishes at the K-th data report
-  --silent-report K       the K-th data report is never answered (the kernel gives up)
+  --hold-report K:MS      the boot loader takes the K-th data report, then answers it MS ms
+                          later (past 5 s the kernel has given up on it)
   --wrong-checksum        the boot loader answers a wrong checksum
   --memory-file FILE      on exit, write the image bytes the boot loader received
 )";
@@ -98,9 +99,16 @@ bool Parse(int argc, char** argv, Parsed& out) {
         } else if (arg == "--unplug-at") {
             ok = number(10) && n > 0;
             out.model.unplugAtDataReport = n;
-        } else if (arg == "--silent-report") {
-            ok = number(10) && n > 0;
-            out.bridge.silentDataReport = n;
+        } else if (arg == "--hold-report" && value) {
+            const std::string_view text = value;
+            const std::size_t colon = text.find(':');
+            std::uint32_t ms = 0;
+            ok = colon != std::string_view::npos &&
+                 Number(std::string(text.substr(0, colon)).c_str(), 10, n) && n > 0 &&
+                 Number(std::string(text.substr(colon + 1)).c_str(), 10, ms);
+            out.model.heldDataReport = n;
+            out.model.holdMs = ms;
+            ++i;
         } else if (arg == "--starts-in-boot-loader") {
             out.model.startsInBootLoader = true;
         } else if (arg == "--never-enters") {

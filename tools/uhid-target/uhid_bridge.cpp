@@ -63,11 +63,13 @@ int UhidBridge::followIdentity() {
     handle_.reset();
     uhid_->destroy();
     shown_ = now;
-    silenced_ = false;
     if (!now) return 0;
     const sim::Identity& identity = spec_.identity(*now);
     SysError error = 0;
     handle_ = bus_.open(device_.pathOf(*now), DeviceAccess::ReadWrite, error);
+    // The device side knows no transfer limit: a report the model holds is answered when the hold
+    // ends, and the host sees the kernel's own limit.
+    if (handle_) (void)handle_->setTransferLimit(kInfinite);
     const DescriptorShape shape =
         *now == sim::Mode::Application ? options_.application : DescriptorShape{};
     const Bytes descriptor = BuildReportDescriptor(identity.interfaces.at(0), shape);
@@ -115,15 +117,6 @@ bool UhidBridge::undeclared(std::uint8_t reportId, std::uint8_t rtype) const {
     }
 }
 
-bool UhidBridge::isSilentReport() const {
-    if (options_.silentDataReport == 0 || silenced_ || shown_ != sim::Mode::BootLoader) {
-        return false;
-    }
-    const sim::DeviceMemory memory = device_.memory();
-    const bool dataOutstanding = memory.setups > 0 && memory.image.size() < memory.announcedSize;
-    return dataOutstanding && memory.dataReports + 1 == options_.silentDataReport;
-}
-
 void UhidBridge::onSetReport(const uhid_event& event) {
     const auto& request = event.u.set_report;
     const std::size_t size = std::min<std::size_t>(request.size, sizeof request.data);
@@ -139,10 +132,6 @@ void UhidBridge::onSetReport(const uhid_event& event) {
     if (request.rtype == UHID_OUTPUT_REPORT) {
         const Bytes report = Fitted(request.data, size, lengths().outputReportLength);
         uhid_->replySet(request.id, handle_->writeOutput(report) == 0 ? 0 : kReplyError);
-        return;
-    }
-    if (isSilentReport()) {
-        silenced_ = true;  // never answered: the kernel gives up after its own time limit
         return;
     }
     Bytes report = Fitted(request.data, size, lengths().featureReportLength);

@@ -23,7 +23,6 @@ struct BridgeOptions {
     std::string portChain = "1";
     std::string serial;           // HID_UNIQ; empty: "UHID-" and the port chain
     DescriptorShape application;  // the application identity's reports (the boot loader: plain)
-    std::uint32_t silentDataReport = 0;  // K > 0: the K-th data report is never answered
 };
 
 // HID_PHYS for a port chain.
@@ -51,7 +50,6 @@ private:
     void onOutput(const uhid_event& event);
     // A report ID the identity's descriptor does not declare for its kind, in a numbered identity.
     bool undeclared(std::uint8_t reportId, std::uint8_t rtype) const;
-    bool isSilentReport() const;
     const sim::InterfaceSpec& lengths() const;
 
     BridgeOptions options_;
@@ -63,7 +61,6 @@ private:
     std::unique_ptr<UhidDevice> uhid_;
     std::unique_ptr<HidDevice> handle_;  // the model's interface of the identity shown
     std::optional<sim::Mode> shown_;
-    bool silenced_ = false;  // the silent report was swallowed already
 };
 
 }  // namespace tolvane::uhid
