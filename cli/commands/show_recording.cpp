@@ -117,17 +117,22 @@ std::string Describe(const RecordLine& line) {
     return text;
 }
 
-// How long each call took: its recorded duration, else the time until the next call.
+// How long each call took: its recorded duration, else the time until the next call began.
+// `lines` are in the order the calls began: a wait is written when it ends, after the calls other
+// threads made meanwhile, and timing a call to the next line written would count that wait twice.
+// Notices and port lookups are other threads' and take no time of the run's.
 std::map<std::string, std::uint64_t> TimeByCall(const std::vector<RecordLine>& lines) {
+    const auto counted = [](const RecordLine& line) {
+        return !record::IsNoticeLine(line) && !record::IsLookupLine(line);
+    };
     std::map<std::string, std::uint64_t> spent;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (record::IsNoticeLine(lines[i])) continue;
+        if (!counted(lines[i])) continue;
         std::uint64_t took = lines[i].numberOf("us").value_or(0);
         if (!lines[i].has("us")) {
             for (std::size_t k = i + 1; k < lines.size(); ++k) {
-                if (record::IsNoticeLine(lines[k])) continue;
-                const std::uint64_t next = TimeOf(lines[k]);
-                took = next > TimeOf(lines[i]) ? next - TimeOf(lines[i]) : 0;
+                if (!counted(lines[k])) continue;
+                took = TimeOf(lines[k]) - TimeOf(lines[i]);
                 break;
             }
         }
@@ -216,7 +221,7 @@ void PrintTimeline(const record::Recording& recording, std::ostream& out) {
                       std::string(record::StepTitle(step)).c_str(), Ms(us).c_str());
         out << row;
     }
-    const auto spent = TimeByCall(recording.lines);
+    const auto spent = TimeByCall(lines);
     std::uint64_t total = 0;
     for (const auto& [op, us] : spent) total += us;
     out << "\nWhere the time went (" << Ms(total) << " ms in all):\n";
@@ -285,10 +290,10 @@ int ShowRecording(const std::vector<std::string>& args, std::ostream& out, std::
         calls.push_back(JsonOf(recording->lines[i]));
         calls.back()["step"] = record::StepName(steps[i]);
     }
-    nlohmann::json time = nlohmann::json::object();
-    for (const auto& [op, us] : TimeByCall(recording->lines)) time[op] = us;
     std::vector<RecordLine> begun = recording->lines;
     std::ranges::stable_sort(begun, {}, TimeOf);
+    nlohmann::json time = nlohmann::json::object();
+    for (const auto& [op, us] : TimeByCall(begun)) time[op] = us;
     nlohmann::json stepTimes = nlohmann::json::array();
     for (const auto& [step, us] : TimeBySteps(begun, record::StepsOf(begun))) {
         stepTimes.push_back({{"step", record::StepName(step)}, {"us", us}});

@@ -121,8 +121,7 @@ int CommandRun::execute() {
                 tracked, static_cast<std::uint16_t>(options_.vid.value_or(0)),
                 static_cast<std::uint16_t>(options_.pid.value_or(0)), options_.port)) {
             hints.push_back(*hint);
-        }
-        if (outcome.code == DFU_ERR_NOT_FOUND && options_.port) {
+        } else if (outcome.code == DFU_ERR_NOT_FOUND && options_.port) {
             hints.push_back("nothing matching at port " + Printable(*options_.port) +
                             " (`tolvane list` shows the ports)");
         }

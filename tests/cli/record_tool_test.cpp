@@ -101,6 +101,13 @@ TEST_F(RecordToolTest, ShowRecordingPrintsATimelineOrData) {
     EXPECT_EQ(steps, (std::vector<std::string>{"finding", "entering_boot_loader", "waiting",
                                                "download", "verification", "return"}));
     EXPECT_GT(data["steps"][2]["us"].get<std::uint64_t>(), 1'000'000u);  // the re-enumeration
+    // One thread at work: where the time went adds up to no more than the steps took (a call
+    // once counted the wait after it, and the wait itself counted too).
+    std::uint64_t stepsUs = 0, spentUs = 0;
+    for (const auto& step : data["steps"]) stepsUs += step["us"].get<std::uint64_t>();
+    for (const auto& [op, us] : data["time_us"].items()) spentUs += us.get<std::uint64_t>();
+    EXPECT_LE(spentUs, stepsUs);
+    EXPECT_TRUE(!data["time_us"].contains("close") || data["time_us"]["close"] == 0);
 }
 
 // A failed update replays to the same exit code, its 30-second wait at once, and the timeline says

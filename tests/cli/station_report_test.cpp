@@ -111,6 +111,8 @@ TEST_F(StationReportTest, AStationContinuesACutLogOnANewLine) {
     std::ostringstream content;
     content << std::ifstream(log).rdbuf();
     EXPECT_EQ(content.str().find("\n\n"), std::string::npos) << content.str();
+    // The cut line stays as it was, and this run's record starts on the next.
+    EXPECT_TRUE(content.str().starts_with("{\"time\":\"2026-05-0\n{\"time\":")) << content.str();
 }
 
 }  // namespace
