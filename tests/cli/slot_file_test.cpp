@@ -61,7 +61,8 @@ TEST_F(SlotFileTest, PortMeansAPortOrASlotUnambiguously) {
         run({"--sim-devices", "2", "--json", "--slots", slots, "update", image(), "--port", "1-2"});
     EXPECT_EQ(r.exitCode, kExitUsage);
     EXPECT_THAT(r.err, HasSubstr("slots:1: the name 1-2 is written like a port"));
-    for (const auto& device : nlohmann::json::parse(r.out)["simulated_devices"]) {
+    const auto json = nlohmann::json::parse(r.out);
+    for (const auto& device : json["simulated_devices"]) {
         EXPECT_EQ(device["memory_equals_image"], false);
     }
 }
