@@ -57,7 +57,15 @@ EngineSeams SeamsFromEnvironment(HidBus& bus, SystemServices& services, const ch
 #else
         const char* os = "linux";
 #endif
-        const RecordingHeader header{tool, os, ProcessCommandLine(), 0, "", UtcNowText(), {}, {}};
+        // The library's version, as the tool's recordings carry the tool's.
+        const RecordingHeader header{std::string(tool) + " " + TOLVANE_VERSION,
+                                     os,
+                                     ProcessCommandLine(),
+                                     0,
+                                     "",
+                                     UtcNowText(),
+                                     {},
+                                     {}};
         auto recording = std::make_unique<FileRecording>(path, bus, services, header,
                                                          full != nullptr && *full == '1');
         if (!recording->file) return {bus, services};

@@ -3,6 +3,8 @@
 #include "text.h"
 
 #include <algorithm>
+#include <charconv>
+#include <system_error>
 
 namespace tolvane::record {
 namespace {
@@ -26,36 +28,84 @@ std::string Quoted(std::string_view value) {
     return out + '"';
 }
 
-// Reads a JSON string starting at its opening quote; moves `at` past its closing quote.
+// The value of four hexadecimal digits at the start of `s`; nothing when they are not.
+std::optional<char16_t> HexUnit(std::string_view s) {
+    if (s.size() < 4) return std::nullopt;
+    unsigned value = 0;
+    for (const char c : s.substr(0, 4)) {
+        const int digit = HexDigitValue(c);
+        if (digit < 0) return std::nullopt;
+        value = value << 4 | static_cast<unsigned>(digit);
+    }
+    return static_cast<char16_t>(value);
+}
+
+// Reads a JSON string starting at its opening quote; moves `at` past its closing quote. Nothing
+// for a string that is cut off or holds an escape JSON does not have.
 std::optional<std::string> ReadString(std::string_view s, std::size_t& at) {
     if (at >= s.size() || s[at] != '"') return std::nullopt;
     std::string out;
+    // \u escapes in a row are one UTF-16 text, so that a surrogate pair is one character.
+    std::u16string units;
+    const auto flushUnits = [&] {
+        out += ToUtf8(units);
+        units.clear();
+    };
     for (++at; at < s.size(); ++at) {
         const char c = s[at];
         if (c == '"') {
+            flushUnits();
             ++at;
             return out;
         }
         if (c != '\\') {
+            flushUnits();
             out += c;
             continue;
         }
         if (++at >= s.size()) return std::nullopt;
         const char e = s[at];
         if (e == 'u') {
-            if (at + 4 >= s.size()) return std::nullopt;
-            const auto code = std::stoul(std::string(s.substr(at + 1, 4)), nullptr, 16);
+            const auto unit = HexUnit(s.substr(at + 1));
+            if (!unit) return std::nullopt;
+            units += *unit;
             at += 4;
-            out += ToUtf8(std::u16string(1, static_cast<char16_t>(code)));
-        } else {
-            const std::string_view from = "\"\\/bfnrt";
-            const std::string_view to = "\"\\/\b\f\n\r\t";
-            const auto i = from.find(e);
-            if (i == std::string_view::npos) return std::nullopt;
-            out += to[i];
+            continue;
         }
+        flushUnits();
+        const std::string_view from = "\"\\/bfnrt";
+        const std::string_view to = "\"\\/\b\f\n\r\t";
+        const auto i = from.find(e);
+        if (i == std::string_view::npos) return std::nullopt;
+        out += to[i];
     }
     return std::nullopt;
+}
+
+// A number as JSON writes it: -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?
+bool IsJsonNumber(std::string_view t) {
+    std::size_t i = 0;
+    const auto digits = [&] {
+        const std::size_t from = i;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i;
+        return i > from;
+    };
+    if (i < t.size() && t[i] == '-') ++i;
+    if (i < t.size() && t[i] == '0') {
+        ++i;
+    } else if (!digits()) {
+        return false;
+    }
+    if (i < t.size() && t[i] == '.') {
+        ++i;
+        if (!digits()) return false;
+    }
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        ++i;
+        if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+        if (!digits()) return false;
+    }
+    return i == t.size();
 }
 
 void SkipSpace(std::string_view s, std::size_t& at) {
@@ -99,11 +149,13 @@ std::optional<std::string> RecordLine::raw(std::string_view key) const {
 
 std::optional<std::uint64_t> RecordLine::numberOf(std::string_view key) const {
     const auto value = raw(key);
-    if (!value || value->empty() ||
-        !std::ranges::all_of(*value, [](char c) { return c >= '0' && c <= '9'; })) {
-        return std::nullopt;
-    }
-    return std::stoull(*value);
+    if (!value || value->empty()) return std::nullopt;
+    // Digits only; a value past 64 bits is no number of a recording.
+    std::uint64_t number = 0;
+    const char* end = value->data() + value->size();
+    const auto [stop, error] = std::from_chars(value->data(), end, number);
+    if (error != std::errc() || stop != end) return std::nullopt;
+    return number;
 }
 
 std::optional<std::string> RecordLine::textOf(std::string_view key) const {
@@ -161,12 +213,12 @@ std::optional<RecordLine> RecordLine::parse(std::string_view s) {
         if (at < s.size() && s[at] == '"') {
             if (!ReadString(s, at)) return std::nullopt;
         } else {
-            while (at < s.size() && s[at] != ',' && s[at] != '}' && s[at] != ' ') ++at;
+            while (at < s.size() && s[at] != ',' && s[at] != '}' && s[at] != ' ' && s[at] != '\t' &&
+                   s[at] != '\r') {
+                ++at;
+            }
             const std::string_view token = s.substr(start, at - start);
-            const bool isNumber = !token.empty() && std::ranges::all_of(token, [](char c) {
-                return (c >= '0' && c <= '9') || c == '-' || c == '.';
-            });
-            if (!isNumber && token != "true" && token != "false") return std::nullopt;
+            if (!IsJsonNumber(token) && token != "true" && token != "false") return std::nullopt;
         }
         line.fields_.emplace_back(std::move(*key), std::string(s.substr(start, at - start)));
         SkipSpace(s, at);

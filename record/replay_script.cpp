@@ -25,8 +25,18 @@ std::optional<Recording> ReadRecording(std::istream& in, std::string& error) {
         if (text.empty() || text == "\r") continue;
         auto line = RecordLine::parse(text);
         if (!line || !line->has("op")) {
-            error = "line " + std::to_string(number) + " is not a recording line";
+            error = "line " + std::to_string(number) +
+                    " is not a recording line (a flat JSON object with \"op\")";
             return std::nullopt;
+        }
+        // Every number a recording holds is a count, a time or an identifier of 64 bits.
+        for (const auto& [key, value] : line->fields()) {
+            if (value.starts_with('"') || value == "true" || value == "false") continue;
+            if (!line->numberOf(key)) {
+                error = "line " + std::to_string(number) + ": \"" + key + "\" is " + value +
+                        ", not a whole number from 0 to 2^64-1";
+                return std::nullopt;
+            }
         }
         if (!headerSeen) {
             if (line->op() != "recording") {

@@ -6,6 +6,7 @@
 #include "result_message.h"
 #include "run_report.h"
 #include "text.h"
+#include "text_format.h"
 #include "update_verdict.h"
 
 #include <algorithm>
@@ -105,8 +106,17 @@ int AllDevicesExitCode(const AllDevicesResult& result) {
     return kExitSuccess;
 }
 
+void AddDeviceTotals(Json& extra, const std::vector<DeviceResult>& devices,
+                     const DownloadJob& job) {
+    std::uint64_t sent = 0;
+    for (const DeviceResult& device : devices) sent += device.outcome.bytesSent;
+    const std::uint64_t image = job.image ? job.image->bytes.size() : 0;
+    extra["bytes_sent_all_devices"] = sent;
+    extra["bytes_total_all_devices"] = image * devices.size();
+}
+
 std::string PortLabel(const std::string& port, const std::string& slot) {
-    return slot.empty() ? port : port + " (" + slot + ")";
+    return slot.empty() ? Printable(port) : Printable(port) + " (" + Printable(slot) + ")";
 }
 
 std::string FormatResultTable(const std::vector<DeviceResult>& devices) {
@@ -114,7 +124,10 @@ std::string FormatResultTable(const std::vector<DeviceResult>& devices) {
         std::ranges::any_of(devices, [](const DeviceResult& d) { return !d.slot.empty(); });
     std::vector<std::vector<std::string>> rows;
     rows.push_back({"port", "slot", "serial", "result", "version", "seconds"});
-    const auto shown = [](const std::string& text) { return text.empty() ? "-" : text; };
+    // What a device or a slot file says is shown with its control characters escaped.
+    const auto shown = [](const std::string& text) {
+        return text.empty() ? std::string("-") : Printable(text);
+    };
     for (const DeviceResult& device : devices) {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.1f", device.outcome.seconds);

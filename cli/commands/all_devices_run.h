@@ -66,7 +66,12 @@ int AllDevicesExitCode(const AllDevicesResult& result);
 // when a device has a name.
 std::string FormatResultTable(const std::vector<DeviceResult>& devices);
 
-// "1-2", or "1-2 (slot-3)" when the port has a name.
+// The totals of a run over several devices, named for what they count: `bytes_sent_all_devices`
+// (the image bytes every device took, together) and `bytes_total_all_devices` (the image's size
+// times the devices). The run's `bytes_sent` is the same sum and its `bytes_total` one image.
+void AddDeviceTotals(Json& extra, const std::vector<DeviceResult>& devices, const DownloadJob& job);
+
+// "1-2", or "1-2 (slot-3)" when the port has a name; control characters shown escaped.
 std::string PortLabel(const std::string& port, const std::string& slot);
 
 // One item of the JSON `devices` array (and of a station's log line).

@@ -83,6 +83,8 @@ private:
                                       SystemServices*& services);
 
     int replayMismatch(const std::string& mismatch);
+    // A replayed run's outcome says that no device took part: a line, and "replayed" in JSON.
+    void tellReplayed();
 
 public:
     int finish(int exitCode);

@@ -2,6 +2,7 @@
 
 #include "exit_codes.h"
 #include "system_errors.h"
+#include "text_format.h"
 
 #include <span>
 
@@ -17,7 +18,16 @@ std::optional<int> CommandRun::startRecording(RecordSession& recording, HidBus*&
         image_ ? std::span<const std::uint8_t>(image_->bytes) : std::span<const std::uint8_t>();
     std::string error;
     if (!recording.start(bus, services, image, error)) {
-        return refuse(kExitUnreadable, "RECORDING_UNREADABLE", kErrorInvalidParameter, error);
+        // A file that is no recording is refused as bad data, one that cannot be read as such.
+        if (recording.recordingMalformed()) {
+            return refuse(kExitBadImage, "BAD_RECORDING", kErrorInvalidData, Printable(error));
+        }
+        return refuse(kExitUnreadable, "RECORDING_UNREADABLE", kErrorInvalidParameter,
+                      Printable(error));
+    }
+    if (recording.replaying()) {
+        report_.extra["replayed"] = true;
+        report_.extra["replay"] = *options_.record.replayPath;
     }
     const bool needsIdentity =
         options_.command == Command::Update || options_.command == Command::ResetToIsp;
@@ -25,6 +35,12 @@ std::optional<int> CommandRun::startRecording(RecordSession& recording, HidBus*&
         return usageError("--replay: the recording names no device; give --vid and --pid");
     }
     return std::nullopt;
+}
+
+void CommandRun::tellReplayed() {
+    if (!options_.record.replayPath) return;
+    say("Replayed from the recording " + Printable(*options_.record.replayPath) +
+        ": no device took part.");
 }
 
 int CommandRun::replayMismatch(const std::string& mismatch) {

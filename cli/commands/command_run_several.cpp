@@ -152,6 +152,7 @@ int CommandRun::updateAll(HidBus& bus, SystemServices& services) {
         io_.err << "tolvane: " << report_.message << '\n';
     }
     report_.extra["devices"] = DevicesJson(all.devices, job_);
+    AddDeviceTotals(report_.extra, all.devices, job_);
     return finish(exitCode);
 }
 
@@ -187,7 +188,9 @@ int CommandRun::station(HidBus& bus, SystemServices& services) {
     }
     int exitCode = kExitSuccess;
     report_.result = ResultName(DFU_SUCCESS);
+    AddDeviceTotals(report_.extra, summary.finished, job_);
     for (const DeviceResult& device : summary.finished) {
+        report_.bytesSent += device.outcome.bytesSent;
         if (exitCode == kExitSuccess && device.exitCode != kExitSuccess) {
             exitCode = device.exitCode;
             report_.code = device.outcome.code;

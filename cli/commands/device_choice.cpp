@@ -1,6 +1,7 @@
 #include "device_choice.h"
 
 #include "text.h"
+#include "text_format.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -43,8 +44,9 @@ DeviceChoice ChooseDevice(const Options& options, HidBus& bus) {
 std::string FormatCandidate(const DeviceCandidate& candidate) {
     char ids[16];
     std::snprintf(ids, sizeof ids, "%04x:%04x", candidate.vendorId, candidate.productId);
-    return "  " + (candidate.port.empty() ? std::string("-") : candidate.port) + "  " + ids +
-           "  serial " + (candidate.serial.empty() ? std::string("-") : ToUtf8(candidate.serial)) +
+    return "  " + (candidate.port.empty() ? std::string("-") : Printable(candidate.port)) + "  " +
+           ids + "  serial " +
+           (candidate.serial.empty() ? std::string("-") : Printable(ToUtf8(candidate.serial))) +
            "  " + (candidate.bootLoader ? "boot loader" : "application");
 }
 

@@ -51,10 +51,12 @@ std::string FormatInterface(const ListedInterface& entry) {
     } else {
         line = "????:????  (cannot be opened)                 ";
     }
-    line += ToUtf8(entry.path);
-    line += "  port " + (entry.port.empty() ? std::string("-") : entry.port);
-    if (!entry.slot.empty()) line += "  slot " + entry.slot;
-    line += "  serial " + (entry.serial.empty() ? std::string("-") : ToUtf8(entry.serial));
+    // What the device and the slot file say is shown with its control characters escaped.
+    line += Printable(ToUtf8(entry.path));
+    line += "  port " + (entry.port.empty() ? std::string("-") : Printable(entry.port));
+    if (!entry.slot.empty()) line += "  slot " + Printable(entry.slot);
+    line +=
+        "  serial " + (entry.serial.empty() ? std::string("-") : Printable(ToUtf8(entry.serial)));
     if (entry.opened) line += "  version " + ReleaseText(entry.attributes.versionNumber);
     if (entry.bootLoader) line += "  [boot loader]";
     return line;

@@ -68,6 +68,7 @@ bool RecordSession::start(HidBus*& bus, SystemServices*& services,
         auto recording = record::ReadRecording(in, error);
         if (!recording) {
             error = *record.replayPath + ": " + error;
+            malformed_ = !in.bad();
             return false;
         }
         parts_->script.emplace(std::move(*recording));

@@ -21,7 +21,9 @@ namespace tolvane::cli {
 // `error` when the recording cannot be read.
 bool TakeRecordedIdentity(Options& options, std::string& error);
 
-// `tolvane show-recording [--json] FILE`: the recording as a timeline (see show_recording.cpp).
+// `tolvane [--json] [-q] show-recording [--json] [-q] FILE`: the recording as a timeline (see
+// show_recording.cpp). IsShowRecording: the line's command is show-recording.
+bool IsShowRecording(const std::vector<std::string>& args);
 int ShowRecording(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 class RecordSession {
@@ -39,11 +41,14 @@ public:
     // After the run: the first call that differed from the recording, if any.
     std::optional<std::string> replayMismatch();
     bool replaying() const { return options_.record.replayPath.has_value(); }
+    // start() failed because the file to replay is not a recording (rather than unreadable).
+    bool recordingMalformed() const { return malformed_; }
 
 private:
     struct Parts;
     const Options& options_;
     std::unique_ptr<Parts> parts_;
+    bool malformed_ = false;
 };
 
 }  // namespace tolvane::cli

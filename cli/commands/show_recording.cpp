@@ -6,11 +6,13 @@
 #include "record_session.h"
 #include "recording_steps.h"
 #include "replay_script.h"
+#include "text_format.h"
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 
@@ -115,17 +117,22 @@ std::string Describe(const RecordLine& line) {
     return text;
 }
 
-// How long each call took: its recorded duration, else the time until the next call.
+// How long each call took: its recorded duration, else the time until the next call began.
+// `lines` are in the order the calls began: a wait is written when it ends, after the calls other
+// threads made meanwhile, and timing a call to the next line written would count that wait twice.
+// Notices and port lookups are other threads' and take no time of the run's.
 std::map<std::string, std::uint64_t> TimeByCall(const std::vector<RecordLine>& lines) {
+    const auto counted = [](const RecordLine& line) {
+        return !record::IsNoticeLine(line) && !record::IsLookupLine(line);
+    };
     std::map<std::string, std::uint64_t> spent;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (record::IsNoticeLine(lines[i])) continue;
+        if (!counted(lines[i])) continue;
         std::uint64_t took = lines[i].numberOf("us").value_or(0);
         if (!lines[i].has("us")) {
             for (std::size_t k = i + 1; k < lines.size(); ++k) {
-                if (record::IsNoticeLine(lines[k])) continue;
-                const std::uint64_t next = TimeOf(lines[k]);
-                took = next > TimeOf(lines[i]) ? next - TimeOf(lines[i]) : 0;
+                if (!counted(lines[k])) continue;
+                took = TimeOf(lines[k]) - TimeOf(lines[i]);
                 break;
             }
         }
@@ -171,12 +178,12 @@ bool IsHashedReport(const RecordLine& line) {
 
 void PrintTimeline(const record::Recording& recording, std::ostream& out) {
     const RecordLine& h = recording.header;
-    out << "Recording of " << h.textOf("command").value_or("") << "\n"
-        << "  by " << h.textOf("tool").value_or("") << " on " << h.textOf("os").value_or("")
-        << ", started " << h.textOf("start").value_or("") << "\n";
+    // What the file says is shown with its control characters escaped.
+    const auto text = [&h](const char* key) { return Printable(h.textOf(key).value_or("")); };
+    out << "Recording of " << text("command") << "\n"
+        << "  by " << text("tool") << " on " << text("os") << ", started " << text("start") << "\n";
     if (const auto size = h.numberOf("image_size"); size && *size > 0) {
-        out << "  image: " << *size << " bytes, SHA-256 " << h.textOf("image_sha256").value_or("")
-            << "\n";
+        out << "  image: " << *size << " bytes, SHA-256 " << text("image_sha256") << "\n";
     }
     out << "\n      time (ms)  call\n";
     // In the order the calls began: a wait is written when it ends.
@@ -203,7 +210,7 @@ void PrintTimeline(const record::Recording& recording, std::ostream& out) {
                 << " bytes (hashed), until " << Ms(TimeOf(lines[end - 1])) << " ms\n";
         } else {
             end = i + 1;
-            out << time << Describe(lines[i]) << "\n";
+            out << time << Printable(Describe(lines[i])) << "\n";
         }
         i = end;
     }
@@ -214,14 +221,15 @@ void PrintTimeline(const record::Recording& recording, std::ostream& out) {
                       std::string(record::StepTitle(step)).c_str(), Ms(us).c_str());
         out << row;
     }
-    const auto spent = TimeByCall(recording.lines);
+    const auto spent = TimeByCall(lines);
     std::uint64_t total = 0;
     for (const auto& [op, us] : spent) total += us;
     out << "\nWhere the time went (" << Ms(total) << " ms in all):\n";
     for (const auto& [op, us] : spent) {
         if (us == 0) continue;
         char row[96];
-        std::snprintf(row, sizeof row, "  %-14s %12s ms  %5.1f %%\n", op.c_str(), Ms(us).c_str(),
+        std::snprintf(row, sizeof row, "  %-14s %12s ms  %5.1f %%\n", Printable(op).c_str(),
+                      Ms(us).c_str(),
                       total ? 100.0 * static_cast<double>(us) / static_cast<double>(total) : 0.0);
         out << row;
     }
@@ -229,33 +237,50 @@ void PrintTimeline(const record::Recording& recording, std::ostream& out) {
 
 }  // namespace
 
+bool IsShowRecording(const std::vector<std::string>& args) {
+    for (const std::string& arg : args) {
+        if (arg == "--json" || arg == "-q" || arg == "--quiet") continue;
+        return arg == "show-recording";
+    }
+    return false;
+}
+
 int ShowRecording(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     bool json = false;
+    bool quiet = false;
+    bool commandSeen = false;
     std::vector<std::string> files;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--json") {
+    for (const std::string& arg : args) {
+        if (arg == "show-recording" && !commandSeen) {
+            commandSeen = true;
+        } else if (arg == "--json") {
             json = true;
-        } else if (args[i] == "--help" || args[i] == "-h") {
-            out << "Usage: tolvane show-recording [--json] FILE\n"
-                   "Prints a recording made with --record as a timeline; --json as data.\n";
+        } else if (arg == "-q" || arg == "--quiet") {
+            quiet = true;
+        } else if (arg == "--help" || arg == "-h") {
+            out << "Usage: tolvane [--json] [-q] show-recording [--json] [-q] FILE\n"
+                   "Prints a recording made with --record as a timeline; --json as data, -q "
+                   "nothing (the exit code tells whether FILE is a recording).\n";
             return kExitSuccess;
         } else {
-            files.push_back(args[i]);
+            files.push_back(arg);
         }
     }
-    if (files.size() != 1 || files[0].rfind("--", 0) == 0) {
-        err << "tolvane: show-recording takes one FILE (and --json)\n";
+    if (files.size() != 1 || (files[0].size() > 1 && files[0].front() == '-')) {
+        err << "tolvane: show-recording takes one FILE (and --json, -q)\n";
         return kExitUsage;
     }
-    std::ifstream in(files[0], std::ios::binary);
+    std::ifstream in(std::filesystem::path(std::u8string(files[0].begin(), files[0].end())),
+                     std::ios::binary);
     std::string error = "cannot open the recording";
     auto recording = in ? record::ReadRecording(in, error) : std::nullopt;
     if (!recording) {
-        err << "tolvane: " << files[0] << ": " << error << "\n";
-        return kExitUnreadable;
+        err << "tolvane: " << Printable(files[0]) << ": " << Printable(error) << "\n";
+        // A file that is no recording is bad data; one that cannot be read is unreadable.
+        return in && !in.bad() ? kExitBadImage : kExitUnreadable;
     }
     if (!json) {
-        PrintTimeline(*recording, out);
+        if (!quiet) PrintTimeline(*recording, out);
         return out ? kExitSuccess : kExitOutputFailed;
     }
     // Each call with its step; the steps with their times, in the order the calls began.
@@ -265,10 +290,10 @@ int ShowRecording(const std::vector<std::string>& args, std::ostream& out, std::
         calls.push_back(JsonOf(recording->lines[i]));
         calls.back()["step"] = record::StepName(steps[i]);
     }
-    nlohmann::json time = nlohmann::json::object();
-    for (const auto& [op, us] : TimeByCall(recording->lines)) time[op] = us;
     std::vector<RecordLine> begun = recording->lines;
     std::ranges::stable_sort(begun, {}, TimeOf);
+    nlohmann::json time = nlohmann::json::object();
+    for (const auto& [op, us] : TimeByCall(begun)) time[op] = us;
     nlohmann::json stepTimes = nlohmann::json::array();
     for (const auto& [step, us] : TimeBySteps(begun, record::StepsOf(begun))) {
         stepTimes.push_back({{"step", record::StepName(step)}, {"us", us}});
@@ -277,7 +302,7 @@ int ShowRecording(const std::vector<std::string>& args, std::ostream& out, std::
                           {"calls", std::move(calls)},
                           {"steps", std::move(stepTimes)},
                           {"time_us", std::move(time)}}
-               .dump()
+               .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
         << "\n";
     return out ? kExitSuccess : kExitOutputFailed;
 }

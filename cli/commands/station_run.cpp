@@ -3,6 +3,7 @@
 #include "arrival_listener.h"
 #include "station_log.h"
 #include "text.h"
+#include "text_format.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -18,8 +19,9 @@ constexpr std::uint64_t kSettleMs = 10000;
 // The interrupt guard cannot wake the station: it is looked at this often.
 constexpr std::uint64_t kGuardLookMs = 200;
 
+// Control characters of a device's serial number are shown escaped, never sent to the terminal.
 std::string Shown(const std::string& text) {
-    return text.empty() ? "-" : text;
+    return text.empty() ? "-" : Printable(text);
 }
 
 }  // namespace
@@ -50,6 +52,7 @@ StationSummary Station::run(const StationOutput& output) {
         summary.error = error != 0 ? error : kErrorGenFailure;
         return summary;
     }
+    logMidLine_ = output.log != nullptr && LogEndsMidLine(output.log->path());
     startTime_ = std::time(nullptr);
     startMs_ = services_.nowMs();
     ArrivalListener listener(bus_, services_, [this] { wake_->signal(); });
@@ -144,8 +147,12 @@ void Station::reap(const StationOutput& output, StationSummary& summary) {
         // Each line reaches the disk on its own, so that a stop or a power loss keeps every
         // finished one; one that does not is said at once, and no further device is started.
         if (output.log) {
-            if (const std::string failed = output.log->append(line); !failed.empty()) {
-                const std::string text = output.log->path() + ": the line of " + result.port +
+            const std::string failed = output.log->append(logMidLine_ ? "\n" + line : line);
+            // A write that failed may have left part of the line.
+            logMidLine_ = !failed.empty();
+            if (!failed.empty()) {
+                const std::string text = Printable(output.log->path()) + ": the line of " +
+                                         Printable(result.port) +
                                          " could not be written to the log: " + failed;
                 if (output.errors) {
                     *output.errors << "tolvane: " << text

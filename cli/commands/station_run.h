@@ -85,6 +85,9 @@ private:
     std::uint32_t started_ = 0;
     std::uint32_t finished_ = 0;
     bool logFailed_ = false;  // no further device is started once a log line is lost
+    // The log ends inside a line (cut off by an earlier run, or by this one's failed write): the
+    // next line starts with a line's end, so that it stays a record of its own.
+    bool logMidLine_ = false;
     std::mutex doneMutex_;
     std::vector<DeviceResult> done_;  // finished, not yet reaped
 };

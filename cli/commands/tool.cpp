@@ -121,8 +121,7 @@ int CommandRun::execute() {
                 tracked, static_cast<std::uint16_t>(options_.vid.value_or(0)),
                 static_cast<std::uint16_t>(options_.pid.value_or(0)), options_.port)) {
             hints.push_back(*hint);
-        }
-        if (outcome.code == DFU_ERR_NOT_FOUND && options_.port) {
+        } else if (outcome.code == DFU_ERR_NOT_FOUND && options_.port) {
             hints.push_back("nothing matching at port " + Printable(*options_.port) +
                             " (`tolvane list` shows the ports)");
         }
@@ -142,6 +141,7 @@ int CommandRun::execute() {
     report_.seconds = outcome.seconds;
     report_.message = VerdictMessage(options_.command, outcome, options_, job_);
     if (options_.command == Command::Update) AddVersionsAndPhases(report_.extra, outcome);
+    tellReplayed();
     if (exitCode == kExitSuccess) {
         say(report_.message);
     } else {
@@ -353,7 +353,7 @@ private:
 int RunTool(const std::vector<std::string>& args, const ToolIo& io, const ToolPlatform& platform) {
     InterruptGuard guard;
     const InterruptHookup hookup(platform.interrupts, guard);
-    if (!args.empty() && args[0] == "show-recording") return ShowRecording(args, io.out, io.err);
+    if (IsShowRecording(args)) return ShowRecording(args, io.out, io.err);
     ParsedCommandLine parsed = ParseCommandLine(args);
     if (parsed.options) {
         // An unreadable recording is refused when the run starts it.

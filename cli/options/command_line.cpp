@@ -107,6 +107,11 @@ void Check(const Options& options, const HexTexts& texts, CLI::App& app) {
         throw UsageError{"--sim-unplug-at: reports are counted from 1"};
     }
     CheckStationOptions(options);
+    // A command that never talks to a device would leave --replay unused without a word.
+    if (options.record.replayPath && !WorksOnOneDevice(options)) {
+        throw UsageError{
+            "--replay is for update (of one device), reset-to-isp, download and reset-to-ap"};
+    }
     const bool needsIdentifiers =
         options.command == Command::Update || options.command == Command::ResetToIsp ||
         options.command == Command::Station || options.command == Command::SlotsTeach;
@@ -288,6 +293,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     AddStationOptions(*station, options);
     for (CLI::App* command : {update, station}) AddVersionOptions(*command, options, versions);
     const ProductionCommands production = AddProductionCommands(app, options);
+    // Run before this parse (see ShowRecording); here for --help, and refused after other options.
+    auto* showRecording = app.add_subcommand(
+        "show-recording", "print a recording made with --record as a timeline (--json: as data)");
+    showRecording->allow_extras();
     AddIdentifiers(*production.teach, texts, application);
     for (CLI::App* command : {update, resetToIsp, download, resetToAp, list, installRules, station,
                               production.report, production.teach}) {
@@ -309,6 +318,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         if (station->parsed()) options.command = Command::Station;
         if (production.report->parsed()) options.command = Command::Report;
         if (production.teach->parsed()) options.command = Command::SlotsTeach;
+        if (showRecording->parsed()) {
+            throw UsageError{"show-recording takes only --json, -q and FILE"};
+        }
         Check(options, texts, app);
         CheckProductionOptions(options, versions);
         if (texts.format == "raw") options.imageFormat = ImageFormat::Raw;

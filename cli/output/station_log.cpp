@@ -2,6 +2,10 @@
 
 #include "run_report.h"
 
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
 namespace tolvane::cli {
 
 std::string UtcTimestamp(std::time_t when) {
@@ -22,6 +26,18 @@ std::string StationLogLine(const DeviceResult& device, const DownloadJob& job, s
     line["time"] = UtcTimestamp(when);
     line.update(DeviceJson(device, job));
     return JsonText(line);
+}
+
+bool LogEndsMidLine(const std::string& path) {
+    const std::filesystem::path file(std::u8string(path.begin(), path.end()));
+    std::error_code error;
+    // Only a regular file is looked into: reading a pipe would take what a reader waits for.
+    if (!std::filesystem::is_regular_file(file, error)) return false;
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    if (!in || in.tellg() <= 0) return false;
+    in.seekg(-1, std::ios::end);
+    char last = '\n';
+    return in.get(last) && last != '\n';
 }
 
 }  // namespace tolvane::cli

@@ -16,4 +16,8 @@ std::string StationLogLine(const DeviceResult& device, const DownloadJob& job, s
 // "2026-05-04T10:11:12Z"
 std::string UtcTimestamp(std::time_t when);
 
+// True when `path` is a regular file whose last byte is not a line's end: an earlier run was cut
+// off in the middle of a line (a full disk), and the next line must start on a line of its own.
+bool LogEndsMidLine(const std::string& path);
+
 }  // namespace tolvane::cli

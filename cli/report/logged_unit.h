@@ -3,6 +3,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <istream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,13 +31,23 @@ struct LoggedUnit {
     std::array<std::optional<std::uint64_t>, 5> phaseMs{};
 };
 
+// A log line longer than this is no device's record; it is left out unread.
+inline constexpr std::size_t kMaxLogLineBytes = 64 * 1024;
+// The lines left out that are named one by one; the rest are counted.
+inline constexpr std::size_t kNamedLinesLeftOut = 20;
+
 struct LogReading {
+    // Each unit read, as it is read; without one, the units are kept in `units`.
+    std::function<void(const LoggedUnit&)> take;
     std::vector<LoggedUnit> units;
-    std::vector<std::string> warnings;  // "FILE:LINE: why it was left out"
+    std::vector<std::string> warnings;  // "FILE:LINE: why it was left out", the first ones
+    std::size_t linesLeftOut = 0;       // every line that could not be read, named or not
 };
 
-// Reads the lines of one log into `reading`; lines that are no device's record are left out with
-// a warning.
+// Reads one log line by line, never more than one line in memory, into `reading`. A line that is
+// no device's record is left out and counted. A record that follows the cut-off start of a line
+// (an earlier run stopped by a full disk) is still read.
+void ReadStationLog(std::istream& in, const std::string& fileName, LogReading& reading);
 void ReadStationLog(std::string_view text, const std::string& fileName, LogReading& reading);
 
 // "2026-05-04T10:11:12Z" in seconds since 1970; none when malformed.

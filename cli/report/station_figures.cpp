@@ -21,26 +21,33 @@ std::int64_t StartS(const LoggedUnit& unit) {
     return unit.endS - static_cast<std::int64_t>((unit.durationMs + 999) / 1000);
 }
 
-// The time in which at least one unit was at work.
-double BusySeconds(const std::vector<LoggedUnit>& units) {
-    std::vector<std::pair<std::int64_t, std::int64_t>> spans;
-    for (const LoggedUnit& unit : units) spans.emplace_back(StartS(unit), unit.endS);
-    std::ranges::sort(spans);
+// The time in which at least one unit was at work; sorts `spans`.
+template <typename Spans>
+double BusySeconds(Spans& spans) {
+    std::ranges::sort(spans, {},
+                      [](const auto& span) { return std::pair(span.startS, span.endS); });
     double busy = 0;
     std::int64_t from = 0, to = 0;
     bool open = false;
-    for (const auto& [start, end] : spans) {
-        if (open && start <= to) {
-            to = std::max(to, end);
+    for (const auto& span : spans) {
+        if (open && span.startS <= to) {
+            to = std::max(to, span.endS);
             continue;
         }
         if (open) busy += static_cast<double>(to - from);
-        from = start;
-        to = end;
+        from = span.startS;
+        to = span.endS;
         open = true;
     }
     if (open) busy += static_cast<double>(to - from);
     return busy;
+}
+
+// The value at the nearest rank `percent` of sorted `values`.
+std::uint64_t NearestRank(const std::deque<std::uint32_t>& sorted, double percent) {
+    const auto rank =
+        static_cast<std::size_t>(std::ceil(percent / 100.0 * static_cast<double>(sorted.size())));
+    return sorted[std::clamp<std::size_t>(rank, 1, sorted.size()) - 1];
 }
 
 void FindStandOuts(std::vector<PlaceFailures>& places, std::size_t units, std::size_t failed) {
@@ -58,45 +65,43 @@ void FindStandOuts(std::vector<PlaceFailures>& places, std::size_t units, std::s
 
 }  // namespace
 
-std::uint64_t NearestRank(const std::vector<std::uint64_t>& sorted, double percent) {
-    const auto rank =
-        static_cast<std::size_t>(std::ceil(percent / 100.0 * static_cast<double>(sorted.size())));
-    return sorted[std::clamp<std::size_t>(rank, 1, sorted.size()) - 1];
-}
-
-StationFigures ComputeFigures(const std::vector<LoggedUnit>& units) {
-    StationFigures figures;
-    figures.units = units.size();
-    if (units.empty()) return figures;
-    std::array<std::vector<std::uint64_t>, 5> phaseSamples;
-    std::map<std::string, PlaceFailures> places;
-    figures.firstStartS = StartS(units.front());
-    figures.lastEndS = units.front().endS;
-    for (const LoggedUnit& unit : units) {
-        figures.firstStartS = std::min(figures.firstStartS, StartS(unit));
-        figures.lastEndS = std::max(figures.lastEndS, unit.endS);
-        PlaceFailures& place = places[unit.place];
-        place.place = unit.place;
-        ++place.units;
-        switch (unit.outcome) {
-            case UnitOutcome::Passed:
-                ++figures.passed;
-                break;
-            case UnitOutcome::Skipped:
-                ++figures.skipped;
-                break;
-            case UnitOutcome::Failed:
-                ++figures.failed;
-                ++place.failed;
-                ++figures.failuresByResult[unit.result];
-                break;
-        }
-        ++figures.versionsBefore[unit.versionBefore];
-        ++figures.versionsAfter[unit.versionAfter];
-        for (std::size_t i = 0; i < phaseSamples.size(); ++i) {
-            if (unit.phaseMs[i]) phaseSamples[i].push_back(*unit.phaseMs[i]);
+void StationTally::add(const LoggedUnit& unit) {
+    StationFigures& f = counts_;
+    const std::int64_t start = StartS(unit);
+    f.firstStartS = f.units == 0 ? start : std::min(f.firstStartS, start);
+    f.lastEndS = f.units == 0 ? unit.endS : std::max(f.lastEndS, unit.endS);
+    ++f.units;
+    PlaceFailures& place = places_[unit.place];
+    place.place = unit.place;
+    ++place.units;
+    switch (unit.outcome) {
+        case UnitOutcome::Passed:
+            ++f.passed;
+            break;
+        case UnitOutcome::Skipped:
+            ++f.skipped;
+            break;
+        case UnitOutcome::Failed:
+            ++f.failed;
+            ++place.failed;
+            ++f.failuresByResult[unit.result];
+            break;
+    }
+    ++f.versionsBefore[unit.versionBefore];
+    ++f.versionsAfter[unit.versionAfter];
+    for (std::size_t i = 0; i < phaseSamples_.size(); ++i) {
+        // A phase of more than 49 days is as long as one of 49 days for a median.
+        if (unit.phaseMs[i]) {
+            phaseSamples_[i].push_back(
+                static_cast<std::uint32_t>(std::min<std::uint64_t>(*unit.phaseMs[i], UINT32_MAX)));
         }
     }
+    spans_.push_back(Span{start, unit.endS, unit.outcome == UnitOutcome::Failed});
+}
+
+StationFigures StationTally::figures() {
+    StationFigures figures = counts_;
+    if (figures.units == 0) return figures;
     if (figures.passed + figures.failed > 0) {
         figures.yield = static_cast<double>(figures.passed) /
                         static_cast<double>(figures.passed + figures.failed);
@@ -106,25 +111,26 @@ StationFigures ComputeFigures(const std::vector<LoggedUnit>& units) {
         return static_cast<double>(figures.units) * 3600.0 / seconds;
     };
     figures.unitsPerHour = perHour(static_cast<double>(figures.lastEndS - figures.firstStartS));
-    const double busy = BusySeconds(units);
+    const double busy = BusySeconds(spans_);
     figures.busyHours = busy / 3600.0;
     figures.unitsPerBusyHour = perHour(busy);
-    for (std::size_t i = 0; i < phaseSamples.size(); ++i) {
-        std::vector<std::uint64_t>& samples = phaseSamples[i];
+    for (std::size_t i = 0; i < phaseSamples_.size(); ++i) {
+        auto& samples = phaseSamples_[i];
         std::ranges::sort(samples);
         figures.phases[i].samples = samples.size();
         if (samples.empty()) continue;
         figures.phases[i].medianMs = NearestRank(samples, 50);
         figures.phases[i].p95Ms = NearestRank(samples, 95);
     }
-    for (auto& [name, place] : places) figures.places.push_back(place);
+    for (auto& [name, place] : places_) figures.places.push_back(place);
     std::ranges::sort(figures.places, [](const PlaceFailures& a, const PlaceFailures& b) {
         return PortLess(a.place, b.place);
     });
     FindStandOuts(figures.places, figures.units, figures.failed);
 
+    // At most kMaxBuckets bars, however far apart the first and the last unit are.
     const std::int64_t span = std::max<std::int64_t>(1, figures.lastEndS - figures.firstStartS);
-    figures.bucketS = kBucketWidthsS.back();
+    figures.bucketS = span / (kMaxBuckets - 1) + 1;
     for (const std::int64_t width : kBucketWidthsS) {
         if (span / width < kMaxBuckets) {
             figures.bucketS = width;
@@ -137,12 +143,18 @@ StationFigures ComputeFigures(const std::vector<LoggedUnit>& units) {
     for (std::size_t i = 0; i < figures.timeline.size(); ++i) {
         figures.timeline[i].startS = origin + static_cast<std::int64_t>(i) * figures.bucketS;
     }
-    for (const LoggedUnit& unit : units) {
+    for (const Span& unit : spans_) {
         TimeBucket& bucket =
             figures.timeline[static_cast<std::size_t>((unit.endS - origin) / figures.bucketS)];
-        ++(unit.outcome == UnitOutcome::Failed ? bucket.failed : bucket.passed);
+        ++(unit.failed ? bucket.failed : bucket.passed);
     }
     return figures;
+}
+
+StationFigures ComputeFigures(const std::vector<LoggedUnit>& units) {
+    StationTally tally;
+    for (const LoggedUnit& unit : units) tally.add(unit);
+    return tally.figures();
 }
 
 }  // namespace tolvane::cli

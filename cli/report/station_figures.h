@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <optional>
 #include <string>
@@ -46,9 +47,26 @@ struct StationFigures {
     std::int64_t bucketS = 0;
 };
 
-StationFigures ComputeFigures(const std::vector<LoggedUnit>& units);
+// The figures built up one unit at a time, so that a log of millions of lines is never held: per
+// unit only its phase times and its span are kept (a few dozen bytes).
+class StationTally {
+public:
+    void add(const LoggedUnit& unit);
+    StationFigures figures();
 
-// The value at the nearest rank `percent` of sorted `values`.
-std::uint64_t NearestRank(const std::vector<std::uint64_t>& sorted, double percent);
+private:
+    struct Span {
+        std::int64_t startS = 0;
+        std::int64_t endS = 0;
+        bool failed = false;
+    };
+    StationFigures counts_;
+    std::map<std::string, PlaceFailures> places_;
+    // Deques grow without copying what they hold, so the peak stays near what is kept.
+    std::array<std::deque<std::uint32_t>, 5> phaseSamples_;
+    std::deque<Span> spans_;
+};
+
+StationFigures ComputeFigures(const std::vector<LoggedUnit>& units);
 
 }  // namespace tolvane::cli

@@ -9,38 +9,74 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <system_error>
 
 namespace tolvane::cli {
+
+namespace {
+
+std::filesystem::path PathOf(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+StationReportOutcome Unreadable(const std::string& path, std::uint32_t code,
+                                const std::string& why) {
+    StationReportOutcome outcome;
+    outcome.exitCode = kExitUnreadable;
+    outcome.result = "LOG_UNREADABLE";
+    outcome.code = code;
+    outcome.message = Printable(path) + ": " + why;
+    return outcome;
+}
+
+}  // namespace
 
 StationReportOutcome RunStationReport(const std::vector<std::string>& logs,
                                       const std::string& htmlPath, bool json) {
     StationReportOutcome outcome;
+    StationTally tally;
     LogReading reading;
+    reading.take = [&tally](const LoggedUnit& unit) { tally.add(unit); };
     std::string sources;
     for (const std::string& path : logs) {
-        std::ifstream file(path, std::ios::binary);
-        if (!file) {
-            outcome.exitCode = kExitUnreadable;
-            outcome.result = "LOG_UNREADABLE";
-            outcome.code = SysErrorFromErrno(errno);
-            outcome.message = Printable(path) + ": cannot be read: " + std::strerror(errno);
-            return outcome;
+        // A directory opens, and reads as an empty log: it is refused by name instead.
+        std::error_code error;
+        if (std::filesystem::is_directory(PathOf(path), error)) {
+            return Unreadable(path, kErrorInvalidParameter, "is a directory, not a station log");
         }
-        std::ostringstream text;
-        text << file.rdbuf();
-        ReadStationLog(text.str(), Printable(path), reading);
+        std::ifstream file(PathOf(path), std::ios::binary);
+        if (!file) {
+            return Unreadable(path, SysErrorFromErrno(errno),
+                              std::string("cannot be read: ") + std::strerror(errno));
+        }
+        ReadStationLog(file, Printable(path), reading);
+        if (file.bad()) return Unreadable(path, kErrorIoDevice, "could not be read to its end");
         sources += (sources.empty() ? "" : ", ") + Printable(path);
     }
     outcome.warnings = std::move(reading.warnings);
-    const StationFigures figures = ComputeFigures(reading.units);
+    if (reading.linesLeftOut > outcome.warnings.size()) {
+        outcome.warnings.push_back(std::to_string(reading.linesLeftOut - outcome.warnings.size()) +
+                                   " more line(s) left out");
+    }
+    const StationFigures figures = tally.figures();
     outcome.data = ReportJson(figures);
-    if (!json) outcome.text = ReportText(figures);
+    outcome.data["lines_left_out"] = reading.linesLeftOut;
+    if (!json) {
+        outcome.text = ReportText(figures);
+        if (reading.linesLeftOut > 0) {
+            outcome.text += "\nleft out  " + std::to_string(reading.linesLeftOut) +
+                            " line(s) that are no unit's record (named in the warnings)\n";
+        }
+    }
     outcome.message =
         std::to_string(figures.units) + " unit(s) from " + std::to_string(logs.size()) + " log(s)";
+    if (reading.linesLeftOut > 0) {
+        outcome.message += ", " + std::to_string(reading.linesLeftOut) + " line(s) left out";
+    }
     if (!htmlPath.empty()) {
-        std::ofstream page(htmlPath, std::ios::binary | std::ios::trunc);
+        std::ofstream page(PathOf(htmlPath), std::ios::binary | std::ios::trunc);
         page << ReportHtml(figures, sources);
         page.close();
         if (!page) {

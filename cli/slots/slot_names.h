@@ -25,8 +25,14 @@ struct SlotsRead {
     std::string error;  // "FILE:LINE: what is wrong", when names is none
 };
 
-// Checks every line: two words each, no port and no name twice, no name that is another port.
+// A port as Linux names it: the bus number, a dash, the port chain ("1-1.4.2"). Ports of other
+// systems hold a '#', which a slot file cannot carry in a name.
+bool LooksLikePort(std::string_view text);
+
+// Checks every line: two words each, no port and no name twice, no name written like a port. A
+// leading UTF-8 byte-order mark is skipped.
 SlotsRead ParseSlots(std::string_view text, const std::string& fileName);
+// Only a regular file of at most 1 MiB is read.
 SlotsRead ReadSlotsFile(const std::string& path);
 
 // The file that `slots teach` writes: "PORT slot-1" ... in the order given.

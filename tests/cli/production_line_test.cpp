@@ -57,7 +57,7 @@ TEST(SlotNames, LinesCommentsAndEveryRefusalWithItsLine) {
         {"1-1 a b\n", "s:1: 'b' after the name"},
         {"1-1 a\n1-1 b\n", "s:2: port 1-1 is named on line 1 already"},
         {"1-1 a\n1-2 a\n", "s:2: the name a is given on line 1 already"},
-        {"1-1 1-2\n1-2 b\n", "s:1: the name 1-2 is the port of line 2"},
+        {"1-1 1-2\n1-2 b\n", "s:1: the name 1-2 is written like a port"},
     };
     for (const auto& [text, error] : refused) {
         const SlotsRead read = ParseSlots(text, "s");

@@ -55,6 +55,12 @@ TEST_F(RecordToolTest, ReplayOfTheSameCommandEndsAsRecorded) {
     const ToolRun replayed = run({"--replay", file, "update", sample});
     EXPECT_EQ(replayed.exitCode, kExitSuccess) << replayed.err;
     EXPECT_THAT(replayed.out, HasSubstr("F/W update successfully !"));
+    // Nobody reading the outcome takes a replay for an update of a device.
+    EXPECT_THAT(replayed.out, HasSubstr("Replayed from the recording " + file));
+    const ToolRun json = run({"--json", "--replay", file, "update", sample});
+    const auto data = nlohmann::json::parse(json.out);
+    EXPECT_EQ(data["replayed"], true);
+    EXPECT_EQ(data["replay"], file);
 }
 
 TEST_F(RecordToolTest, ReplayWithAnotherImageNamesTheFirstDifferingReport) {
@@ -112,6 +118,13 @@ TEST_F(RecordToolTest, ShowRecordingPrintsATimelineOrData) {
     EXPECT_EQ(steps, (std::vector<std::string>{"finding", "entering_boot_loader", "waiting",
                                                "download", "verification", "return"}));
     EXPECT_GT(data["steps"][2]["us"].get<std::uint64_t>(), 1'000'000u);  // the re-enumeration
+    // One thread at work: where the time went adds up to no more than the steps took (a call
+    // once counted the wait after it, and the wait itself counted too).
+    std::uint64_t stepsUs = 0, spentUs = 0;
+    for (const auto& step : data["steps"]) stepsUs += step["us"].get<std::uint64_t>();
+    for (const auto& [op, us] : data["time_us"].items()) spentUs += us.get<std::uint64_t>();
+    EXPECT_LE(spentUs, stepsUs);
+    EXPECT_TRUE(!data["time_us"].contains("close") || data["time_us"]["close"] == 0);
 }
 
 // A failed update replays to the same exit code, its 30-second wait at once, and the timeline says
@@ -138,7 +151,7 @@ TEST_F(RecordToolTest, RefusesWhatCannotBeRecordedOrReplayed) {
         const char* says;
     };
     const std::vector<Case> cases = {
-        {{"--replay", notRecording, "update", sample}, kExitUnreadable, "not a recording line"},
+        {{"--replay", notRecording, "update", sample}, kExitBadImage, "not a recording line"},
         {{"--replay", dir_.path("missing"), "update", sample}, kExitUnreadable, "cannot open"},
         {{"--replay", notRecording, "list"}, kExitUsage, "--replay is for update"},
         {{"--record-full", "update", "--simulate", sample}, kExitUsage, "--record-full"},
@@ -146,13 +159,65 @@ TEST_F(RecordToolTest, RefusesWhatCannotBeRecordedOrReplayed) {
           sample},
          kExitUnreadable,
          "cannot write the recording"},
-        {{"show-recording", notRecording}, kExitUnreadable, "not a recording line"},
+        {{"show-recording", notRecording}, kExitBadImage, "not a recording line"},
+        {{"show-recording", dir_.path("missing")}, kExitUnreadable, "cannot open"},
         {{"show-recording"}, kExitUsage, "takes one FILE"},
     };
     for (const Case& c : cases) {
         const ToolRun refused = run(c.args);
         EXPECT_EQ(refused.exitCode, c.exitCode) << c.args[0] << " " << c.args[1] << refused.err;
         EXPECT_THAT(refused.err, HasSubstr(c.says)) << c.args[0];
+    }
+}
+
+// A recording edited by hand or by an attacker: refused as bad data with the line that is wrong,
+// never "stoul" and exit 7.
+TEST_F(RecordToolTest, HostileRecordingsAreRefusedAsBadData) {
+    const std::string sample = image("fw.bin", 0x5A);
+    std::ostringstream good;
+    good << std::ifstream(record(sample)).rdbuf();
+    const std::string header = good.str().substr(0, good.str().find('\n') + 1);
+    const std::pair<std::string, const char*> recordings[] = {
+        {R"({"op":"recording","version":1,"tool":"\uZZZZ"})"
+         "\n",
+         "line 1 is not a recording line"},
+        {header + R"({"op":"list","ok":true,"t":18446744073709551616})"
+                  "\n",
+         "line 2: \"t\" is 18446744073709551616, not a whole number"},
+    };
+    for (const auto& [text, says] : recordings) {
+        const std::string file = dir_.write("hostile.jsonl", text);
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"--replay", file, "update", sample},
+              std::vector<std::string>{"show-recording", file}}) {
+            const ToolRun r = run(args);
+            EXPECT_EQ(r.exitCode, kExitBadImage) << args[0] << ": " << r.err;
+            EXPECT_THAT(r.err, HasSubstr(says)) << args[0];
+        }
+    }
+}
+
+TEST_F(RecordToolTest, ShowRecordingTakesTheGlobalFlagsAndReplayIsNeverIgnored) {
+    const std::string file = record(image("fw.bin", 0x5A));
+    const ToolRun json = run({"--json", "show-recording", file});
+    EXPECT_EQ(json.exitCode, kExitSuccess) << json.err;
+    EXPECT_EQ(nlohmann::json::parse(json.out)["header"]["image_size"], 3000);
+    for (const std::vector<std::string>& quiet :
+         {std::vector<std::string>{"-q", "show-recording", file},
+          std::vector<std::string>{"show-recording", "--quiet", file}}) {
+        const ToolRun r = run(quiet);
+        EXPECT_EQ(r.exitCode, kExitSuccess) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_THAT(run({"--help"}).out, HasSubstr("show-recording"));
+    const std::string log = dir_.write("station.log", std::string());
+    for (const std::vector<std::string>& refused :
+         {std::vector<std::string>{"--simulate", "show-recording", file},
+          std::vector<std::string>{"--replay", file, "report", log},
+          std::vector<std::string>{"--replay", file, "install-udev-rules"},
+          std::vector<std::string>{"--replay", file, "--simulate", "station", file}}) {
+        const ToolRun r = run(refused);
+        EXPECT_EQ(r.exitCode, kExitUsage) << refused[0] << " " << refused[2] << r.err;
     }
 }
 

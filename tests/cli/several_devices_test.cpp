@@ -145,6 +145,47 @@ TEST_F(SeveralDevicesTest, AllReportsEachDeviceAndTheFirstFailure) {
     EXPECT_EQ(none.exitCode, kExitNotFound);
 }
 
+// A boot loader that `list` shows but whose feature reports are too short for a download is
+// "not found" by the engine's search: the failure says why.
+TEST_F(SeveralDevicesTest, ABootLoaderWithTooShortReportsIsNotFoundAndTheToolSaysWhy) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* says;
+    };
+    const std::vector<Case> cases = {
+        {{"--sim-report-length", "8", "update", image()}, "feature reports of 8 bytes"},
+        {{"--sim-in-bootloader", "--sim-report-length", "0", "download", image()},
+         "feature reports of 0 bytes"},
+    };
+    for (const Case& c : cases) {
+        const ToolRun r = run(c.args);
+        EXPECT_EQ(r.exitCode, kExitNotFound) << c.args[1] << r.err;
+        EXPECT_THAT(r.err, HasSubstr(std::string("the boot loader at port 1-1 has ") + c.says +
+                                     "; a download needs at least 9"))
+            << c.args[1];
+        EXPECT_THAT(r.err, Not(HasSubstr("nothing matching at port"))) << c.args[1];
+    }
+}
+
+// Two devices written: the run's bytes_sent sums them (the station's once said 0), bytes_total is
+// one image, and the named totals say what they count.
+TEST_F(SeveralDevicesTest, TotalsOfSeveralDevicesSayWhatTheyCount) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"update", "--all", image()},
+          std::vector<std::string>{"--sim-arrival-interval", "500", "station", image(), "--count",
+                                   "2"}}) {
+        std::vector<std::string> all{"--sim-devices", "2", "--json", "-q"};
+        all.insert(all.end(), args.begin(), args.end());
+        const ToolRun r = run(all);
+        EXPECT_EQ(r.exitCode, kExitSuccess) << r.err;
+        const auto json = nlohmann::json::parse(Lines(r.out).back());
+        EXPECT_EQ(json["bytes_sent"], 6000) << args[0];
+        EXPECT_EQ(json["bytes_total"], 3000) << args[0];
+        EXPECT_EQ(json["bytes_sent_all_devices"], 6000) << args[0];
+        EXPECT_EQ(json["bytes_total_all_devices"], 6000) << args[0];
+    }
+}
+
 TEST_F(SeveralDevicesTest, AllTakesABootLoaderAlreadyPresent) {
     const ToolRun r = run({"--sim-devices", "3", "--sim-fault-device", "1", "--sim-in-bootloader",
                            "--json", "update", "--all", image()});

@@ -1,10 +1,19 @@
 // The pieces a recording is made of: its lines read back as written, and the hashes it stores.
 #include "record_line.h"
+#include "environment_recording.h"
 #include "recorder.h"
+#include "replay_script.h"
 #include "sha256.h"
+#include "sim_bus.h"
+#include "sim_services.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
 #include <string>
 
 namespace tolvane::record {
@@ -46,6 +55,62 @@ TEST(RecordLine, RefusesWhatIsNotAFlatObject) {
                              "{\"a\":nope}", "{\"a\":\"open}"}) {
         EXPECT_FALSE(RecordLine::parse(text)) << text;
     }
+}
+
+// Hostile recordings once ended the tool with "stoul" or "stoull": each is now refused as text
+// that is not a recording line, or as a number that is not a recording's.
+TEST(RecordLine, EscapesAndNumbersAreReadAsJsonHasThem) {
+    const std::pair<const char*, const char*> texts[] = {
+        {R"({"s":"\u00e9"})", "\xc3\xa9"},
+        {R"({"s":"\ud83d\ude00"})", "\xf0\x9f\x98\x80"},  // a surrogate pair is one character
+        {R"({"s":"\ud83dx"})", "\xef\xbf\xbdx"},          // a lone one is replaced
+    };
+    for (const auto& [text, value] : texts) {
+        const auto line = RecordLine::parse(text);
+        ASSERT_TRUE(line) << text;
+        EXPECT_EQ(line->textOf("s"), value) << text;
+    }
+    for (const char* bad : {R"({"op":"\uZZZZ"})", R"({"op":"\u12"})", R"({"t":1..2})", R"({"t":-})",
+                            R"({"t":01})", R"({"t":1e})"}) {
+        EXPECT_FALSE(RecordLine::parse(bad)) << bad;
+    }
+    const auto big = RecordLine::parse(R"({"t":18446744073709551616,"n":18446744073709551615})");
+    ASSERT_TRUE(big);
+    EXPECT_FALSE(big->numberOf("t"));
+    EXPECT_EQ(big->numberOf("n"), 18446744073709551615u);
+
+    std::istringstream recording(
+        "{\"op\":\"recording\",\"version\":1}\n{\"op\":\"list\",\"t\":99999999999999999999}\n");
+    std::string error;
+    EXPECT_FALSE(ReadRecording(recording, error));
+    EXPECT_EQ(error, "line 2: \"t\" is 99999999999999999999, not a whole number from 0 to 2^64-1");
+}
+
+// A program that links the library and sets TOLVANE_RECORD leaves a recording that names the
+// library's version, as the tool's name the tool's.
+TEST(EnvironmentRecording, NamesTheLibraryWithItsVersion) {
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / "tolvane_environment_recording_test.jsonl";
+#ifdef _WIN32
+    _putenv_s(kRecordVariable, file.string().c_str());
+#else
+    setenv(kRecordVariable, file.string().c_str(), 1);
+#endif
+    sim::Transcript transcript;
+    sim::SimServices services(transcript);
+    sim::SimBus bus(services.timeline(), transcript);
+    const EngineSeams seams = SeamsFromEnvironment(bus, services, "libtest");
+    EXPECT_NE(seams.bus.listInterfaces(), nullptr);  // a line written, and the file flushed
+#ifdef _WIN32
+    _putenv_s(kRecordVariable, "");
+#else
+    unsetenv(kRecordVariable);
+#endif
+    std::ifstream in(file, std::ios::binary);
+    std::string header;
+    std::getline(in, header);
+    EXPECT_TRUE(std::regex_search(header, std::regex(R"("tool":"libtest [0-9]+\.[0-9]+)")))
+        << header;
 }
 
 TEST(Recorder, StoresCommandsWholeAndDataReportsAsTheirHash) {
