@@ -59,7 +59,8 @@ DeviceResult UpdateDeviceAt(const PortedDevice& device, const Options& options,
     }
     result.exitCode = VerdictExitCode(result.outcome, options);
     result.result = VerdictResult(result.outcome, options);
-    result.message = result.outcome.skipped || HeldByAnotherProcess(result.outcome) ||
+    result.message = result.outcome.skipped || result.outcome.versionRefused ||
+                             HeldByAnotherProcess(result.outcome) ||
                              VersionNotUpdated(result.outcome, options)
                          ? VerdictMessage(Command::Update, result.outcome, options, job)
                          : ToUtf8(ResultMessageFor(result.outcome.code, options.vid.value_or(0),

@@ -18,11 +18,13 @@ bool HeldByAnotherProcess(const CommandOutcome& outcome) {
 
 int VerdictExitCode(const CommandOutcome& outcome, const Options& options) {
     if (HeldByAnotherProcess(outcome)) return kExitDeviceBusy;
+    if (outcome.versionRefused) return kExitVersionRefused;
     return VersionNotUpdated(outcome, options) ? kExitVersionNotUpdated : ExitCodeFor(outcome.code);
 }
 
 std::string VerdictResult(const CommandOutcome& outcome, const Options& options) {
     if (outcome.skipped) return kSkippedResult;
+    if (outcome.versionRefused) return outcome.versionRefused->result;
     if (HeldByAnotherProcess(outcome)) return kDeviceBusyResult;
     if (VersionNotUpdated(outcome, options)) return kVersionNotUpdatedResult;
     return ResultName(outcome.code);
@@ -34,6 +36,7 @@ std::string VerdictMessage(Command command, const CommandOutcome& outcome, const
         return "Skipped: the device runs " + ReleaseText(*outcome.versionBefore) + " already.";
     }
     if (HeldByAnotherProcess(outcome)) return kDeviceBusyText;
+    if (outcome.versionRefused) return outcome.versionRefused->message;
     if (VersionNotUpdated(outcome, options)) {
         const std::string now =
             outcome.versionAfter ? "the application reports " + ReleaseText(*outcome.versionAfter)
