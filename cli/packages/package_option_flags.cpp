@@ -7,13 +7,15 @@ namespace tolvane::cli {
 void AddPackageOptions(CLI::App& command, Options& options) {
     PackageOptions& package = options.package;
 
-    // One value per --trust, repeated; taken one by one rather than as a list option.
-    Valued(command.add_option_function<std::string>(
-               "--trust", [&package](const std::string& path) { package.trust.push_back(path); },
-               "a public key file, or a folder of *.pub files, whose packages "
-               "are trusted (besides the system's folder); may be repeated"))
+    // Every --trust, in the order given.
+    Valued(command.add_option_function<std::vector<std::string>>(
+               "--trust",
+               [&package](const std::vector<std::string>& paths) {
+                   package.trust.insert(package.trust.end(), paths.begin(), paths.end());
+               },
+               "a public key file, or a folder of *.pub files, whose packages are trusted "
+               "(besides the system's folder); may be repeated"))
         ->type_name("FILE|DIR")
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
         ->group("Packages");
     command
         .add_flag("--allow-older", package.allowOlder,
