@@ -5,9 +5,9 @@ set -euo pipefail
 what="${1:-all}"
 native=(build-essential cmake ninja-build clang-format pkg-config libgtest-dev libgmock-dev
         libbenchmark-dev libcli11-dev libudev-dev nlohmann-json3-dev clang libclang-rt-14-dev llvm lld
-        dpkg-dev fakeroot lintian file zip unzip ccache
+        dpkg-dev fakeroot lintian file zip unzip ccache libgcrypt20-dev minisign
         qemu-system-x86 busybox-static cpio kmod udev chromium imagemagick)
-windows=(mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
+windows=(mingw-w64 libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
          wine64 wine32:i386 xvfb xdotool imagemagick x11-utils)
 # The browser build: emscripten, node for its tests, Chromium for the page's.
 web=(emscripten nodejs chromium imagemagick python3)

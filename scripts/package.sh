@@ -151,6 +151,16 @@ package_windows() {
   for file in Tolvane.dll Tolvane.lib tolvane.h Vandrel.exe tolvane.exe; do
     install -m 644 "$build/stage/$file" "$zipdir/$name/$file"
   done
+  # tolvane.exe checks package signatures with libgcrypt: its DLLs and their licence go beside it.
+  local sysroot=/usr/x86_64-w64-mingw32
+  [ "$arch" = x86 ] && sysroot=/usr/i686-w64-mingw32
+  for file in libgcrypt-20.dll libgpg-error-0.dll; do
+    install -m 644 "$sysroot/bin/$file" "$zipdir/$name/$file"
+  done
+  sed 's/$/\r/' /usr/share/doc/libgcrypt-mingw-w64-dev/copyright \
+    >"$zipdir/$name/LICENSE-libgcrypt.txt"
+  sed 's/$/\r/' /usr/share/doc/libgpg-error-mingw-w64-dev/copyright \
+    >"$zipdir/$name/LICENSE-libgpg-error.txt"
   # Windows editors expect CRLF line ends in text files.
   sed 's/$/\r/' LICENSE >"$zipdir/$name/LICENSE.txt"
   fill packaging/windows/README.txt.in "VERSION=$version" "ARCH=$arch" | sed 's/$/\r/' \

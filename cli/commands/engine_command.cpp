@@ -86,6 +86,7 @@ public:
     std::optional<std::uint16_t> versionAfter() const { return versionAfter_; }
     bool applicationNotBack() const { return applicationNotBack_; }
     bool skipped() const { return skipped_; }
+    const std::optional<VersionRefusal>& versionRefused() const { return versionRefused_; }
 
 private:
     // The steps a command takes of the update.
@@ -119,6 +120,8 @@ private:
                 skipped_ = true;
                 return DFU_SUCCESS;
             }
+            versionRefused_ = RefuseByVersion(options_, versionBefore_);
+            if (versionRefused_) return DFU_SUCCESS;
         } else if (command_ == Command::Download) {
             // A download alone starts in the boot loader.
             phases_.start();
@@ -214,6 +217,7 @@ private:
     std::optional<std::uint16_t> versionAfter_;
     bool applicationNotBack_ = false;
     bool skipped_ = false;
+    std::optional<VersionRefusal> versionRefused_;
     std::mutex mutex_;
     std::condition_variable done_;
     Stage stage_ = Stage::Searching;
@@ -346,6 +350,7 @@ CommandOutcome RunEngineCommand(Command command, const Options& options, const D
     outcome.versionAfter = steps.versionAfter();
     outcome.applicationNotBack = steps.applicationNotBack();
     outcome.skipped = steps.skipped();
+    outcome.versionRefused = steps.versionRefused();
     outcome.phases = phases.times();
     outcome.seconds = SecondsSince(start);
     return outcome;

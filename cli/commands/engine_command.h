@@ -9,6 +9,7 @@
 #include "options.h"
 #include "phase_clock.h"
 #include "progress_display.h"
+#include "version_rule.h"
 
 #include <cstdint>
 #include <functional>
@@ -42,6 +43,8 @@ struct CommandOutcome {
     // the wait (an interrupt that ended the wait does not count).
     bool applicationNotBack = false;
     bool skipped = false;  // --skip-current: the device runs the image's version already
+    // A package whose version the device's may not take: nothing was sent.
+    std::optional<VersionRefusal> versionRefused;
     PhaseTimes phases;
 };
 

@@ -15,6 +15,8 @@
 #include "locking_hid_bus.h"
 #include "logging_hid_bus.h"
 #include "output_buffer.h"
+#include "package_commands.h"
+#include "package_image.h"
 #include "port_pinned_bus.h"
 #include "progress_display.h"
 #include "record_session.h"
@@ -142,6 +144,7 @@ int CommandRun::execute() {
     report_.message = VerdictMessage(options_.command, outcome, options_, job_);
     if (options_.command == Command::Update) AddVersionsAndPhases(report_.extra, outcome);
     tellReplayed();
+    AddPackageOutcome(report_, outcome, options_, io_.err);
     if (exitCode == kExitSuccess) {
         say(report_.message);
     } else {
@@ -193,7 +196,25 @@ std::string CommandRun::detail(ResultCode code, const std::string& nativeDetail)
 
 std::optional<int> CommandRun::loadImage() {
     report_.extra["image"] = options_.imagePath;
-    auto loaded = LoadImageFile(options_.imagePath, options_.imageFormat);
+    std::variant<FirmwareImage, ImageError> loaded;
+    const bool isPackage = ReadsAsPackage(options_);
+    std::optional<PackageRefusal> refusal;
+    if (isPackage) {
+        auto package = LoadPackageImage(options_);
+        if (auto* image = std::get_if<FirmwareImage>(&package))
+            loaded = std::move(*image);
+        else
+            refusal = std::get<PackageRefusal>(package);
+    } else if (options_.package.requireSigned) {
+        refusal = UnsignedImageRefusal(options_);
+    } else {
+        loaded = LoadImageFile(options_.imagePath, options_.imageFormat);
+    }
+    if (refusal) {
+        AddRefusalFields(report_.extra, *refusal);
+        if (refusal->exitCode == kExitUsage) return usageError(refusal->fault.message);
+        return refuse(refusal->exitCode, refusal->result, refusal->code, refusal->fault.message);
+    }
     if (auto* error = std::get_if<ImageError>(&loaded)) {
         if (error->problem == ImageProblem::Unreadable) {
             return refuse(kExitUnreadable, "IMAGE_UNREADABLE", error->code, error->message);
@@ -354,6 +375,7 @@ int RunTool(const std::vector<std::string>& args, const ToolIo& io, const ToolPl
     InterruptGuard guard;
     const InterruptHookup hookup(platform.interrupts, guard);
     if (IsShowRecording(args)) return ShowRecording(args, io.out, io.err);
+    if (IsPackageCommand(args)) return RunPackageCommand(args, io.out, io.err);
     ParsedCommandLine parsed = ParseCommandLine(args);
     if (parsed.options) {
         // An unreadable recording is refused when the run starts it.

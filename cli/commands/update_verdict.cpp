@@ -23,12 +23,14 @@ bool HeldByAnotherProcess(const CommandOutcome& outcome) {
 
 int VerdictExitCode(const CommandOutcome& outcome, const Options& options) {
     if (HeldByAnotherProcess(outcome)) return kExitDeviceBusy;
+    if (outcome.versionRefused) return kExitVersionRefused;
     if (ApplicationNotBack(outcome, options)) return kExitApplicationNotBack;
     return VersionNotUpdated(outcome, options) ? kExitVersionNotUpdated : ExitCodeFor(outcome.code);
 }
 
 std::string VerdictResult(const CommandOutcome& outcome, const Options& options) {
     if (outcome.skipped) return kSkippedResult;
+    if (outcome.versionRefused) return outcome.versionRefused->result;
     if (HeldByAnotherProcess(outcome)) return kDeviceBusyResult;
     if (VersionNotUpdated(outcome, options)) return kVersionNotUpdatedResult;
     if (ApplicationNotBack(outcome, options)) return kApplicationNotBackResult;
@@ -41,6 +43,7 @@ std::string VerdictMessage(Command command, const CommandOutcome& outcome, const
         return "Skipped: the device runs " + ReleaseText(*outcome.versionBefore) + " already.";
     }
     if (HeldByAnotherProcess(outcome)) return kDeviceBusyText;
+    if (outcome.versionRefused) return outcome.versionRefused->message;
     if (ApplicationNotBack(outcome, options)) return kApplicationNotBackText;
     if (VersionNotUpdated(outcome, options)) {
         const std::string now =

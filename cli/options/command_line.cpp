@@ -4,6 +4,8 @@
 
 #include "exit_codes.h"
 #include "non_empty_option.h"
+#include "package_commands.h"
+#include "package_option_flags.h"
 #include "production_options.h"
 #include "station_options.h"
 #include "text_format.h"
@@ -115,8 +117,9 @@ void Check(const Options& options, const HexTexts& texts, CLI::App& app) {
     const bool needsIdentifiers =
         options.command == Command::Update || options.command == Command::ResetToIsp ||
         options.command == Command::Station || options.command == Command::SlotsTeach;
+    // A package names its device itself.
     if (needsIdentifiers && !sim.enabled && !options.record.replayPath &&
-        (!texts.vid || !texts.pid)) {
+        !IsPackageName(options.imagePath) && (!texts.vid || !texts.pid)) {
         throw UsageError{"--vid and --pid are required (or give --simulate)"};
     }
     if (options.command == Command::InstallUdevRules &&
@@ -291,7 +294,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     AddImage(*station, options, texts);
     AddIdentifiers(*station, texts, application);
     AddStationOptions(*station, options);
-    for (CLI::App* command : {update, station}) AddVersionOptions(*command, options, versions);
+    for (CLI::App* command : {update, station}) {
+        AddVersionOptions(*command, options, versions);
+        AddPackageOptions(*command, options);
+    }
+    AddDevKeyOption(*station, options);
+    AddPackageCommandsForHelp(app);
     const ProductionCommands production = AddProductionCommands(app, options);
     // Run before this parse (see ShowRecording); here for --help, and refused after other options.
     auto* showRecording = app.add_subcommand(
@@ -325,6 +333,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         CheckProductionOptions(options, versions);
         if (texts.format == "raw") options.imageFormat = ImageFormat::Raw;
         if (texts.format == "hex") options.imageFormat = ImageFormat::IntelHex;
+        options.package.idsGiven = texts.vid || texts.pid;
         options.vid = CheckHex(texts.vid, "--vid", 0xFFFF);
         options.pid = CheckHex(texts.pid, "--pid", 0xFFFF);
         options.address = CheckHex(texts.address, "--address", 0xFFFFFF);

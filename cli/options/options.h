@@ -2,6 +2,7 @@
 #pragma once
 
 #include "image_file.h"
+#include "package_options.h"
 #include "record_options.h"
 #include "slot_names.h"
 
@@ -84,6 +85,7 @@ struct Options {
     std::vector<std::string> reportLogs;  // report: the station logs to read
     std::string htmlPath;                 // report: the page to write
     std::string slotsOut;                 // slots teach: the file to write
+    PackageOptions package;               // update and station given a firmware package
 };
 
 const char* CommandName(Command command) noexcept;

@@ -73,7 +73,8 @@ void CheckProductionOptions(Options& options, const VersionTexts& texts) {
     }
     options.simulation.versionAfter = CheckRelease(texts.simAfter, "--sim-version-after");
     options.simulation.imageVersion = options.imageVersion;
-    if (options.skipCurrent && !options.imageVersion) {
+    // A package's manifest gives the version.
+    if (options.skipCurrent && !options.imageVersion && !IsPackageName(options.imagePath)) {
         throw StationUsageError{"--skip-current needs --image-version"};
     }
 }

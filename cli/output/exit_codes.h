@@ -17,6 +17,9 @@ enum ExitCode : int {
     kExitSeveralDevices = 8,       // several devices match and none was chosen
     kExitReplayMismatch = 9,       // --replay: the run asked what the recording does not hold
     kExitVersionNotUpdated = 10,   // --image-version: the returning application runs another
+    kExitSignature = 11,           // a package's signature is missing, does not hold, or untrusted
+    kExitWrongDevice = 12,         // the package is not for this device
+    kExitVersionRefused = 13,      // the package is older than, or the same as, the device's
     kExitApplicationNotBack = 14,  // the image was accepted, but no application came back
     kExitUsage = 64,               // bad command line
     kExitBadImage = 65,            // the image file's content is refused

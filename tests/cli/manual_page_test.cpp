@@ -37,8 +37,9 @@ std::set<std::string> Matches(const std::string& text, const std::regex& pattern
 
 std::string AllHelp() {
     std::string help = ParseCommandLine({"--help"}).out;
-    for (const char* command : {"update", "reset-to-isp", "download", "reset-to-ap", "list",
-                                "install-udev-rules", "station", "report"}) {
+    for (const char* command :
+         {"update", "reset-to-isp", "download", "reset-to-ap", "list", "install-udev-rules",
+          "station", "report", "pack", "sign", "verify"}) {
         help += ParseCommandLine({command, "--help"}).out;
     }
     help += ParseCommandLine({"slots", "teach", "--help"}).out;
