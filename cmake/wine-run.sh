@@ -29,6 +29,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 template=${WINE_PREFIX_TEMPLATE:-$here/../build/wine-prefix-template}
 limit=${WINE_RUN_TIMEOUT:-600}
 export WINEDEBUG=-all
+# libgcrypt and libgpg-error are DLLs of the cross toolchain's root; the programs find them there.
+case "$arch" in
+  x64) export WINEPATH="/usr/x86_64-w64-mingw32/bin${WINEPATH:+;$WINEPATH}" ;;
+  x86) export WINEPATH="/usr/i686-w64-mingw32/bin${WINEPATH:+;$WINEPATH}" ;;
+esac
 # No Mono or Gecko installation dialogs, no menu entries.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
