@@ -92,6 +92,9 @@ AllDevicesResult UpdateAllDevices(const Options& options, const DownloadJob& job
         SystemServices& services = contextFor(none).services;
         std::vector<std::jthread> workers;
         workers.reserve(found.devices.size());
+        // Holds a simulated clock until every device's thread has its share: all start at once.
+        std::unique_ptr<ClockShare> starting = services.shareClock();
+        if (starting) starting->attach();
         for (std::size_t i = 0; i < found.devices.size(); ++i) {
             workers.push_back(StartClockSharingThread(services, [&, i] {
                 BoardLineStream lines(board, i);
@@ -100,6 +103,7 @@ AllDevicesResult UpdateAllDevices(const Options& options, const DownloadJob& job
                     UpdateDeviceAt(found.devices[i], options, job, contextFor(display));
             }));
         }
+        starting.reset();
     }
     board.finish();
     return all;

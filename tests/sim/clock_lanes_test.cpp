@@ -35,6 +35,9 @@ TEST(ClockLanes, EachLanesWaitsLastExactlyItsOwnTimeAndWorkHoldsTheClock) {
     std::vector<std::uint64_t> ends(kLanes);
     {
         std::vector<std::jthread> lanes;
+        // This thread holds the clock until every lane has started, so all start at 0.
+        auto starting = std::make_unique<VirtualTimeline::Lane>(clock);
+        starting->attach();
         for (int k = 0; k < kLanes; ++k) {
             lanes.push_back(OnLane(clock, [&, k] {
                 for (int step = 0; step < kSteps; ++step) {
@@ -49,6 +52,7 @@ TEST(ClockLanes, EachLanesWaitsLastExactlyItsOwnTimeAndWorkHoldsTheClock) {
                 ends[static_cast<std::size_t>(k)] = clock.nowMs();
             }));
         }
+        starting.reset();
     }
     EXPECT_EQ(wrongSpends.load(), 0);
     EXPECT_EQ(movedWhileWorking.load(), 0);
@@ -65,7 +69,7 @@ TEST(ClockLanes, AWaitSignalledByAnotherLaneEndsAtThatLanesMoment) {
     SysError error = 0;
     const auto event = services.createEvent(error);
     ASSERT_TRUE(event);
-    AutoResetEvent::WaitResult result{};
+    WaitResult result{};
     std::uint64_t endedAt = 0;
     {
         std::jthread waiter = OnLane(clock, [&] {
@@ -77,7 +81,7 @@ TEST(ClockLanes, AWaitSignalledByAnotherLaneEndsAtThatLanesMoment) {
             event->signal();
         });
     }
-    EXPECT_EQ(result, AutoResetEvent::WaitResult::Signaled);
+    EXPECT_EQ(result, WaitResult::Signaled);
     EXPECT_EQ(endedAt, 300u);
 }
 
