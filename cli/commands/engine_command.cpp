@@ -316,8 +316,12 @@ CommandOutcome RunEngineCommand(Command command, const Options& options, const D
     {
         // On a simulated clock the steps' thread holds a share of it, and this thread waits on
         // the clock too, so that the devices' times are their own; a real clock ignores both.
-        SysError eventError = 0;
-        const std::unique_ptr<AutoResetEvent> doneEvent = context.services.createEvent(eventError);
+        // Only there: the waits of this thread would otherwise become calls of a recording.
+        std::unique_ptr<AutoResetEvent> doneEvent;
+        if (context.services.shareClock()) {
+            SysError eventError = 0;
+            doneEvent = context.services.createEvent(eventError);
+        }
         steps.setDoneEvent(doneEvent.get());
         std::jthread worker = StartClockSharingThread(context.services, [&steps] { steps.run(); });
         bool done = false;
