@@ -339,6 +339,10 @@ CommandOutcome RunEngineCommand(Command command, const Options& options, const D
             outcome.seconds = SecondsSince(start);
             if (context.abandon) context.abandon(outcome);
         }
+        // The steps' thread needs a simulated clock to end: this thread waits on it rather than
+        // holding it in the join.
+        while (doneEvent && !steps.waitDoneEvent(kPollInterval)) {
+        }
     }
     if (outcome.interrupted) {
         watcher.stop();
