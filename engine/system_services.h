@@ -99,6 +99,16 @@ public:
     virtual ~TimerResolutionHold() = default;
 };
 
+// A share of a simulated clock for one thread that does a part of a run (one device's update among
+// several): the clock does not move on while that thread works, only while it waits, so its
+// times are its own. Taken before the thread starts; the thread calls attach() first, and lets
+// the share go when its part is done.
+class ClockShare {
+public:
+    virtual ~ClockShare() = default;
+    virtual void attach() = 0;
+};
+
 // Thread: every entry from any thread, at the same time too, unless it says otherwise.
 class SystemServices {
 public:
@@ -115,6 +125,9 @@ public:
     // are already that fine, or when the system refused; the caller goes on either way. Blocks:
     // no. Windows: timeBeginPeriod(1), then timeEndPeriod(1).
     virtual std::unique_ptr<TimerResolutionHold> holdFineTimerResolution() { return nullptr; }
+    // A share of the clock for a thread about to start; null where the clock is the real one and
+    // keeps time by itself. Blocks: no.
+    virtual std::unique_ptr<ClockShare> shareClock() { return nullptr; }
     // The hidden notify window, owned by the calling thread, never shown; null and the error
     // number on failure. Blocks: no. Windows: CreateDialogIndirectParamW from an in-memory
     // template.

@@ -2,8 +2,10 @@
 
 #include "sim_services.h"
 
-#include <limits>
+#include <chrono>
 #include <mutex>
+#include <optional>
+#include <thread>
 
 namespace tolvane::sim {
 
@@ -16,15 +18,17 @@ public:
 
     SysError signal() override {
         SysError error = 0;
+        std::optional<std::thread::id> waiter;
         {
             std::lock_guard lock(services_.mutex_);
             if (closed_) {
                 error = kErrorInvalidHandle;
             } else {
                 signaled_ = true;
+                waiter = waiter_;
             }
         }
-        services_.changed_.notify_all();
+        if (waiter) services_.timeline_.wake(*waiter);
         services_.record({.call = Call::SignalEvent, .error = error, .handle = id_});
         return error;
     }
@@ -41,13 +45,15 @@ public:
     }
 
     SysError close() override {
+        std::optional<std::thread::id> waiter;
         {
             std::lock_guard lock(services_.mutex_);
             if (closed_) return 0;
             closed_ = true;
             --services_.eventsHeld_;
+            waiter = waiter_;
         }
-        services_.changed_.notify_all();
+        if (waiter) services_.timeline_.wake(*waiter);
         services_.record({.call = Call::CloseEvent, .handle = id_});
         return 0;
     }
@@ -62,36 +68,38 @@ private:
 
     WaitResult waitFor(std::uint32_t timeoutMs) {
         VirtualTimeline& clock = services_.timeline_;
-        const std::uint64_t deadline = timeoutMs == kInfinite
-                                           ? std::numeric_limits<std::uint64_t>::max()
-                                           : clock.nowMs() + timeoutMs;
+        const std::uint64_t deadline =
+            timeoutMs == kInfinite ? VirtualTimeline::kNever : clock.nowMs() + timeoutMs;
         for (;;) {
             services_.settle();
             // On the window's own thread the wait hands the window its notifications, as
             // Windows delivers sent messages during a wait; the host's messages stay queued.
             services_.dispatchOwnWindowMessages();
+            std::chrono::milliseconds stuckLimit{};
             {
                 std::lock_guard lock(services_.mutex_);
+                waiter_.reset();
                 if (closed_) return WaitResult::Failed;
                 if (takeLocked()) return WaitResult::Signaled;
+                waiter_ = std::this_thread::get_id();
+                stuckLimit = services_.safetyLimit_;
             }
-            const auto next = clock.nextDueMs();
-            if (next && *next <= deadline) {
-                clock.advanceTo(*next);
-                continue;
+            switch (clock.waitUntil(deadline, stuckLimit)) {
+                case VirtualTimeline::Wakeup::Woken:
+                    continue;
+                case VirtualTimeline::Wakeup::Deadline:
+                    break;
+                case VirtualTimeline::Wakeup::Stuck: {
+                    // Nothing on the clock and no other thread ended this wait.
+                    std::lock_guard lock(services_.mutex_);
+                    waiter_.reset();
+                    return takeLocked() ? WaitResult::Signaled : WaitResult::Failed;
+                }
             }
-            if (timeoutMs == kInfinite) {
-                // Nothing on the clock can end this wait: only another thread's signal can.
-                std::unique_lock lock(services_.mutex_);
-                const bool ended = services_.changed_.wait_for(
-                    lock, services_.safetyLimit_, [this] { return signaled_ || closed_; });
-                if (ended && takeLocked()) return WaitResult::Signaled;
-                return WaitResult::Failed;
-            }
-            clock.advanceTo(deadline);
             services_.settle();
             services_.dispatchOwnWindowMessages();
             std::lock_guard lock(services_.mutex_);
+            waiter_.reset();
             return takeLocked() ? WaitResult::Signaled : WaitResult::TimedOut;
         }
     }
@@ -100,6 +108,7 @@ private:
     const std::uint32_t id_;
     bool signaled_ = false;  // guarded by the services' mutex
     bool closed_ = false;
+    std::optional<std::thread::id> waiter_;  // the thread in wait(), guarded likewise
 };
 
 std::unique_ptr<AutoResetEvent> MakeSimEvent(SimServices& services, std::uint32_t id) {

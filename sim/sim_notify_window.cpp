@@ -69,7 +69,7 @@ void SimNotifyWindow::deliverDeviceChange(std::uint32_t eventType, std::u16strin
         if (core_->destroyed) return;
         core_->queue.push_back({false, eventType, kDevTypeDeviceInterface, std::move(path)});
     }
-    services_.changed_.notify_all();
+    services_.messageQueued(core_->owner);
 }
 
 void SimNotifyWindow::deliverOtherDeviceChange(std::uint32_t eventType, std::uint32_t deviceType) {
@@ -78,7 +78,7 @@ void SimNotifyWindow::deliverOtherDeviceChange(std::uint32_t eventType, std::uin
         if (core_->destroyed) return;
         core_->queue.push_back({false, eventType, deviceType, {}});
     }
-    services_.changed_.notify_all();
+    services_.messageQueued(core_->owner);
 }
 
 void SimNotifyWindow::postCommand(WindowCommand command) {
@@ -87,7 +87,7 @@ void SimNotifyWindow::postCommand(WindowCommand command) {
         if (core_->destroyed) return;
         core_->queue.push_back({true, static_cast<std::uint32_t>(command), 0, {}});
     }
-    services_.changed_.notify_all();
+    services_.messageQueued(core_->owner);
 }
 
 std::uint32_t SimNotifyWindow::id() const {

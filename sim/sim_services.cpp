@@ -42,6 +42,7 @@ std::unique_ptr<AutoResetEvent> SimServices::createEvent(SysError& error) {
 void SimServices::sleep(std::uint32_t ms) {
     record({.call = Call::Sleep, .value = ms});
     settle();
+    // A sleep dispatches nothing, so wakes do not end it.
     timeline_.advanceBy(ms);
 }
 
@@ -146,10 +147,16 @@ void SimServices::dispatchMessages(std::uint32_t maxWaitMs) {
     const auto self = std::this_thread::get_id();
     std::unique_lock lock(mutex_);
     const auto queued = [this, self] { return ownQueuedLocked(self); };
-    if (maxWaitMs == kInfinite) {
-        changed_.wait(lock, queued);
-    } else {
-        changed_.wait_for(lock, std::chrono::milliseconds(maxWaitMs), queued);
+    if (!queued()) {
+        // Woken alone: many threads may wait here at once (a watcher per device).
+        std::condition_variable arrived;
+        dispatchWaits_[self] = &arrived;
+        if (maxWaitMs == kInfinite) {
+            arrived.wait(lock, queued);
+        } else {
+            arrived.wait_for(lock, std::chrono::milliseconds(maxWaitMs), queued);
+        }
+        dispatchWaits_.erase(self);
     }
     while (dispatchOneWindowMessage(lock, self) || dispatchOneHostMessage(lock, self)) {
     }
@@ -167,7 +174,35 @@ void SimServices::postHostMessage(std::function<void()> handler) {
         std::lock_guard lock(mutex_);
         hostMessages_.push_back({std::this_thread::get_id(), std::move(handler)});
     }
-    changed_.notify_all();
+    messageQueued(std::this_thread::get_id());
+}
+
+void SimServices::messageQueued(std::thread::id owner) {
+    {
+        std::lock_guard lock(mutex_);
+        if (const auto found = dispatchWaits_.find(owner); found != dispatchWaits_.end()) {
+            found->second->notify_one();
+        }
+    }
+    // An owner waiting on an event dispatches its window's messages in that wait.
+    timeline_.wake(owner);
+}
+
+namespace {
+
+class SimClockShare final : public ClockShare {
+public:
+    explicit SimClockShare(VirtualTimeline& timeline) : lane_(timeline) {}
+    void attach() override { lane_.attach(); }
+
+private:
+    VirtualTimeline::Lane lane_;
+};
+
+}  // namespace
+
+std::unique_ptr<ClockShare> SimServices::shareClock() {
+    return std::make_unique<SimClockShare>(timeline_);
 }
 
 void SimServices::settle() {

@@ -30,6 +30,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -92,6 +93,8 @@ public:
     Transcript& transcript() { return transcript_; }
 
     std::unique_ptr<AutoResetEvent> createEvent(SysError& error) override;
+    // A lane of the virtual clock (VirtualTimeline::Lane) for a thread about to start.
+    std::unique_ptr<ClockShare> shareClock() override;
     void sleep(std::uint32_t ms) override;
     std::uint64_t nowMs() override;
     std::unique_ptr<NotifyWindow> createNotifyWindow(const NotifyWindowSpec& config,
@@ -126,6 +129,8 @@ private:
     friend class SimEvent;
 
     void record(Entry entry);
+    // A message was queued for `owner`: wakes its dispatch or its wait.
+    void messageQueued(std::thread::id owner);
     // Caller holds mutex_.
     bool othersBusyLocked(std::thread::id self) const;
     bool ownQueuedLocked(std::thread::id self) const;
@@ -144,7 +149,9 @@ private:
     Transcript& transcript_;
     VirtualTimeline timeline_;
     mutable std::mutex mutex_;
-    std::condition_variable changed_;  // queues, dispatch progress, event signals
+    std::condition_variable changed_;  // dispatch progress, windows gone (for settle)
+    // The threads waiting in dispatchMessages(), each woken alone when a message is queued for it.
+    std::map<std::thread::id, std::condition_variable*> dispatchWaits_;
     std::vector<std::shared_ptr<WindowCore>> cores_;
     std::vector<SimNotifyWindow*> windows_;
     std::deque<HostMessage> hostMessages_;

@@ -1,5 +1,6 @@
 #include "all_devices_run.h"
 
+#include "clock_sharing_thread.h"
 #include "device_candidates.h"
 #include "exit_codes.h"
 #include "release_number.h"
@@ -82,16 +83,23 @@ AllDevicesResult UpdateAllDevices(const Options& options, const DownloadJob& job
     ProgressBoard board(progress, terminal, showProgress, labels);
     all.devices.resize(found.devices.size());
     {
+        std::ostream discard(nullptr);
+        ProgressDisplay none(discard, false, false);
+        SystemServices& services = contextFor(none).services;
         std::vector<std::jthread> workers;
         workers.reserve(found.devices.size());
+        // Holds a simulated clock until every device's thread has its share: all start at once.
+        std::unique_ptr<ClockShare> starting = services.shareClock();
+        if (starting) starting->attach();
         for (std::size_t i = 0; i < found.devices.size(); ++i) {
-            workers.emplace_back([&, i] {
+            workers.push_back(StartClockSharingThread(services, [&, i] {
                 BoardLineStream lines(board, i);
                 ProgressDisplay display(lines, false, true);
                 all.devices[i] =
                     UpdateDeviceAt(found.devices[i], options, job, contextFor(display));
-            });
+            }));
         }
+        starting.reset();
     }
     board.finish();
     return all;

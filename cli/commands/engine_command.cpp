@@ -1,6 +1,7 @@
 #include "engine_command.h"
 
 #include "application_version.h"
+#include "clock_sharing_thread.h"
 #include "exit_codes.h"
 #include "tracking_hid_bus.h"
 #include "update_sequence.h"
@@ -59,6 +60,15 @@ public:
             stage_ = Stage::Done;
         }
         done_.notify_all();
+        if (doneEvent_) doneEvent_->signal();
+    }
+
+    // Signalled once the steps are done: the calling thread then waits on the services' clock.
+    void setDoneEvent(AutoResetEvent* event) { doneEvent_ = event; }
+    // Waits on the done event until the steps are done or the time has passed; true when done.
+    bool waitDoneEvent(std::chrono::milliseconds time) {
+        doneEvent_->wait(static_cast<std::uint32_t>(time.count()));
+        return stage() == Stage::Done;
     }
 
     Stage stage() {
@@ -223,6 +233,7 @@ private:
     Stage stage_ = Stage::Searching;
     ResultCode code_ = 0;
     std::string nativeDetail_;
+    AutoResetEvent* doneEvent_ = nullptr;
     std::atomic<bool> downloadStarted_{false};
     std::atomic<bool> downloadFinished_{false};
     std::atomic<bool> reachedResetToAp_{false};
@@ -313,10 +324,19 @@ CommandOutcome RunEngineCommand(Command command, const Options& options, const D
         }
     };
     {
-        std::jthread worker([&steps] { steps.run(); });
+        // On a simulated clock the steps' thread holds a share of it, and this thread waits on
+        // the clock too, so that the devices' times are their own; a real clock ignores both.
+        // Only there: the waits of this thread would otherwise become calls of a recording.
+        std::unique_ptr<AutoResetEvent> doneEvent;
+        if (context.services.shareClock()) {
+            SysError eventError = 0;
+            doneEvent = context.services.createEvent(eventError);
+        }
+        steps.setDoneEvent(doneEvent.get());
+        std::jthread worker = StartClockSharingThread(context.services, [&steps] { steps.run(); });
         bool done = false;
         while (!done) {
-            done = steps.waitDone(kPollInterval);
+            done = doneEvent ? steps.waitDoneEvent(kPollInterval) : steps.waitDone(kPollInterval);
             if (!done) watch.look(steps.stage(), engine.GetPercentage(), engine.BytesSent());
             tellNotice();
             if (context.guard.abortRequested()) break;
@@ -328,6 +348,10 @@ CommandOutcome RunEngineCommand(Command command, const Options& options, const D
             outcome.bytesSent = watch.bytesSent();
             outcome.seconds = SecondsSince(start);
             if (context.abandon) context.abandon(outcome);
+        }
+        // The steps' thread needs a simulated clock to end: this thread waits on it rather than
+        // holding it in the join.
+        while (doneEvent && !steps.waitDoneEvent(kPollInterval)) {
         }
     }
     if (outcome.interrupted) {

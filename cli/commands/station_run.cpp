@@ -1,6 +1,7 @@
 #include "station_run.h"
 
 #include "arrival_listener.h"
+#include "clock_sharing_thread.h"
 #include "station_log.h"
 #include "text.h"
 #include "text_format.h"
@@ -16,8 +17,6 @@ namespace {
 // How long a finished device's port is held after its update: the device comes back as its
 // application within this time, and must not be taken for a newly plugged one.
 constexpr std::uint64_t kSettleMs = 10000;
-// The interrupt guard cannot wake the station: it is looked at this often.
-constexpr std::uint64_t kGuardLookMs = 200;
 
 // Control characters of a device's serial number are shown escaped, never sent to the terminal.
 std::string Shown(const std::string& text) {
@@ -53,6 +52,10 @@ StationSummary Station::run(const StationOutput& output) {
         return summary;
     }
     logMidLine_ = output.log != nullptr && LogEndsMidLine(output.log->path());
+    // The station's own thread keeps the times of the devices' lines on a simulated clock.
+    const std::unique_ptr<ClockShare> share = services_.shareClock();
+    if (share) share->attach();
+    const InterruptWake interruptWake(guard_, [this] { wake_->signal(); });
     startTime_ = std::time(nullptr);
     startMs_ = services_.nowMs();
     ArrivalListener listener(bus_, services_, [this] { wake_->signal(); });
@@ -118,7 +121,7 @@ void Station::start(const PortedDevice& device, const StationOutput& output) {
                       << Shown(ToUtf8(device.serial)) << "  updating...\n";
         output.lines->flush();
     }
-    jobs_[device.port] = std::jthread([this, device] {
+    jobs_[device.port] = StartClockSharingThread(services_, [this, device] {
         std::ostream discard(nullptr);
         ProgressDisplay quiet(discard, false, false);
         DeviceResult result = UpdateDeviceAt(device, options_, job_, contextFor_(quiet));
@@ -192,8 +195,11 @@ std::uint32_t Station::waitTimeoutMs() {
         if (!any || due < earliest) earliest = due;
         any = true;
     }
-    const std::uint64_t untilDue = any && earliest > now ? earliest - now : any ? 0 : kGuardLookMs;
-    return static_cast<std::uint32_t>(std::min(untilDue, kGuardLookMs));
+    // Arrivals, removals, finished updates and interrupts wake the station: without a port to
+    // free it sleeps until one of them comes.
+    if (!any) return kInfinite;
+    return static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(earliest > now ? earliest - now : 0, kInfinite - 1));
 }
 
 }  // namespace tolvane::cli

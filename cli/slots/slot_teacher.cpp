@@ -7,13 +7,6 @@
 #include <set>
 
 namespace tolvane::cli {
-namespace {
-
-// The interrupt guard cannot wake the wait: it is looked at this often.
-constexpr std::uint32_t kGuardLookMs = 200;
-
-}  // namespace
-
 TaughtSlots TeachSlots(HidBus& bus, SystemServices& services, std::uint16_t vid, std::uint16_t pid,
                        std::uint32_t count, const InterruptGuard& guard,
                        const std::function<void(const std::string&, std::size_t)>& named) {
@@ -24,6 +17,7 @@ TaughtSlots TeachSlots(HidBus& bus, SystemServices& services, std::uint16_t vid,
         taught.error = error != 0 ? error : kErrorGenFailure;
         return taught;
     }
+    const InterruptWake interruptWake(guard, [&wake] { wake->signal(); });
     ArrivalListener listener(bus, services, [&wake] { wake->signal(); });
     if (const SysError started = listener.start(); started != 0) {
         taught.error = started;
@@ -51,7 +45,8 @@ TaughtSlots TeachSlots(HidBus& bus, SystemServices& services, std::uint16_t vid,
                                         [&](const PortedDevice& d) { return d.port == port; });
         });
         first = false;
-        if (taught.ports.size() < count) wake->wait(kGuardLookMs);
+        // Arrivals, removals and interrupts wake it.
+        if (taught.ports.size() < count) wake->wait(kInfinite);
     }
     taught.interrupted = taught.ports.size() < count;
     listener.stop();

@@ -4,6 +4,7 @@ namespace tolvane::cli {
 
 void InterruptGuard::interrupt() {
     const std::lock_guard lock(mutex_);
+    if (wake_) wake_();
     if (abort_) return;
     ++interrupts_;
     if (written_ && interrupts_ < kInterruptsToForce) {
@@ -13,6 +14,11 @@ void InterruptGuard::interrupt() {
     abort_ = true;
     abortStep_ = step_;
     abortAfterWrite_ = written_;
+}
+
+void InterruptGuard::setWake(std::function<void()> wake) const {
+    const std::lock_guard lock(mutex_);
+    wake_ = std::move(wake);
 }
 
 void InterruptGuard::enterStep(RunStep step) {

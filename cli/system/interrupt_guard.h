@@ -4,6 +4,7 @@
 // the third in a row ends the tool at once all the same.
 #pragma once
 
+#include <functional>
 #include <mutex>
 
 namespace tolvane::cli {
@@ -38,6 +39,9 @@ public:
     bool abortAfterWrite() const;
     // True once, after the first interrupt that was put off.
     bool takeNotice();
+    // Called for every interrupt, under the guard's lock, until replaced (empty: none): a run
+    // that waits for something else hears of the interrupt at once. InterruptWake sets it.
+    void setWake(std::function<void()> wake) const;
 
 private:
     mutable std::mutex mutex_;
@@ -48,6 +52,21 @@ private:
     bool abort_ = false;
     RunStep abortStep_ = RunStep::Preparing;
     bool abortAfterWrite_ = false;
+    mutable std::function<void()> wake_;
+};
+
+// Wakes a wait for every interrupt while it lives.
+class InterruptWake {
+public:
+    InterruptWake(const InterruptGuard& guard, std::function<void()> wake) : guard_(guard) {
+        guard_.setWake(std::move(wake));
+    }
+    ~InterruptWake() { guard_.setWake({}); }
+    InterruptWake(const InterruptWake&) = delete;
+    InterruptWake& operator=(const InterruptWake&) = delete;
+
+private:
+    const InterruptGuard& guard_;
 };
 
 }  // namespace tolvane::cli

@@ -186,6 +186,40 @@ TEST_F(SeveralDevicesTest, TotalsOfSeveralDevicesSayWhatTheyCount) {
     }
 }
 
+// On the virtual clock each device keeps its own times: several devices updated at once take each
+// exactly as long as one alone, and so does each unit of a station.
+TEST_F(SeveralDevicesTest, EachSimulatedDeviceKeepsItsOwnTimes) {
+    const auto durations = [](const std::string& out) {
+        std::vector<std::int64_t> found;
+        for (const std::string& line : Lines(out)) {
+            if (line.empty() || line.front() != '{') continue;
+            const auto json = nlohmann::json::parse(line);
+            if (json.contains("devices")) {
+                for (const auto& device : json["devices"]) {
+                    if (device.contains("duration_ms")) found.push_back(device["duration_ms"]);
+                }
+            } else if (json.contains("duration_ms")) {
+                found.push_back(json["duration_ms"]);
+            }
+        }
+        return found;
+    };
+    const ToolRun one = run({"--sim-devices", "1", "--json", "update", "--all", image()});
+    ASSERT_EQ(one.exitCode, kExitSuccess) << one.err;
+    const auto alone = durations(one.out);
+    ASSERT_EQ(alone.size(), 1u) << one.out;
+    ASSERT_GT(alone.front(), 0);
+
+    const ToolRun several = run({"--sim-devices", "6", "--json", "update", "--all", image()});
+    ASSERT_EQ(several.exitCode, kExitSuccess) << several.err;
+    EXPECT_EQ(durations(several.out), std::vector<std::int64_t>(6, alone.front()));
+
+    const ToolRun station = run({"--sim-devices", "3", "--sim-arrival-interval", "500", "--json",
+                                 "station", image(), "--count", "3"});
+    ASSERT_EQ(station.exitCode, kExitSuccess) << station.err;
+    EXPECT_EQ(durations(station.out), std::vector<std::int64_t>(3, alone.front()));
+}
+
 TEST_F(SeveralDevicesTest, AllTakesABootLoaderAlreadyPresent) {
     const ToolRun r = run({"--sim-devices", "3", "--sim-fault-device", "1", "--sim-in-bootloader",
                            "--json", "update", "--all", image()});
