@@ -17,14 +17,27 @@ std::optional<int> CommandRun::startRecording(RecordSession& recording, HidBus*&
         image_ ? std::span<const std::uint8_t>(image_->bytes) : std::span<const std::uint8_t>();
     std::string error;
     if (!recording.start(bus, services, image, error)) {
+        if (!recording.replaying()) {
+            return refuse(kExitOutputFailed, "RECORDING_FAILED", kErrorWriteFault, error);
+        }
         return refuse(kExitUnreadable, "RECORDING_UNREADABLE", kErrorInvalidParameter, error);
     }
+    recording_ = &recording;
     const bool needsIdentity =
         options_.command == Command::Update || options_.command == Command::ResetToIsp;
     if (recording.replaying() && needsIdentity && (!options_.vid || !options_.pid)) {
         return usageError("--replay: the recording names no device; give --vid and --pid");
     }
     return std::nullopt;
+}
+
+int CommandRun::recordingWritten(int exitCode) {
+    if (!recording_) return exitCode;
+    const auto failure = recording_->recordingFailure();
+    if (!failure) return exitCode;
+    io_.err << "tolvane: warning: " << *failure << '\n';
+    report_.extra["recording_failed"] = *failure;
+    return exitCode == kExitSuccess ? kExitOutputFailed : exitCode;
 }
 
 int CommandRun::replayMismatch(const std::string& mismatch) {

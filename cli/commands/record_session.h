@@ -38,6 +38,8 @@ public:
                std::string& error);
     // After the run: the first call that differed from the recording, if any.
     std::optional<std::string> replayMismatch();
+    // After the run: why the recording being written is not whole (a full disk), if it is not.
+    std::optional<std::string> recordingFailure();
     bool replaying() const { return options_.record.replayPath.has_value(); }
 
 private:
