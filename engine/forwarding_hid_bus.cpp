@@ -52,4 +52,8 @@ SysError ForwardingHidBus::portOf(std::u16string_view path, std::string& port) {
     return inner_.portOf(path, port);
 }
 
+SysError ForwardingHidBus::deviceNodeOf(std::u16string_view path, std::string& node) {
+    return inner_.deviceNodeOf(path, node);
+}
+
 }  // namespace tolvane

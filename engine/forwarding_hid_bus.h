@@ -43,6 +43,7 @@ public:
     std::unique_ptr<NotificationRegistration> registerNotifications(NotifyWindow& window,
                                                                     SysError& error) override;
     SysError portOf(std::u16string_view path, std::string& port) override;
+    SysError deviceNodeOf(std::u16string_view path, std::string& node) override;
 
 protected:
     HidBus& inner() { return inner_; }

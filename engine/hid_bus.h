@@ -162,6 +162,17 @@ public:
         port.clear();
         return kErrorInvalidFunction;
     }
+    // The system's name for the device behind the interface at `path`, which tool processes (and
+    // scripts) lock to update it one at a time: the same for every collection of one device,
+    // different for other devices. Linux: the hidraw node ("/dev/hidraw3", for flock); Windows:
+    // the device instance identifier. kErrorFileNotFound for a path that names no present
+    // interface. Optional: a backend that cannot tell answers kErrorInvalidFunction. Blocks: no;
+    // the interface is not opened. Windows: the interface's device, CM_Get_Device_IDW.
+    virtual SysError deviceNodeOf(std::u16string_view path, std::string& node) {
+        (void)path;
+        node.clear();
+        return kErrorInvalidFunction;
+    }
 };
 
 }  // namespace tolvane

@@ -2,6 +2,7 @@
 
 #include "sha256.h"
 
+#include <cerrno>
 #include <chrono>
 #include <ctime>
 
@@ -36,7 +37,13 @@ Recorder::Recorder(std::ostream& out, const RecordingHeader& header, bool full,
         .flag("full", full);
     if (header.vid) line.number("vid", *header.vid);
     if (header.pid) line.number("pid", *header.pid);
+    errno = 0;
     out_ << line.json() << '\n';
+    noteFailureLocked();
+}
+
+void Recorder::noteFailureLocked() {
+    if (error_ == 0 && !out_.good()) error_ = errno != 0 ? errno : EIO;
 }
 
 std::uint64_t Recorder::offsetUs() {
@@ -60,8 +67,10 @@ void Recorder::write(const RecordLine& line, std::uint64_t atUs) {
         text += '}';
     }
     const std::lock_guard lock(mutex_);
+    errno = 0;
     out_ << text << '\n';
     out_.flush();
+    noteFailureLocked();
 }
 
 void Recorder::addSent(RecordLine& line, std::span<const std::uint8_t> report) const {
@@ -86,6 +95,14 @@ std::uint32_t Recorder::nextEvent() {
 bool Recorder::good() {
     const std::lock_guard lock(mutex_);
     return out_.good();
+}
+
+int Recorder::flush() {
+    const std::lock_guard lock(mutex_);
+    errno = 0;
+    out_.flush();
+    noteFailureLocked();
+    return error_;
 }
 
 std::string ReportHash(std::span<const std::uint8_t> report) {

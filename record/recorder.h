@@ -53,8 +53,14 @@ public:
     std::uint32_t nextDevice();
     std::uint32_t nextEvent();
     bool good();
+    // Pushes what is buffered to the file; 0 when every line so far was written, else the
+    // system's error number of the first line that was not (EIO when it named none).
+    int flush();
 
 private:
+    // Notes the first failure of the stream; the mutex is held.
+    void noteFailureLocked();
+
     std::mutex mutex_;
     std::ostream& out_;
     bool full_;
@@ -62,6 +68,7 @@ private:
     std::uint64_t startUs_ = 0;
     std::uint32_t devices_ = 0;
     std::uint32_t events_ = 0;
+    int error_ = 0;  // of the first failed write
 };
 
 // The hash stored for a data report: the first 6 bytes of its SHA-256, in hexadecimal.

@@ -39,12 +39,15 @@ private:
 }  // namespace
 
 bool LockingHidBus::lock(std::u16string_view path) {
+    std::string node;
+    if (inner().deviceNodeOf(path, node) != 0 || node.empty()) return true;
     const std::lock_guard guard(mutex_);
-    // A lock held from an earlier handle may be on a node that has since gone: it is let go
-    // first, since a second lock of this process on the same node would refuse itself.
-    held_.erase(std::u16string(path));
+    // A lock held from an earlier handle may be on a node that has since gone and come back
+    // under the same name: it is let go first, since a second lock of this process on the same
+    // node would refuse itself.
+    held_.erase(node);
     DeviceLock::Outcome outcome = DeviceLock::Outcome::Unavailable;
-    std::unique_ptr<DeviceLock> lock = take_(path, outcome);
+    std::unique_ptr<DeviceLock> lock = take_(node, outcome);
     if (outcome == DeviceLock::Outcome::Busy) {
         if (std::ranges::find(busy_, path, &Refusal::path) == busy_.end()) {
             Refusal refusal{std::u16string(path), {}};
@@ -53,7 +56,7 @@ bool LockingHidBus::lock(std::u16string_view path) {
         }
         return false;
     }
-    if (lock) held_.emplace(std::u16string(path), std::move(lock));
+    if (lock) held_.emplace(std::move(node), std::move(lock));
     return true;
 }
 

@@ -1,7 +1,9 @@
 // A HID bus that takes a device's exclusive lock (DeviceLock) before the first report written
-// through each handle, and holds it until the bus goes away, the end of the run. A device locked
-// by another process gets no report: the write fails with ERROR_BUSY and the path is remembered,
-// so that the tool can say why.
+// through each handle, and holds it until the bus goes away, the end of the run. What is locked is
+// the device as the bus below names it (HidBus::deviceNodeOf), so every collection of one device
+// shares one lock and a script can hold the same one. A device locked by another process gets no
+// report: the write fails with ERROR_BUSY and the path is remembered, so that the tool can say
+// why. A device the bus names no node for is written without a lock.
 #pragma once
 
 #include "device_lock.h"
@@ -19,7 +21,7 @@ namespace tolvane::cli {
 class LockingHidBus final : public ForwardingHidBus {
 public:
     using Taker =
-        std::function<std::unique_ptr<DeviceLock>(std::u16string_view, DeviceLock::Outcome&)>;
+        std::function<std::unique_ptr<DeviceLock>(std::string_view node, DeviceLock::Outcome&)>;
 
     explicit LockingHidBus(HidBus& inner, Taker take = &DeviceLock::take)
         : ForwardingHidBus(inner), take_(std::move(take)) {}
@@ -38,7 +40,8 @@ public:
 private:
     Taker take_;
     mutable std::mutex mutex_;
-    std::map<std::u16string, std::unique_ptr<DeviceLock>, std::less<>> held_;
+    // By device node.
+    std::map<std::string, std::unique_ptr<DeviceLock>, std::less<>> held_;
     // A device another process held, and its port (empty when the bus cannot tell).
     struct Refusal {
         std::u16string path;

@@ -85,6 +85,9 @@ private:
     int replayMismatch(const std::string& mismatch);
     // A replayed run's outcome says that no device took part: a line, and "replayed" in JSON.
     void tellReplayed();
+    // A recording that could not be written whole: a warning, and exit 74 for a run that
+    // otherwise succeeded.
+    int recordingWritten(int exitCode);
 
 public:
     int finish(int exitCode);
@@ -105,6 +108,8 @@ private:
     DeviceSteps deviceSteps_;  // filled by the engines of --all and the station only
     // The lock against other tool processes while a real device is worked on; else null.
     const LockingHidBus* locks_ = nullptr;
+    // The recording being written, while execute() runs; else null.
+    RecordSession* recording_ = nullptr;
     // Last: the devices' clock goes before anything that might still refer to it.
     std::optional<Simulation> simulation_;
 };

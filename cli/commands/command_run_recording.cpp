@@ -18,9 +18,14 @@ std::optional<int> CommandRun::startRecording(RecordSession& recording, HidBus*&
         image_ ? std::span<const std::uint8_t>(image_->bytes) : std::span<const std::uint8_t>();
     std::string error;
     if (!recording.start(bus, services, image, error)) {
-        // A file that is no recording is refused as bad data, one that cannot be read as such.
+        // A file that is no recording is refused as bad data, one that cannot be read as such;
+        // a recording that cannot be written is an output failure.
         if (recording.recordingMalformed()) {
             return refuse(kExitBadImage, "BAD_RECORDING", kErrorInvalidData, Printable(error));
+        }
+        if (!recording.replaying()) {
+            return refuse(kExitOutputFailed, "RECORDING_FAILED", kErrorWriteFault,
+                          Printable(error));
         }
         return refuse(kExitUnreadable, "RECORDING_UNREADABLE", kErrorInvalidParameter,
                       Printable(error));
@@ -29,6 +34,7 @@ std::optional<int> CommandRun::startRecording(RecordSession& recording, HidBus*&
         report_.extra["replayed"] = true;
         report_.extra["replay"] = *options_.record.replayPath;
     }
+    recording_ = &recording;
     const bool needsIdentity =
         options_.command == Command::Update || options_.command == Command::ResetToIsp;
     if (recording.replaying() && needsIdentity && (!options_.vid || !options_.pid)) {
@@ -41,6 +47,15 @@ void CommandRun::tellReplayed() {
     if (!options_.record.replayPath) return;
     say("Replayed from the recording " + Printable(*options_.record.replayPath) +
         ": no device took part.");
+}
+
+int CommandRun::recordingWritten(int exitCode) {
+    if (!recording_) return exitCode;
+    const auto failure = recording_->recordingFailure();
+    if (!failure) return exitCode;
+    io_.err << "tolvane: warning: " << *failure << '\n';
+    report_.extra["recording_failed"] = *failure;
+    return exitCode == kExitSuccess ? kExitOutputFailed : exitCode;
 }
 
 int CommandRun::replayMismatch(const std::string& mismatch) {

@@ -7,8 +7,11 @@
 #include "replay_script.h"
 #include "replay_services.h"
 #include "sha256.h"
+#include "text_format.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 
 namespace tolvane::cli {
@@ -77,9 +80,11 @@ bool RecordSession::start(HidBus*& bus, SystemServices*& services,
         return true;
     }
     if (!record.recordPath) return true;
+    errno = 0;
     parts_->file.open(*record.recordPath, std::ios::binary | std::ios::trunc);
     if (!parts_->file) {
-        error = *record.recordPath + ": cannot write the recording";
+        error = Printable(*record.recordPath) +
+                ": cannot write the recording: " + std::strerror(errno != 0 ? errno : EIO);
         return false;
     }
     const record::RecordingHeader header{"tolvane " TOLVANE_VERSION,
@@ -103,6 +108,14 @@ bool RecordSession::start(HidBus*& bus, SystemServices*& services,
     bus = &parts_->recordingBus.emplace(*bus, *parts_->recorder);
     services = &parts_->recordingServices.emplace(*services, *parts_->recorder);
     return true;
+}
+
+std::optional<std::string> RecordSession::recordingFailure() {
+    if (!parts_->recorder) return std::nullopt;
+    const int error = parts_->recorder->flush();
+    if (error == 0) return std::nullopt;
+    return Printable(*options_.record.recordPath) +
+           ": the recording could not be written whole: " + std::strerror(error);
 }
 
 std::optional<std::string> RecordSession::replayMismatch() {

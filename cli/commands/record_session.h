@@ -40,6 +40,8 @@ public:
                std::string& error);
     // After the run: the first call that differed from the recording, if any.
     std::optional<std::string> replayMismatch();
+    // After the run: why the recording being written is not whole (a full disk), if it is not.
+    std::optional<std::string> recordingFailure();
     bool replaying() const { return options_.record.replayPath.has_value(); }
     // start() failed because the file to replay is not a recording (rather than unreadable).
     bool recordingMalformed() const { return malformed_; }

@@ -320,6 +320,7 @@ void CommandRun::say(const std::string& text) {
 }
 
 int CommandRun::finish(int exitCode) {
+    exitCode = recordingWritten(exitCode);
     report_.exitCode = exitCode;
     if (simulation_) {
         report_.extra["simulated_devices"] = SimulatedDevicesJson(

@@ -162,18 +162,17 @@ UdevRulesOutcome InstallUdevRules(const UdevSystem& system, const UdevRulesReque
                           " and reloads udev, which needs root rights: run it with sudo";
         return outcome;
     }
-    std::string notes;
-    if (!chosen) {
-        // A system without udev rules of its own yet (a minimal container) has no folder.
-        std::error_code ec;
-        fs::create_directories(dir, ec);
-        if (ec) {
-            outcome.exitCode = kExitOutputFailed;
-            outcome.message = "cannot create " + dir.string() + ": " + ec.message();
-            return outcome;
-        }
-        notes = EnsureGroup(system);
+    // A system without udev rules of its own yet (a minimal container) has no folder, nor has a
+    // staged root that is still empty.
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (ec) {
+        outcome.exitCode = kExitOutputFailed;
+        outcome.message = "cannot create " + dir.string() + ": " + ec.message();
+        return outcome;
     }
+    std::string notes;
+    if (!chosen) notes = EnsureGroup(system);
     std::vector<std::pair<fs::path, std::string>> files{
         {dir / ShippedUdevRulesName(), ShippedUdevRules()}};
     if (request.vid && request.pid) {

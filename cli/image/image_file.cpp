@@ -1,17 +1,15 @@
 #include "image_file.h"
 
-#include "image_file_handle.h"
 #include "image_limits.h"
 #include "intel_hex_reader.h"
+#include "stable_file_read.h"
 #include "system_errors.h"
 #include "text.h"
 #include "text_format.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string_view>
 
 namespace tolvane::cli {
@@ -21,40 +19,8 @@ namespace {
 // largest image cannot describe an acceptable one.
 constexpr std::size_t kMaxHexFileSize = 64 * 1024 * 1024;
 
-ImageError Unreadable(const std::string& path, int error) {
-    return {ImageProblem::Unreadable,
-            Printable(path) + ": cannot read the image: " + std::strerror(error),
-            SysErrorFromErrno(error)};
-}
-
 ImageError Invalid(const std::string& path, const std::string& what) {
     return {ImageProblem::Invalid, Printable(path) + ": " + what, kErrorInvalidData};
-}
-
-// Reads at most `limit` + 1 bytes, enough to tell that a file is too large without reading it
-// all.
-std::variant<std::vector<std::uint8_t>, ImageError> ReadFile(const std::string& path,
-                                                             std::size_t limit) {
-    errno = 0;
-    ImageFileHandle file(path);
-    if (!file.valid()) return Unreadable(path, errno != 0 ? errno : ENOENT);
-    int error = 0;
-    if (!file.readableKind(error)) {
-        if (error != 0) return Unreadable(path, error);
-        ImageError refused{ImageProblem::Unreadable,
-                           Printable(path) + ": cannot read the image: not a regular file",
-                           kErrorAccessDenied};
-        return refused;
-    }
-    std::vector<std::uint8_t> content;
-    std::vector<std::uint8_t> chunk(65536);
-    while (content.size() <= limit) {
-        const long got = file.read(chunk.data(), chunk.size());
-        if (got < 0) return Unreadable(path, errno != 0 ? errno : EIO);
-        if (got == 0) break;
-        content.insert(content.end(), chunk.begin(), chunk.begin() + got);
-    }
-    return content;
 }
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -123,7 +89,7 @@ std::variant<FirmwareImage, ImageError> LoadImageFile(const std::string& path, I
     const bool chosen = format != ImageFormat::Auto;
     if (!chosen) format = FormatForPath(path);
     const std::size_t limit = format == ImageFormat::IntelHex ? kMaxHexFileSize : kMaxImageSize;
-    auto content = ReadFile(path, limit);
+    auto content = ReadStableFile(path, limit);
     if (auto* error = std::get_if<ImageError>(&content)) return *error;
     auto& bytes = std::get<std::vector<std::uint8_t>>(content);
 

@@ -8,6 +8,13 @@
 
 namespace tolvane::cli {
 
+// What tells that a file was written to: its size and the time of its last change.
+struct FileStamp {
+    std::int64_t size = 0;
+    std::int64_t modified = 0;  // in the system's finest unit
+    bool operator==(const FileStamp&) const = default;
+};
+
 class ImageFileHandle {
 public:
     // Opens without blocking: a FIFO without a writer would otherwise hold the tool here. When
@@ -24,6 +31,8 @@ public:
     bool readableKind(int& error);
     // Up to `size` bytes: how many were read, 0 at the end, -1 with errno on a failure.
     long read(std::uint8_t* buffer, std::size_t size);
+    // The open file's stamp now; false with errno when it cannot be learnt.
+    bool stamp(FileStamp& stamp);
 
 private:
     int fd_ = -1;

@@ -34,4 +34,13 @@ long ImageFileHandle::read(std::uint8_t* buffer, std::size_t size) {
     }
 }
 
+bool ImageFileHandle::stamp(FileStamp& stamp) {
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0) return false;
+    stamp.size = static_cast<std::int64_t>(info.st_size);
+    stamp.modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 +
+                     static_cast<std::int64_t>(info.st_mtim.tv_nsec);
+    return true;
+}
+
 }  // namespace tolvane::cli

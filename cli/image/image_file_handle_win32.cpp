@@ -55,4 +55,20 @@ long ImageFileHandle::read(std::uint8_t* buffer, std::size_t size) {
     return _read(fd_, buffer, static_cast<unsigned>(size));
 }
 
+bool ImageFileHandle::stamp(FileStamp& stamp) {
+    // The descriptor's own handle, owned by the descriptor.
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd_));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &info)) {
+        errno = EIO;
+        return false;
+    }
+    stamp.size =
+        static_cast<std::int64_t>((std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow);
+    stamp.modified =
+        static_cast<std::int64_t>((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                                  info.ftLastWriteTime.dwLowDateTime);
+    return true;
+}
+
 }  // namespace tolvane::cli

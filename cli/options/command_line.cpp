@@ -1,7 +1,6 @@
 #include "command_line.h"
 
-#include <charconv>
-
+#include "distinct_files.h"
 #include "exit_codes.h"
 #include "non_empty_option.h"
 #include "package_commands.h"
@@ -126,6 +125,7 @@ void Check(const Options& options, const HexTexts& texts, CLI::App& app) {
         texts.vid.has_value() != texts.pid.has_value()) {
         throw UsageError{"install-udev-rules: give --vid and --pid together"};
     }
+    if (auto overlap = OutputOverlap(options)) throw UsageError{*overlap};
 }
 
 // The command the line names, found without parsing, for the JSON object of a usage error.

@@ -20,10 +20,17 @@ int OpenForAppending(const std::string& path) {
     return _open(path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY | _O_NOINHERIT,
                  _S_IREAD | _S_IWRITE);
 #else
+    // Without waiting: a FIFO that nobody reads would hold the tool in open() for ever, deaf to
+    // interrupts; it is refused at once (ENXIO) instead. Writes block again afterwards.
     for (;;) {
-        const int fd =
-            ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
-        if (fd >= 0 || errno != EINTR) return fd;
+        const int fd = ::open(
+            path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
+        if (fd >= 0) {
+            const int flags = ::fcntl(fd, F_GETFL);
+            if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+            return fd;
+        }
+        if (errno != EINTR) return fd;
     }
 #endif
 }
@@ -66,7 +73,7 @@ std::unique_ptr<StationLogFile> StationLogFile::open(const std::string& path, in
     const int fd = OpenForAppending(path);
     if (fd < 0) {
         error = errno != 0 ? errno : EIO;
-        reason = std::strerror(error);
+        reason = error == ENXIO ? "a FIFO with no reader" : std::strerror(error);
         return nullptr;
     }
     return std::make_unique<StationLogFile>(fd, path);

@@ -1,10 +1,13 @@
 // An exclusive advisory lock on one device, held for the whole of its update so that a second
-// tool process refuses the device at once instead of writing into it as well: flock on the hidraw
-// node on Linux, a named mutex per device path on Windows. Other programs are not stopped by it.
+// tool process refuses the device at once instead of writing into it as well. It locks what the
+// bus names the device (HidBus::deviceNodeOf): flock on the hidraw node on Linux, so that a script
+// can hold a device with flock(1) too; a named mutex per device instance on Windows. Programs
+// that do not ask are not stopped by it.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace tolvane::cli {
@@ -14,11 +17,11 @@ public:
     enum class Outcome {
         Taken,        // this process holds the lock now
         Busy,         // another process holds it
-        Unavailable,  // the system gives no lock for this path (the update goes on without one)
+        Unavailable,  // the system gives no lock for this device (the update goes on without one)
     };
 
     // Tries once, without waiting.
-    static std::unique_ptr<DeviceLock> take(std::u16string_view path, Outcome& outcome);
+    static std::unique_ptr<DeviceLock> take(std::string_view node, Outcome& outcome);
     ~DeviceLock();
     DeviceLock(const DeviceLock&) = delete;
     DeviceLock& operator=(const DeviceLock&) = delete;

@@ -1,7 +1,5 @@
 #include "device_lock.h"
 
-#include "text.h"
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -9,9 +7,9 @@
 
 namespace tolvane::cli {
 
-std::unique_ptr<DeviceLock> DeviceLock::take(std::u16string_view path, Outcome& outcome) {
+std::unique_ptr<DeviceLock> DeviceLock::take(std::string_view name, Outcome& outcome) {
     outcome = Outcome::Unavailable;
-    const std::string node = ToUtf8(path);
+    const std::string node(name);
     // Only for the lock: the update opens the node itself.
     const int fd = ::open(node.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return nullptr;

@@ -7,22 +7,23 @@
 namespace tolvane::cli {
 namespace {
 
-// One name per device path, the same in every session; a backslash may not follow the prefix.
-std::wstring MutexName(std::u16string_view path) {
+// One name per device instance, the same in every session; a backslash may not follow the
+// prefix. Instance identifiers are ASCII.
+std::wstring MutexName(std::string_view instance) {
     std::wstring name = L"Global\\tolvane-device-";
-    for (char16_t c : path) {
-        if (c == u'\\') c = u'#';
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-        name += static_cast<wchar_t>(c);
+    for (char c : instance) {
+        if (c == '\\') c = '#';
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        name += static_cast<wchar_t>(static_cast<unsigned char>(c));
     }
     return name;
 }
 
 }  // namespace
 
-std::unique_ptr<DeviceLock> DeviceLock::take(std::u16string_view path, Outcome& outcome) {
+std::unique_ptr<DeviceLock> DeviceLock::take(std::string_view node, Outcome& outcome) {
     outcome = Outcome::Unavailable;
-    HANDLE mutex = CreateMutexW(nullptr, FALSE, MutexName(path).c_str());
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, MutexName(node).c_str());
     if (mutex == nullptr) return nullptr;
     auto lock = std::make_unique<DeviceLock>(reinterpret_cast<std::intptr_t>(mutex));
     // A mutex whose holder ended without releasing it is free: its update is over.

@@ -170,4 +170,14 @@ SysError HidrawBus::portOf(std::u16string_view path, std::string& port) {
     return 0;
 }
 
+SysError HidrawBus::deviceNodeOf(std::u16string_view path, std::string& node) {
+    node.clear();
+    const auto location = LocationFromInterfacePath(path);
+    if (!location || !sysfs_.hasNode(location->nodeName)) {
+        return NoteFailure(kErrorFileNotFound, 0);
+    }
+    node = (config_.deviceRoot / location->nodeName).string();
+    return 0;
+}
+
 }  // namespace tolvane::hidraw

@@ -68,6 +68,9 @@ public:
     // node's HID device; empty with 0 for a device on another bus or without a USB device above
     // it; kErrorFileNotFound when the node is not present.
     SysError portOf(std::u16string_view path, std::string& port) override;
+    // The node's file under the device root ("/dev/hidraw3"); kErrorFileNotFound when sysfs does
+    // not list the node.
+    SysError deviceNodeOf(std::u16string_view path, std::string& node) override;
 
 private:
     HidrawBusConfig config_;

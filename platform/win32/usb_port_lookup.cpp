@@ -117,6 +117,32 @@ bool IsUsbDeviceNodeId(std::wstring_view instanceId) noexcept {
     return true;
 }
 
+SysError DeviceInstanceOfInterface(std::u16string_view path, std::string& instance) {
+    instance.clear();
+    try {
+        GUID hidClass{};
+        HidD_GetHidGuid(&hidClass);
+        const UniqueDeviceInfoList list(SetupDiGetClassDevsW(
+            &hidClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+        if (!list) {
+            return LastFailure();
+        }
+        DEVINST node = 0;
+        if (const SysError error = InterfaceNode(list, hidClass, path, node); error != 0) {
+            return error;
+        }
+        wchar_t id[MAX_DEVICE_ID_LEN + 1] = {};
+        if (CM_Get_Device_IDW(node, id, MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS) {
+            return kErrorGenFailure;
+        }
+        instance = ToUtf8(std::wstring_view(id, wcsnlen(id, MAX_DEVICE_ID_LEN)));
+        return 0;
+    } catch (const std::bad_alloc&) {
+        instance.clear();
+        return ERROR_OUTOFMEMORY;
+    }
+}
+
 SysError UsbPortOfInterface(std::u16string_view path, std::string& port) {
     port.clear();
     try {

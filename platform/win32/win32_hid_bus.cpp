@@ -77,4 +77,8 @@ SysError Win32HidBus::portOf(std::u16string_view path, std::string& port) {
     return win32::UsbPortOfInterface(path, port);
 }
 
+SysError Win32HidBus::deviceNodeOf(std::u16string_view path, std::string& node) {
+    return win32::DeviceInstanceOfInterface(path, node);
+}
+
 }  // namespace tolvane

@@ -15,6 +15,7 @@ public:
                                                                     SysError& error) override;
     // The USB device node's location path above the interface (see usb_port_lookup.h).
     SysError portOf(std::u16string_view path, std::string& port) override;
+    SysError deviceNodeOf(std::u16string_view path, std::string& node) override;
 };
 
 }  // namespace tolvane

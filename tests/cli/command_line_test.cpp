@@ -1,6 +1,9 @@
 #include "command_line.h"
 
 #include "exit_codes.h"
+#include "temp_dir.h"
+
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -131,6 +134,35 @@ TEST(CommandLine, AnEmptyValueIsAUsageErrorNamingItsOption) {
     }
     ExpectUsageError({"update", "", "--vid", "1", "--pid", "2"}, "IMAGE: an empty value");
     ExpectUsageError({"install-udev-rules", "--rules-dir", ""}, "--rules-dir");
+}
+
+// An output that is an input, or another output, by the file itself rather than its name.
+TEST(CommandLine, AnOutputThatIsAnInputIsAUsageError) {
+    const test::TempDir dir;
+    const std::string image = dir.write("fw.bin", std::string("firmware"));
+    const std::string log = dir.write("st.log", std::string());
+    const std::string slots = dir.write("slots.txt", std::string("1-1 A\n"));
+    const std::string linked = dir.path("linked.bin");
+    std::filesystem::create_hard_link(image, linked);
+    const std::string fresh = dir.path("new.jsonl");
+    const std::vector<std::string> id{"--vid", "1", "--pid", "2"};
+    auto with = [&](std::vector<std::string> args) {
+        args.insert(args.end(), id.begin(), id.end());
+        return args;
+    };
+    ExpectUsageError(with({"--record", image, "update", image}),
+                     "--record " + image + " is the same file as the image " + image);
+    ExpectUsageError(with({"--record", linked, "update", image}), "is the same file as the image");
+    ExpectUsageError({"report", log, "--html", log},
+                     "--html " + log + " is the same file as the log");
+    ExpectUsageError(with({"station", image, "--log", image}), "--log");
+    ExpectUsageError(with({"--slots", log, "station", image, "--log", log}), "as --slots");
+    ExpectUsageError(with({"--record", fresh, "station", image, "--log", fresh}),
+                     "--record " + fresh + " is the same file as --log");
+    Accept(with({"--record", fresh, "update", image}));
+    Accept({"--slots", slots, "slots", "teach", "--count", "1", "--out", slots, "--vid", "1",
+            "--pid", "2"});
+    EXPECT_EQ(std::filesystem::file_size(image), 8u);
 }
 
 TEST(CommandLine, InstallUdevRulesTakesAnIdentityAndAFolder) {

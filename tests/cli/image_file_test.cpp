@@ -1,10 +1,13 @@
 #include "image_file.h"
 
+#include "stable_file_read.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -19,6 +22,35 @@ ImageError Refused(const std::string& path, ImageFormat format = ImageFormat::Au
     auto loaded = LoadImageFile(path, format);
     EXPECT_TRUE(std::holds_alternative<ImageError>(loaded)) << path;
     return std::holds_alternative<ImageError>(loaded) ? std::get<ImageError>(loaded) : ImageError{};
+}
+
+// Rewrites the file in place with `fill` and moves its time on, as an editor or a build does.
+void Rewrite(const std::string& path, std::size_t size, char fill, int step) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << std::string(size, fill);
+    std::filesystem::last_write_time(
+        path, std::filesystem::file_time_type::clock::now() + std::chrono::seconds(step));
+}
+
+// A file written to while it is read is read again rather than sent torn, and refused when it
+// keeps changing; either way the read is whole from one version of the file.
+TEST(ImageFile, AFileRewrittenWhileReadIsReadAgainOrRefused) {
+    TempDir dir;
+    constexpr std::size_t kSize = 200000;  // several chunks
+    const std::string path = dir.write("fw.bin", std::string(kSize, 'a'));
+    auto once = ReadStableFile(path, kSize, [&](int attempt) {
+        if (attempt == 1 && std::filesystem::file_size(path) == kSize)
+            Rewrite(path, kSize + 1, 'b', 10);
+    });
+    ASSERT_TRUE(std::holds_alternative<std::vector<std::uint8_t>>(once));
+    EXPECT_EQ(std::get<std::vector<std::uint8_t>>(once), std::vector<std::uint8_t>(kSize + 1, 'b'));
+
+    int step = 20;
+    auto always = ReadStableFile(path, kSize, [&](int) { Rewrite(path, kSize, 'c', ++step); });
+    ASSERT_TRUE(std::holds_alternative<ImageError>(always));
+    const ImageError& error = std::get<ImageError>(always);
+    EXPECT_EQ(error.problem, ImageProblem::Unreadable);
+    EXPECT_NE(error.message.find("written to while it was read, 3 times"), std::string::npos)
+        << error.message;
 }
 
 TEST(ImageFile, RawBinaryIsTakenAsItIsWithoutAnAddress) {

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -157,8 +158,13 @@ TEST_F(RecordToolTest, RefusesWhatCannotBeRecordedOrReplayed) {
         {{"--record-full", "update", "--simulate", sample}, kExitUsage, "--record-full"},
         {{"--record", dir_.path("no/such/dir/r.jsonl"), "--simulate", "--sim-fast", "update",
           sample},
-         kExitUnreadable,
-         "cannot write the recording"},
+         kExitOutputFailed,
+         "cannot write the recording: No such file or directory"},
+        {{"--record", "", "--simulate", "update", sample}, kExitUsage, "--record: an empty value"},
+        {{"--replay", "", "update", sample}, kExitUsage, "--replay: an empty value"},
+        {{"--record", sample, "--simulate", "update", sample},
+         kExitUsage,
+         "is the same file as the image"},
         {{"show-recording", notRecording}, kExitBadImage, "not a recording line"},
         {{"show-recording", dir_.path("missing")}, kExitUnreadable, "cannot open"},
         {{"show-recording"}, kExitUsage, "takes one FILE"},
@@ -168,6 +174,7 @@ TEST_F(RecordToolTest, RefusesWhatCannotBeRecordedOrReplayed) {
         EXPECT_EQ(refused.exitCode, c.exitCode) << c.args[0] << " " << c.args[1] << refused.err;
         EXPECT_THAT(refused.err, HasSubstr(c.says)) << c.args[0];
     }
+    EXPECT_EQ(std::filesystem::file_size(sample), 3000u) << "the image was not overwritten";
 }
 
 // A recording edited by hand or by an attacker: refused as bad data with the line that is wrong,
@@ -220,6 +227,25 @@ TEST_F(RecordToolTest, ShowRecordingTakesTheGlobalFlagsAndReplayIsNeverIgnored) 
         EXPECT_EQ(r.exitCode, kExitUsage) << refused[0] << " " << refused[2] << r.err;
     }
 }
+
+#ifndef _WIN32
+// A recording cut short by a full disk is no silent success: the run says so and ends 74, its
+// JSON naming the failure; a run that failed anyway keeps its own exit code.
+TEST_F(RecordToolTest, ARecordingThatCouldNotBeWrittenIsAWarningAndExit74) {
+    const std::string sample = image("fw.bin", 0x5A);
+    const ToolRun full =
+        run({"--json", "--record", "/dev/full", "--simulate", "--sim-fast", "update", sample});
+    EXPECT_EQ(full.exitCode, kExitOutputFailed) << full.err;
+    EXPECT_THAT(full.err, HasSubstr("warning: /dev/full: the recording could not be written "
+                                    "whole: No space left on device"));
+    EXPECT_THAT(full.out, HasSubstr("\"recording_failed\":"));
+    EXPECT_THAT(full.out, HasSubstr("\"exit_code\":74"));
+    const ToolRun failed = run({"--record", "/dev/full", "--simulate", "--sim-fast",
+                                "--sim-wrong-checksum", "update", sample});
+    EXPECT_EQ(failed.exitCode, kExitVerify) << failed.err;
+    EXPECT_THAT(failed.err, HasSubstr("the recording could not be written whole"));
+}
+#endif
 
 }  // namespace
 }  // namespace tolvane::cli

@@ -19,6 +19,10 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 #include <nlohmann/json.hpp>
 
 #include <chrono>
@@ -325,6 +329,12 @@ TEST(StationLogFileTest, EachLineIsOnTheDiskOrItsFailureIsTold) {
     EXPECT_FALSE(StationLogFile::open(dir.path("missing/station.log"), error, reason));
     EXPECT_EQ(error, ENOENT);
     EXPECT_EQ(reason, "No such file or directory");
+    // A FIFO nobody reads is refused at once rather than waited on.
+    const std::string fifo = dir.path("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(StationLogFile::open(fifo, error, reason));
+    EXPECT_EQ(error, ENXIO);
+    EXPECT_EQ(reason, "a FIFO with no reader");
 }
 #endif
 

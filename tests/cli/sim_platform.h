@@ -34,13 +34,24 @@ private:
     Handler handler_;
 };
 
-// A bus that hands every report written to a hook before forwarding it.
+// A bus that hands every report written to a hook before forwarding it, and names device nodes
+// as a test wants (the simulated bus names none).
 class HookedBus final : public ForwardingHidBus {
 public:
     using Hook = std::function<void(std::span<const std::uint8_t> report)>;
+    // The node of the device behind an interface path; empty: none.
+    using NodeOf = std::function<std::string(std::u16string_view path)>;
 
-    HookedBus(HidBus& inner, Hook hook, std::function<void()> listHook)
-        : ForwardingHidBus(inner), hook_(std::move(hook)), listHook_(std::move(listHook)) {}
+    HookedBus(HidBus& inner, Hook hook, std::function<void()> listHook, NodeOf nodeOf = {})
+        : ForwardingHidBus(inner),
+          hook_(std::move(hook)),
+          listHook_(std::move(listHook)),
+          nodeOf_(std::move(nodeOf)) {}
+    SysError deviceNodeOf(std::u16string_view path, std::string& node) override {
+        if (!nodeOf_) return inner().deviceNodeOf(path, node);
+        node = nodeOf_(path);
+        return node.empty() ? kErrorInvalidFunction : 0;
+    }
     std::unique_ptr<HidInterfaceList> listInterfaces() override {
         if (listHook_) listHook_();
         return inner().listInterfaces();
@@ -72,6 +83,7 @@ private:
 
     Hook hook_;
     std::function<void()> listHook_;
+    NodeOf nodeOf_;
 };
 
 // The virtual target on the virtual clock, reached as the real platform (no --simulate).
@@ -87,7 +99,7 @@ public:
                 std::ostream* out = nullptr, std::function<void()> listHook = {}) {
         HookedBus hooked(
             bus_, hook ? std::move(hook) : [](std::span<const std::uint8_t>) {},
-            std::move(listHook));
+            std::move(listHook), deviceNodes);
         std::ostringstream defaultOut, err;
         std::ostream& outStream = out ? *out : defaultOut;
         const ToolIo io{outStream, err, false, false};
@@ -110,6 +122,8 @@ public:
 
     ManualInterrupts interrupts;
     std::function<std::string()> nativeDetail;
+    // The device nodes the platform's bus names (none when empty).
+    HookedBus::NodeOf deviceNodes;
 
 private:
     sim::Transcript transcript_;

@@ -105,11 +105,11 @@ TEST_F(UdevRulesInstallerTest, WithoutRootTheSystemFolderIsRefusedUntouched) {
     EXPECT_EQ(chosen.exitCode, kExitSuccess) << chosen.message;
 }
 
-TEST_F(UdevRulesInstallerTest, AFolderThatCannotBeWrittenFails) {
-    const UdevRulesOutcome outcome =
-        InstallUdevRules(system_, {dir_.path("no/such/folder"), {}, {}});
+TEST_F(UdevRulesInstallerTest, AFolderThatCannotBeMadeFails) {
+    const std::string file = dir_.write("blocked", "x");
+    const UdevRulesOutcome outcome = InstallUdevRules(system_, {file + "/rules.d", {}, {}});
     EXPECT_EQ(outcome.exitCode, kExitOutputFailed);
-    EXPECT_THAT(outcome.message, HasSubstr("no/such/folder"));
+    EXPECT_THAT(outcome.message, HasSubstr("cannot create " + file + "/rules.d"));
     EXPECT_TRUE(calls_.empty());
 }
 
@@ -124,11 +124,18 @@ TEST_F(UdevRulesInstallerTest, AFailedReloadIsReportedAfterTheRulesAreInPlace) {
     EXPECT_THAT(missing.message, HasSubstr("could not run: no such program"));
 }
 
-TEST_F(UdevRulesInstallerTest, AMissingSystemFolderIsMadeButAChosenOneIsNot) {
+// The system's folder on a minimal system, and a staged root's folder given with --rules-dir.
+TEST_F(UdevRulesInstallerTest, AMissingFolderIsMadeChosenOrNot) {
     system_.rulesDir = dir_.path("etc/udev/rules.d");
     const UdevRulesOutcome outcome = InstallUdevRules(system_, {});
     EXPECT_EQ(outcome.exitCode, kExitSuccess) << outcome.message;
     EXPECT_TRUE(std::filesystem::exists(dir_.path("etc/udev/rules.d/70-tolvane-hidraw.rules")));
+    UdevRulesRequest request;
+    request.rulesDir = dir_.path("stage/lib/udev/rules.d");
+    const UdevRulesOutcome chosen = InstallUdevRules(system_, request);
+    EXPECT_EQ(chosen.exitCode, kExitSuccess) << chosen.message;
+    EXPECT_TRUE(
+        std::filesystem::exists(dir_.path("stage/lib/udev/rules.d/70-tolvane-hidraw.rules")));
 }
 
 // The group and the invoking user: what the installer does and says for each case.

@@ -22,6 +22,8 @@ struct KnownInterface {
     std::optional<HidCapabilities> capabilities;
     std::optional<std::u16string> serial;  // none: whatever the device has
     std::string port;
+    // The node the bus names for its device; empty: any non-empty name.
+    std::string deviceNode{};
 };
 
 // One HID bus with the services its registrations need.
@@ -47,6 +49,8 @@ public:
     // The backend can tell a present interface's serial number and port (WebHID tells neither:
     // kErrorInvalidFunction).
     bool tellsSerialAndPort = true;
+    // The bus names device nodes (HidBus::deviceNodeOf is not left to the seam's default).
+    bool namesDeviceNodes = false;
 };
 
 // One set of system services.

@@ -139,6 +139,31 @@ TEST_P(HidBusConformance, DeviceThatGoesIsNotConnectedThroughItsHandlesAndNotFou
     std::string port = "stale";
     EXPECT_EQ(bus().portOf(device->path, port), kErrorFileNotFound);
     EXPECT_EQ(port, "");
+    if (backend_->namesDeviceNodes) {
+        std::string node;
+        EXPECT_EQ(bus().deviceNodeOf(device->path, node), kErrorFileNotFound);
+    }
+}
+
+TEST_P(HidBusConformance, NamesTheNodeOfAPresentDeviceOnly) {
+    std::string node = "stale";
+    const SysError unnamed =
+        backend_->namesDeviceNodes ? kErrorFileNotFound : kErrorInvalidFunction;
+    EXPECT_EQ(bus().deviceNodeOf(backend_->absentPath(), node), unnamed);
+    EXPECT_EQ(node, "");
+    const auto device = backend_->device();
+    if (!device) return;
+    node = "stale";
+    if (!backend_->namesDeviceNodes) {
+        EXPECT_EQ(bus().deviceNodeOf(device->path, node), kErrorInvalidFunction);
+        EXPECT_EQ(node, "");
+        return;
+    }
+    ASSERT_EQ(bus().deviceNodeOf(device->path, node), 0u);
+    EXPECT_FALSE(node.empty());
+    if (!device->deviceNode.empty()) {
+        EXPECT_EQ(node, device->deviceNode);
+    }
 }
 
 TEST_P(HidBusConformance, InstallWaitReturns) {

@@ -38,6 +38,7 @@ public:
     FixtureBusBackend() {
         transfers = false;
         handlesSeeRemoval = false;
+        namesDeviceNodes = true;
         fixture_.add({"hidraw0", "pci0000:00/0000:00:14.0/usb1/1-1/1-1.4/1-1.4:1.0",
                       "0003:5C3B:030B.0001", HidUevent("0003:00005C3B:0000030B", "SN-0042"),
                       kDescriptor});
@@ -53,7 +54,8 @@ public:
                               0x030B,
                               HidCapabilities{9, 9, 65},
                               u"SN-0042",
-                              "1-1.4"};
+                              "1-1.4",
+                              (fixture_.dev() / "hidraw0").string()};
     }
     std::u16string refusingPath() override { return u"\\\\?\\HID#VID_845E&PID_0002#hidraw1"; }
     bool unplug() override {
@@ -88,6 +90,7 @@ constexpr std::uint16_t kUhidProduct = 0x0C0F;
 class KernelBusBackend final : public BusBackend {
 public:
     KernelBusBackend() {
+        namesDeviceNodes = true;
         device_ = hidraw::testing::UhidDevice::Create(0x5C3B, kUhidProduct, "CONF-0001");
         for (int tries = 0; device_ && path_.empty() && tries < 1000; ++tries) {
             path_ = find();
@@ -99,8 +102,14 @@ public:
     std::u16string absentPath() override { return u"\\\\?\\HID#VID_5C3B&PID_0C0F#hidraw999"; }
     std::optional<KnownInterface> device() override {
         if (path_.empty()) return std::nullopt;
-        return KnownInterface{path_,        0x5C3B, kUhidProduct, HidCapabilities{9, 9, 65},
-                              u"CONF-0001", ""};
+        const std::u16string name = path_.substr(path_.rfind(u'#') + 1);
+        return KnownInterface{path_,
+                              0x5C3B,
+                              kUhidProduct,
+                              HidCapabilities{9, 9, 65},
+                              u"CONF-0001",
+                              "",
+                              "/dev/" + std::string(name.begin(), name.end())};
     }
     bool unplug() override {
         device_->destroy();

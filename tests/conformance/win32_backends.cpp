@@ -18,6 +18,7 @@ class Win32BusBackend final : public BusBackend {
 public:
     Win32BusBackend() {
         transfers = false;
+        namesDeviceNodes = true;
         const auto list = bus_.listInterfaces();
         std::u16string path;
         for (std::uint32_t i = 0; list && list->interfacePath(i, path) != InterfaceLookup::End;

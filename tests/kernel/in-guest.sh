@@ -15,6 +15,7 @@ head -c 40000 /dev/urandom >"$image"
 chmod 644 "$image"
 
 . "$(dirname "$0")/guest-tests.sh"
+. "$(dirname "$0")/lock-tests.sh"
 declare -A pids=()
 
 # Starts a virtual target NAME with the target program's options; its memory goes to NAME.mem.
@@ -224,6 +225,9 @@ run_test station_four_staggered_targets test_station_four_staggered_targets
 run_test library_six_calls test_library_six_calls
 run_test numbered_reports_reset_with_id_40 test_numbered_reports
 run_test composite_device test_composite_device
+run_test two_updates_on_one_device_one_ends_75 test_two_updates_on_one_device
+run_test all_and_station_on_one_device_one_ends_75 test_all_and_station_on_one_device
+run_test node_held_with_flock_ends_75 test_node_held_with_flock
 run_test fault_stalled_data_report_gives_7 test_fault refused_report
 run_test fault_unplugged_mid_download_gives_7 test_fault unplugged
 run_test held_report_is_sent_once test_held_report

@@ -9,4 +9,6 @@ if [ ! -f build/linux/CMakeCache.txt ]; then
 fi
 cmake --build build/linux -j2 --target tolvane Tolvane tolvane-uhid-target kernel_six_calls \
   hidraw_test compare_recordings seam_conformance_test || exit 1
+# The stage's tests take about 4 minutes under emulation; the limit leaves room for a busy host.
+export TOLVANE_VM_TIMEOUT=${TOLVANE_VM_TIMEOUT:-420}
 exec bash scripts/run-in-vm.sh tests/kernel/in-guest.sh build/linux
