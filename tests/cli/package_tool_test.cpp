@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 
 #include "package/file_bytes.h"
@@ -29,7 +28,7 @@ struct PackageShape {
     const char* signer = package::test::kKeyASecret;  // null: unsigned
     std::uint16_t pid = 0x0326;
     std::uint16_t version = 0x0102;
-    std::function<void(Bytes&)> damage = nullptr;  // applied to the finished file
+    void (*damage)(Bytes&) = nullptr;  // applied to the finished file
 };
 
 Bytes MakePackage(const PackageShape& shape) {

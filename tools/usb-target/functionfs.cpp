@@ -80,12 +80,10 @@ int Ep0::takeData(std::uint16_t length, std::vector<std::uint8_t>& data) {
 
 void Ep0::stall(const SetupPacket& setup) {
     // FunctionFS stalls a request when the data stage goes the wrong way.
+    // The transfer fails by design (EL2HLT): its result says nothing worth acting on.
     std::uint8_t byte = 0;
-    if (setup.in()) {
-        (void)::read(fd_.get(), &byte, 1);
-    } else {
-        (void)::write(fd_.get(), &byte, 1);
-    }
+    const ssize_t ignored = setup.in() ? ::read(fd_.get(), &byte, 1) : ::write(fd_.get(), &byte, 1);
+    static_cast<void>(ignored);
 }
 
 SetupPacket SetupOf(const usb_functionfs_event& event) {
