@@ -148,6 +148,10 @@ std::variant<Manifest, PackageFault> ReadManifest(std::string_view text) {
     } catch (const Json::parse_error& e) {
         return ManifestFault("valid JSON", "a fault at byte " + std::to_string(e.byte),
                              "not valid JSON (at byte " + std::to_string(e.byte) + ")");
+    } catch (const Json::exception& e) {
+        // A number too large for any type, say: the text is JSON, but not a manifest's.
+        return ManifestFault("valid JSON", e.what(),
+                             std::string("not a readable manifest: ") + e.what());
     }
     if (!json.is_object()) return ManifestFault("a JSON object", "another value", "not an object");
     const auto format = json.find("format");

@@ -10,4 +10,6 @@ if [ ! -f build/linux/CMakeCache.txt ]; then
 fi
 cmake --build build/linux -j2 --target tolvane Tolvane tolvane-usb-target kernel_six_calls \
   compare_recordings || exit 1
+# About 3 minutes under emulation; the limit leaves room for a busy host.
+export TOLVANE_VM_TIMEOUT=${TOLVANE_VM_TIMEOUT:-420}
 TOLVANE_VM_STAGE=linux-usb exec bash scripts/run-in-vm.sh tests/kernel/usb-in-guest.sh build/linux

@@ -157,7 +157,8 @@ check_zip() {
   local listing expected
   listing=$(unzip -Z1 "$zip" | LC_ALL=C sort | tr '\n' ' ')
   expected=$(printf "$name/%s\n" "" LICENSE.txt README.txt Tolvane.dll Tolvane.lib Vandrel.exe \
-    tolvane.exe tolvane.h | LC_ALL=C sort | tr '\n' ' ')
+    tolvane.exe tolvane.h libgcrypt-20.dll libgpg-error-0.dll LICENSE-libgcrypt.txt \
+    LICENSE-libgpg-error.txt | LC_ALL=C sort | tr '\n' ' ')
   check "$name.zip holds exactly the shipped files (holds: $listing)" test "$listing" = "$expected"
   local unpacked="$scratch/$arch"
   unzip -q "$zip" -d "$unpacked"
