@@ -117,8 +117,12 @@ bool IsUsbDeviceNodeId(std::wstring_view instanceId) noexcept {
     return true;
 }
 
-SysError DeviceInstanceOfInterface(std::u16string_view path, std::string& instance) {
-    instance.clear();
+namespace {
+
+// Finds the device node of the present HID interface at `path` and hands it to `use` while the
+// enumeration list it belongs to exists; a failure of the allocator is ERROR_OUTOFMEMORY.
+template <typename Use>
+SysError WithInterfaceNode(std::u16string_view path, Use&& use) {
     try {
         GUID hidClass{};
         HidD_GetHidGuid(&hidClass);
@@ -131,32 +135,31 @@ SysError DeviceInstanceOfInterface(std::u16string_view path, std::string& instan
         if (const SysError error = InterfaceNode(list, hidClass, path, node); error != 0) {
             return error;
         }
+        return use(node);
+    } catch (const std::bad_alloc&) {
+        return ERROR_OUTOFMEMORY;
+    }
+}
+
+}  // namespace
+
+SysError DeviceInstanceOfInterface(std::u16string_view path, std::string& instance) {
+    instance.clear();
+    const SysError error = WithInterfaceNode(path, [&instance](DEVINST node) -> SysError {
         wchar_t id[MAX_DEVICE_ID_LEN + 1] = {};
         if (CM_Get_Device_IDW(node, id, MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS) {
             return kErrorGenFailure;
         }
         instance = ToUtf8(std::wstring_view(id, wcsnlen(id, MAX_DEVICE_ID_LEN)));
         return 0;
-    } catch (const std::bad_alloc&) {
-        instance.clear();
-        return ERROR_OUTOFMEMORY;
-    }
+    });
+    if (error != 0) instance.clear();
+    return error;
 }
 
 SysError UsbPortOfInterface(std::u16string_view path, std::string& port) {
     port.clear();
-    try {
-        GUID hidClass{};
-        HidD_GetHidGuid(&hidClass);
-        const UniqueDeviceInfoList list(SetupDiGetClassDevsW(
-            &hidClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
-        if (!list) {
-            return LastFailure();
-        }
-        DEVINST node = 0;
-        if (const SysError error = InterfaceNode(list, hidClass, path, node); error != 0) {
-            return error;
-        }
+    const SysError error = WithInterfaceNode(path, [&port](DEVINST node) -> SysError {
         for (int depth = 0; depth < kMaxDepth; ++depth) {
             wchar_t id[MAX_DEVICE_ID_LEN + 1] = {};
             if (CM_Get_Device_IDW(node, id, MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS) {
@@ -181,10 +184,9 @@ SysError UsbPortOfInterface(std::u16string_view path, std::string& port) {
             node = parent;
         }
         return 0;
-    } catch (const std::bad_alloc&) {
-        port.clear();
-        return ERROR_OUTOFMEMORY;
-    }
+    });
+    if (error != 0) port.clear();
+    return error;
 }
 
 }  // namespace tolvane::win32
