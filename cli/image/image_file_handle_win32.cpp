@@ -1,4 +1,5 @@
 #include "image_file_handle.h"
+#include "wide_path_win32.h"
 
 #define WIN32_LEAN_AND_MEAN
 #include <fcntl.h>
@@ -11,17 +12,6 @@
 
 namespace tolvane::cli {
 namespace {
-
-// The UTF-8 path in UTF-16, for the system's wide calls; empty when it is not UTF-8.
-std::wstring WidePath(const std::string& path) {
-    const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(),
-                                          static_cast<int>(path.size()), nullptr, 0);
-    if (units <= 0) return {};
-    std::wstring wide(static_cast<std::size_t>(units), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()),
-                        wide.data(), units);
-    return wide;
-}
 
 // The tool's paths are UTF-8 (the command line arrives in UTF-16): opened in UTF-16, so that
 // names outside the ANSI code page work.

@@ -1,4 +1,5 @@
 #include "same_file.h"
+#include "wide_path_win32.h"
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -14,17 +15,6 @@ struct FileIdentity {
     DWORD indexLow = 0;
 };
 
-// The UTF-8 name in UTF-16, for the system's wide calls; empty when it is not UTF-8.
-std::wstring Wide(const std::string& path) {
-    const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(),
-                                          static_cast<int>(path.size()), nullptr, 0);
-    if (units <= 0) return {};
-    std::wstring wide(static_cast<std::size_t>(units), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()),
-                        wide.data(), units);
-    return wide;
-}
-
 // Owns a file handle.
 struct OpenedFile {
     explicit OpenedFile(HANDLE opened) : handle(opened) {}
@@ -38,7 +28,7 @@ struct OpenedFile {
 
 // Opened without any access right only to ask for the identity, shared with every other opener.
 std::optional<FileIdentity> IdentityOf(const std::string& path) {
-    const std::wstring wide = Wide(path);
+    const std::wstring wide = WidePath(path);
     if (wide.empty()) return std::nullopt;
     const OpenedFile file(CreateFileW(wide.c_str(), 0,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
