@@ -361,6 +361,18 @@ void ScenarioDemoRuns(const std::wstring& path) {
     Expect(program.waitForExit(kExitLimit), "the program did not end by Exit");
 }
 
+// The shipped program updates a real target attached to the machine: one run ends with the
+// success box (its image may be too small for progress to be seen), then Exit.
+void ScenarioDeviceUpdate(const std::wstring& path) {
+    TargetProgram program(path, kStartLimit);
+    program.answer(ConfirmUpdate(program), L"&Yes");
+    const DialogView result = program.waitForDialog(90s);
+    ExpectResultBox(program, result, L"F/W update successfully !");
+    program.answer(result, L"OK");
+    program.clickControl(kExit);
+    Expect(program.waitForExit(kExitLimit), "the program did not end by Exit");
+}
+
 // Esc during a run ends the dialog only after the run and its result box. (The window hides at
 // once; under Wine without a window manager, hiding blocks the program's thread for a moment, so
 // the progress shown meanwhile is not checked here.)
@@ -517,6 +529,7 @@ bool RunScenario(const std::string& name, const std::wstring& program) {
         {"decline", &ScenarioDecline},
         {"not-found", &ScenarioNotFound},
         {"demo-runs", &ScenarioDemoRuns},
+        {"device-update", &ScenarioDeviceUpdate},
         {"reseller-texts", &ScenarioResellerTexts},
         {"quit-during-run", &ScenarioQuitDuringRun},
         {"escape-during-run", &ScenarioEscapeDuringRun},

@@ -4,10 +4,12 @@
 # device controllers) go through usbcore, usbhid, hid-generic, hidraw and udev, and the built tool
 # and library update them: ports, serial numbers and release numbers from the USB descriptors,
 # usbhid's control transfers with their stalls and their 5 s limit.
-# Usage (inside the guest, from the repository): tests/kernel/usb-in-guest.sh [BUILD_DIR]
+# Usage (inside the guest, from the repository): tests/kernel/usb-in-guest.sh [BUILD_DIR [ONLY]]
+# ONLY, an extended regular expression, runs just the tests whose names match it.
 # Ends with a ctest-style count line, which scripts/test-all.sh adds up.
 set -uo pipefail
 build=$(realpath "${1:-build/linux}")
+guest_only=${2:-}
 tolvane=$build/cli/tolvane
 target=$build/tools/usb-target/tolvane-usb-target
 work=$(mktemp -d /tmp/usb-tests.XXXXXX)

@@ -186,7 +186,16 @@ int main(int argc, char** argv) {
     std::string error;
     sim::DeviceMemory memory;
     {
+        // The stop signals must reach this thread: a late answer's write to ep0 waits until the
+        // host sends its next request, which may never come, and only a signal here ends it.
+        // The model's timeline thread, started by the bridge, inherits the block.
+        sigset_t stopSignals;
+        sigemptyset(&stopSignals);
+        sigaddset(&stopSignals, SIGINT);
+        sigaddset(&stopSignals, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
         usb::UsbBridge bridge(spec, std::move(parsed.bridge));
+        pthread_sigmask(SIG_UNBLOCK, &stopSignals, nullptr);
         error = bridge.run(gStop);
         memory = bridge.memory();
     }
