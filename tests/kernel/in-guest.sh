@@ -2,10 +2,12 @@
 # The linux-kernel stage's tests, run as root inside the virtual machine of scripts/run-in-vm.sh:
 # virtual targets made through /dev/uhid (tools/uhid-target) go through hid-core, hidraw and udev
 # as USB devices do, and the built tool, library and tests update them.
-# Usage (inside the guest, from the repository): tests/kernel/in-guest.sh [BUILD_DIR]
+# Usage (inside the guest, from the repository): tests/kernel/in-guest.sh [BUILD_DIR [ONLY]]
+# ONLY, an extended regular expression, runs just the tests whose names match it.
 # Ends with a ctest-style count line, which scripts/test-all.sh adds up.
 set -uo pipefail
 build=$(realpath "${1:-build/linux}")
+guest_only=${2:-}
 tolvane=$build/cli/tolvane
 target=$build/tools/uhid-target/tolvane-uhid-target
 work=$(mktemp -d /tmp/kernel-tests.XXXXXX)
