@@ -51,10 +51,14 @@ struct Refusal {
 
 // The device vanishes from the bus when the given report of a kind arrives. That report's transfer
 // breaks with 31 (ERROR_GEN_FAILURE), as the kernel answers a request in flight on a device that
-// leaves; every later call on the handles that were open fails with 1167.
+// leaves; every later call on the handles that were open fails with 1167. With `acknowledged`, a
+// report the host sends (set feature, write output) succeeds instead and the device leaves without
+// acting on it: over USB the data stage of an OUT request is acknowledged when the device takes
+// the bytes, before its firmware sees them.
 struct UnplugRule {
     ReportKind kind = ReportKind::Any;
     std::uint32_t reportNumber = 1;
+    bool acknowledged = false;
 };
 
 // The device takes the given report of a kind and then holds its status stage for `ms`: the

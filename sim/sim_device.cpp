@@ -151,15 +151,18 @@ std::uint32_t SimDevice::takeHoldLocked() {
     return std::exchange(holdMs_, 0);
 }
 
-SysError SimDevice::rulesLocked(InterfaceSpec& config, ReportKind kind) {
+SysError SimDevice::rulesLocked(InterfaceSpec& config, ReportKind kind, bool sent, bool& left) {
+    left = false;
     for (const UnplugRule& rule : spec_.unplugRules) {
         if (rule.kind != ReportKind::Any && rule.kind != kind) continue;
         if (reportNumberLocked(rule.kind == ReportKind::Any ? ReportKind::Any : kind) ==
             rule.reportNumber) {
-            // The transfer under way breaks (the kernel's uhid and usbhid answer it with an I/O
-            // error); only the calls after it find the device gone.
+            // The transfer under way breaks (the kernel's uhid answers it with an I/O error),
+            // unless its data was acknowledged before the device left (USB); only the calls
+            // after it find the device gone.
             leaveLocked();
-            return kErrorGenFailure;
+            left = true;
+            return sent && rule.acknowledged ? 0 : kErrorGenFailure;
         }
     }
     const std::uint32_t number = reportNumberLocked(kind);
@@ -181,7 +184,9 @@ SysError SimDevice::setFeatureLocked(const InterfaceInstance& instance,
     if (report.size() != config.featureReportLength || report.empty())
         return kErrorInvalidParameter;
     const ReportKind kind = classifySetLocked(report);
-    if (const SysError error = rulesLocked(config, kind)) return error;
+    bool left = false;
+    if (const SysError error = rulesLocked(config, kind, true, left)) return error;
+    if (left) return 0;
     switch (kind) {
         case ReportKind::ResetFeature00:
         case ReportKind::ResetFeature40: {
@@ -212,7 +217,8 @@ SysError SimDevice::getFeatureLocked(const InterfaceInstance& instance,
         return kErrorInvalidParameter;
     const bool bootLoader = current_ == Mode::BootLoader && !spec_.plain;
     const ReportKind kind = bootLoader ? protocol_.classifyGet() : ReportKind::OtherFeatureGet;
-    if (const SysError error = rulesLocked(config, kind)) return error;
+    bool left = false;
+    if (const SysError error = rulesLocked(config, kind, false, left)) return error;
     if (bootLoader) {
         protocol_.answerGet(kind, report, memory_, spec_.wrongChecksum);
     } else {
@@ -234,7 +240,9 @@ SysError SimDevice::writeOutputLocked(const InterfaceInstance& instance, DeviceA
         report.size() > 1 && report[0] == kOutputReportId && report[1] == kResetCommand
             ? ReportKind::ResetOutput0C
             : ReportKind::OtherOutput;
-    if (const SysError error = rulesLocked(config, kind)) return error;
+    bool left = false;
+    if (const SysError error = rulesLocked(config, kind, true, left)) return error;
+    if (left) return 0;
     if (kind == ReportKind::ResetOutput0C) {
         if ((config.acceptedResets & kResetOutput0C) == 0) return RefusedError(config);
         acceptedLocked(kind);

@@ -72,7 +72,9 @@ private:
                                std::span<const std::uint8_t> report);
     ReportKind classifySetLocked(std::span<const std::uint8_t> report) const;
     // Applies the refusal and unplug rules to the report about to be handled; non-zero: it fails.
-    SysError rulesLocked(InterfaceSpec& config, ReportKind kind);
+    // `sent`: the host sends the report (set feature, write output). `left`: the device left
+    // after acknowledging it, so the report succeeds and is not acted on.
+    SysError rulesLocked(InterfaceSpec& config, ReportKind kind, bool sent, bool& left);
     std::uint32_t reportNumberLocked(ReportKind kind) const;
     // Counts a report that was taken, and notes how long its status stage is held.
     void acceptedLocked(ReportKind kind);

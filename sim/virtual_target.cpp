@@ -25,7 +25,8 @@ DeviceSpec VirtualTarget::specFor(const VirtualTargetOptions& options) {
             {ReportKind::Data, Fault::always(kErrorGenFailure), options.refusedDataReport});
     }
     if (options.unplugAtDataReport > 0) {
-        config.unplugRules.push_back({ReportKind::Data, options.unplugAtDataReport});
+        config.unplugRules.push_back(
+            {ReportKind::Data, options.unplugAtDataReport, options.unplugAcknowledged});
     }
     if (options.heldDataReport > 0) {
         config.holdRules.push_back({ReportKind::Data, options.heldDataReport, options.holdMs});

@@ -27,6 +27,7 @@ struct VirtualTargetOptions {
     bool neverReturnsToApplication = false;  // the boot loader leaves, no application comes back
     std::uint32_t refusedDataReport = 0;     // K > 0: the K-th data report is always refused
     std::uint32_t unplugAtDataReport = 0;    // K > 0: the device vanishes at the K-th data report
+    bool unplugAcknowledged = false;         // ...after acknowledging it, as a USB device does
     std::uint32_t heldDataReport = 0;        // K > 0: the K-th data report is taken, then held
     std::uint32_t holdMs = 0;                // for this long before its transfer ends
     bool wrongChecksum = false;

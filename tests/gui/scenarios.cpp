@@ -362,12 +362,16 @@ void ScenarioDemoRuns(const std::wstring& path) {
 }
 
 // The shipped program updates a real target attached to the machine: one run ends with the
-// success box (its image may be too small for progress to be seen), then Exit.
+// success box (its image may be too small for progress to be seen), then Exit. The box's icon is
+// not compared by its pixels: where this runs (Wine in an emulated machine) the screen cannot be
+// read back reliably, and the icon is the result scenarios' concern.
 void ScenarioDeviceUpdate(const std::wstring& path) {
     TargetProgram program(path, kStartLimit);
     program.answer(ConfirmUpdate(program), L"&Yes");
     const DialogView result = program.waitForDialog(90s);
-    ExpectResultBox(program, result, L"F/W update successfully !");
+    ExpectEqual(result.text, L"F/W update successfully !", "result text");
+    ExpectEqual(result.caption, L"Update Firmware", "result caption");
+    Expect(result.hasIcon, "the result box shows no icon");
     program.answer(result, L"OK");
     program.clickControl(kExit);
     Expect(program.waitForExit(kExitLimit), "the program did not end by Exit");

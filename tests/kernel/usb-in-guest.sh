@@ -174,6 +174,19 @@ test_late_checksum_answer() {
   output_has 'get feature.*error 1460' 'system error 1460: .*timeout.*errno 110'
 }
 
+# The device leaves at its fifth data report. Over USB that report's data is acknowledged before
+# the device acts on it, so it succeeds on the wire (uhid fails it with EIO); the update fails
+# with 7 at a later call, once the removal is seen.
+test_unplugged_mid_download() {
+  start_target one dummy_udc.0 --unplug-at 5 && wait_for_nodes 1 &&
+    expect_status 7 "$tolvane" -v update "$image" --vid 5C3B --pid 0326 || return 1
+  local fifth
+  fifth=$(od -An -tx1 -v -j256 -N64 "$image" | tr -s ' \n' ' ' | sed 's/^ //; s/ $//')
+  grep -- "set feature  -> 00 $fifth " "$work/out.txt" | grep -q ' ok' ||
+    { echo "the fifth data report did not succeed"; grep 'set feature' "$work/out.txt" | cut -c1-90 | tail; return 1; }
+  note "unplugged: $(grep -E 'set feature|get feature' "$work/out.txt" | tail -n 3 | cut -c1-40 | tr '\n' ' ')"
+}
+
 # A fault's update recorded over USB equals its checked-in recording
 # (tests/record/fixtures/kernel-usb, made by scripts/record-kernel-fixtures.sh --usb): a kernel
 # that answers otherwise shows up here, and the Linux stage holds the simulated bus to the same.
@@ -195,6 +208,7 @@ run_test usb_library_six_calls test_library_six_calls
 run_test usb_numbered_reports_reset_with_id_40 test_numbered_reports
 run_test usb_stalled_reset_falls_back_to_output test_stalled_reset_falls_back
 run_test usb_late_checksum_answer test_late_checksum_answer
+run_test usb_unplugged_mid_download_fifth_report_succeeds test_unplugged_mid_download
 # udev from here on, as on a desktop or a production line PC.
 /lib/systemd/systemd-udevd --daemon >/dev/null 2>&1 || echo "NOTE: systemd-udevd did not start"
 run_test usb_update_as_plugdev_user test_update_as_plugdev_user

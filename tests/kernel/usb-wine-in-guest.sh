@@ -4,7 +4,8 @@
 # dummy_hcd), which Wine's HID bus (winebus) shows them through hidraw and udev as it shows a real
 # USB HID device: named with &MI_00 after the product id, without a port.
 # Usage (inside the guest, from the repository):
-#   tests/kernel/usb-wine-in-guest.sh WINDOWS_BUILD_DIR PREFIX LINUX_BUILD_DIR [X86_BUILD_DIR|none]
+#   tests/kernel/usb-wine-in-guest.sh WINDOWS_BUILD_DIR PREFIX LINUX_BUILD_DIR [X86_BUILD_DIR|none [ONLY]]
+# ONLY, an extended regular expression, runs just the tests whose names match it.
 # With an x86 build folder the x86 tool and Tolvane.dll run too, under 32-bit Wine.
 # The prefix (prepared on the host by tests/kernel/run-usb-wine-stage.sh, with winebus's SDL bus
 # off so that its hidraw bus starts) is written only in the guest's overlay. Prints each test's
@@ -15,6 +16,7 @@ WINEPREFIX=$(realpath "$2")
 linux=$(realpath "$3")
 x86=${4:-none}
 [ "$x86" = none ] || x86=$(realpath "$x86")
+guest_only=${5:-}
 export WINEPREFIX
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 wine64=/usr/lib/wine/wine64
@@ -50,11 +52,12 @@ received_image() {
 # pattern in its output.
 # The program's architecture picks the Wine loader: x86 ones under 32-bit Wine.
 expect_run() {
-  local expected=$1 pattern=$2 wine=$wine64
+  local expected=$1 pattern=$2 wine=$wine64 dlls=/usr/x86_64-w64-mingw32/bin
   shift 2
-  [[ "$1" == "$x86"/* ]] && wine=/usr/lib/wine/wine
+  [[ "$1" == "$x86"/* ]] && wine=/usr/lib/wine/wine dlls=/usr/i686-w64-mingw32/bin
   local start=$SECONDS
-  (cd "$work" && timeout -k 5 120 "$wine" "$@") >"$work/out.txt" 2>&1
+  # tolvane.exe finds libgcrypt's and libgpg-error's DLLs in the cross toolchain's root.
+  (cd "$work" && WINEPATH=$dlls timeout -k 5 180 "$wine" "$@") >"$work/out.txt" 2>&1
   local status=$?
   cat "$work/out.txt"
   echo "NOTE: ${1##*/} took $((SECONDS - start)) s" >/dev/console
@@ -88,6 +91,17 @@ dll_six_calls() {
     received_image
 }
 
+# The shipped Vandrel.exe updates the target with the image inside it: the GUI driver confirms the
+# update and expects the success box.
+vandrel_updates() {
+  start_target && sleep 4 &&
+    expect_run 0 "^PASS device-update" "$1/tests/gui/vandrel_gui_driver.exe" device-update \
+      "$1/app/Vandrel.exe" || return 1
+  stop_target
+  cmp -s app/firmware/shipped-image.bin "$work/target.mem" ||
+    { echo "the target did not receive Vandrel's image"; tail -n 5 "$work/target.log"; return 1; }
+}
+
 usb_setup || { echo "0% tests passed, 1 tests failed out of 1"; exit 1; }
 /lib/systemd/systemd-udevd --daemon >/dev/null 2>&1 || echo "NOTE: systemd-udevd did not start"
 # An X screen for Wine's window station, and one Wine session kept open by an idle process, so
@@ -101,6 +115,7 @@ echo "NOTE: Wine's session under way in $((SECONDS - start)) s"
 
 run_test x64_tool_updates_the_usb_device tool_updates "$windows"
 run_test x64_dll_six_calls_update_the_usb_device dll_six_calls "$windows"
+run_test x64_vandrel_updates_the_usb_device vandrel_updates "$windows"
 if [ "$x86" != none ]; then
   run_test x86_tool_updates_the_usb_device tool_updates "$x86"
   run_test x86_dll_six_calls_update_the_usb_device dll_six_calls "$x86"

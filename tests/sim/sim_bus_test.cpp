@@ -248,6 +248,42 @@ TEST_F(SimBusTest, UnplugAtAReportFailsItAndEveryLaterCall) {
     EXPECT_TRUE(held().none());
 }
 
+// Over USB a sent report's data is acknowledged before the device acts: the report at which the
+// device leaves succeeds, the calls after it find the device gone; a report the host asks for
+// (get feature) still breaks, as its answer never comes.
+TEST_F(SimBusTest, UnplugAfterAcknowledgingLetsTheSentReportSucceed) {
+    struct Case {
+        const char* what;
+        std::uint32_t at;  // the unplug rule's report number (any kind)
+        SysError atReport;
+    };
+    for (const Case c : {Case{"set feature", 1, 0}, Case{"get feature", 2, kErrorGenFailure},
+                         Case{"write output", 3, 0}}) {
+        DeviceSpec config = DeviceSpec::plainDevice(0x1234, 0x0001, 9);
+        config.identity(Mode::Application).interfaces.at(0).outputReportLength = 9;
+        config.unplugRules.push_back({ReportKind::Any, c.at, true});
+        SimDevice& device = bus.addDevice(config);
+        auto handle = openFirst(device, DeviceAccess::ReadWrite);
+        std::vector<std::uint8_t> report(9, 0);
+        SysError last = 0;
+        for (std::uint32_t n = 1; n <= c.at; ++n) {
+            last = n == 1   ? handle->setFeature(report)
+                   : n == 2 ? handle->getFeature(report)
+                            : handle->writeOutput(report);
+            if (n < c.at) {
+                ASSERT_EQ(last, 0u) << c.what;
+            }
+        }
+        EXPECT_EQ(last, c.atReport) << c.what;
+        EXPECT_EQ(handle->setFeature(report), kErrorDeviceNotConnected) << c.what;
+        EXPECT_FALSE(device.present()) << c.what;
+        // Only the set feature before the unplug was acted on, never the report at it.
+        EXPECT_EQ(device.memory().ignoredReports, c.at == 1 ? 0u : 1u) << c.what;
+        handle.reset();
+    }
+    EXPECT_TRUE(held().none());
+}
+
 }  // namespace
 }  // namespace tolvane::sim
 

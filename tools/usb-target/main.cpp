@@ -119,6 +119,8 @@ int main(int argc, char** argv) {
     own.bridge.application = shared.application;
     shared.model.paced = true;
     shared.model.reportPaceMs = 0;  // the host and the bus set the pace
+    // The data stage of the report at which the device leaves is acknowledged when taken.
+    shared.model.unplugAcknowledged = true;
     target::CatchStopSignals(gStop);
 
     sim::DeviceSpec spec = sim::VirtualTarget::specFor(shared.model);
