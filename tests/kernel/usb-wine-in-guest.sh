@@ -79,8 +79,9 @@ tool_updates() {
   expect_run 0 "F/W update successfully !" "$1/cli/tolvane.exe" -v --record update.jsonl update \
     image.bin --vid 5C3B --pid 0326
   local status=$?
-  # The notifications the engine heard, for the stage's log.
+  # The notifications the engine heard and the tool's last words, for the stage's log.
   grep -E '"op":"(register|notice|signal|wait)"' "$work/update.jsonl" | cut -c1-160 >/dev/console
+  grep -v 'feature  [<-]' "$work/out.txt" | tail -n 4 | cut -c1-120 >/dev/console
   [ "$status" -eq 0 ] && received_image
 }
 
