@@ -84,8 +84,7 @@ stage web-vm bash tests/web/vm-stage.sh
 stage linux-usb bash tests/kernel/run-usb-stage.sh
 stage windows-x86-vm bash tests/kernel/run-x86-stage.sh
 stage windows-usb-vm bash tests/kernel/run-usb-wine-stage.sh x64
-# The x86 programs over USB (tests/kernel/run-usb-wine-stage.sh x86) are left out: under 32-bit
-# Wine in the VM no device notification reaches them, so each waits out its 30 s and ends 4.
+stage windows-x86-usb-vm bash tests/kernel/run-usb-wine-stage.sh x86
 [ -x scripts/run-fuzz.sh ] && stage fuzz bash scripts/run-fuzz.sh
 
 # The compiler cache over this run: hits of all cacheable compilations.

@@ -113,6 +113,13 @@ start=$SECONDS
 sleep 100000 | "$wine64" cmd.exe >/dev/null 2>&1 &
 for _ in $(seq 60); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.5; done
 echo "NOTE: Wine's session under way in $((SECONDS - start)) s"
+# The 32-bit half's first program loads its libraries while the session's services answer it;
+# one program run first keeps that out of the updates' waits.
+if [ "$x86" != none ]; then
+  start=$SECONDS
+  timeout -k 5 120 /usr/lib/wine/wine cmd.exe /c exit >/dev/null 2>&1
+  echo "NOTE: 32-bit Wine's first program ended in $((SECONDS - start)) s"
+fi
 
 run_test x64_tool_updates_the_usb_device tool_updates "$windows"
 run_test x64_dll_six_calls_update_the_usb_device dll_six_calls "$windows"
