@@ -18,7 +18,7 @@ chmod 644 "$image"
 
 . "$(dirname "$0")/guest-tests.sh"
 . "$(dirname "$0")/lock-tests.sh"
-declare -A pids=()
+. "$(dirname "$0")/guest-targets.sh"
 
 # Starts a virtual target NAME with the target program's options; its memory goes to NAME.mem.
 start_target() {
@@ -26,44 +26,6 @@ start_target() {
   shift
   "$target" --memory-file "$work/$name.mem" "$@" >"$work/$name.log" 2>&1 &
   pids[$name]=$!
-}
-
-# Stops every target and waits until their nodes are gone.
-stop_targets() {
-  local name
-  for name in "${!pids[@]}"; do kill -TERM "${pids[$name]}" 2>/dev/null; done
-  for name in "${!pids[@]}"; do wait "${pids[$name]}" 2>/dev/null; done
-  pids=()
-  wait_for_nodes 0
-}
-
-# Waits (at most 10 s) until exactly COUNT hidraw nodes exist.
-wait_for_nodes() {
-  local count=$1 tries
-  for tries in $(seq 100); do
-    [ "$(ls /sys/class/hidraw 2>/dev/null | wc -l)" -eq "$count" ] && return 0
-    sleep 0.1
-  done
-  echo "expected $count hidraw nodes, found: $(ls /sys/class/hidraw | tr '\n' ' ')"
-  return 1
-}
-
-# Whether target NAME's memory holds exactly the image.
-received_image() {
-  stop_targets
-  cmp -s "$image" "$work/$1.mem" || { echo "target $1 did not receive the image"; return 1; }
-}
-
-expect_status() {
-  local expected=$1
-  shift
-  "$@" >"$work/out.txt" 2>&1
-  local status=$?
-  if [ "$status" -ne "$expected" ]; then
-    echo "expected exit $expected, got $status: $*"
-    tail -n 15 "$work/out.txt"
-    return 1
-  fi
 }
 
 # Every test ends with no target left running.

@@ -40,15 +40,7 @@ id tester >/dev/null 2>&1 || useradd -M tester || exit 1
 "$tolvane" install-udev-rules >/dev/null 2>&1 || { echo "install-udev-rules failed"; exit 1; }
 usermod -aG plugdev tester || exit 1
 
-wait_for_nodes() {
-  local count=$1 tries
-  for tries in $(seq 100); do
-    [ "$(ls /sys/class/hidraw 2>/dev/null | wc -l)" -eq "$count" ] && return 0
-    sleep 0.1
-  done
-  echo "expected $count hidraw nodes, found: $(ls /sys/class/hidraw | tr '\n' ' ')"
-  return 1
-}
+. "$(dirname "$0")/guest-targets.sh"
 
 failed=0
 while IFS='|' read -r name code user target_options sim_options; do

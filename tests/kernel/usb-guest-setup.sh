@@ -1,7 +1,7 @@
 # shellcheck shell=bash
 # Sourced by the scripts that make USB targets inside the virtual machine. usb_setup loads what a
 # user-space USB device needs (dummy_hcd with two controllers, so two ports; libcomposite and
-# FunctionFS; usbhid on the host side) and mounts configfs. wait_for_nodes waits for hidraw nodes.
+# FunctionFS; usbhid on the host side) and mounts configfs.
 usb_setup() {
   modprobe dummy_hcd num=2 && modprobe libcomposite && modprobe usb_f_fs && modprobe usbhid ||
     { echo "cannot load the USB gadget modules"; return 1; }
@@ -9,15 +9,4 @@ usb_setup() {
     { echo "cannot mount configfs"; return 1; }
   [ -e /sys/class/udc/dummy_udc.0 ] && [ -e /sys/class/udc/dummy_udc.1 ] ||
     { echo "dummy_hcd made no controllers: $(ls /sys/class/udc)"; return 1; }
-}
-
-# Waits (at most 10 s) until exactly COUNT hidraw nodes exist.
-wait_for_nodes() {
-  local count=$1 tries
-  for tries in $(seq 100); do
-    [ "$(ls /sys/class/hidraw 2>/dev/null | wc -l)" -eq "$count" ] && return 0
-    sleep 0.1
-  done
-  echo "expected $count hidraw nodes, found: $(ls /sys/class/hidraw | tr '\n' ' ')"
-  return 1
 }

@@ -19,8 +19,8 @@ head -c 12000 /dev/urandom >"$image"
 chmod 644 "$image"
 
 . "$(dirname "$0")/guest-tests.sh"
+. "$(dirname "$0")/guest-targets.sh"
 . "$(dirname "$0")/usb-guest-setup.sh"
-declare -A pids=()
 
 # Starts a virtual target NAME on controller UDC with the target program's options; its memory
 # goes to NAME.mem.
@@ -30,33 +30,6 @@ start_target() {
   "$target" --udc "$udc" --reenumeration-ms 500 --memory-file "$work/$name.mem" "$@" \
     >"$work/$name.log" 2>&1 &
   pids[$name]=$!
-}
-
-# Stops every target and waits until their nodes and gadgets are gone.
-stop_targets() {
-  local name
-  for name in "${!pids[@]}"; do kill -TERM "${pids[$name]}" 2>/dev/null; done
-  for name in "${!pids[@]}"; do wait "${pids[$name]}" 2>/dev/null; done
-  pids=()
-  wait_for_nodes 0
-}
-
-# Whether target NAME's memory holds exactly the image.
-received_image() {
-  stop_targets
-  cmp -s "$image" "$work/$1.mem" || { echo "target $1 did not receive the image"; tail "$work/$1.log"; return 1; }
-}
-
-expect_status() {
-  local expected=$1
-  shift
-  "$@" >"$work/out.txt" 2>&1
-  local status=$?
-  if [ "$status" -ne "$expected" ]; then
-    echo "expected exit $expected, got $status: $*"
-    tail -n 15 "$work/out.txt"
-    return 1
-  fi
 }
 
 # Whether the last command's output holds a line matching each pattern.

@@ -25,6 +25,7 @@ work=$(mktemp -d /tmp/usb-wine-tests.XXXXXX)
 head -c 12000 /dev/urandom >"$work/image.bin"
 
 . "$(dirname "$0")/guest-tests.sh"
+. "$(dirname "$0")/guest-targets.sh"
 . "$(dirname "$0")/usb-guest-setup.sh"
 target_pid=
 
