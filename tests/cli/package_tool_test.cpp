@@ -78,7 +78,7 @@ const UpdateCase kUpdates[] = {
      "signature",
      false},
     {"unknown_key", {.signer = package::test::kKeyBSecret}, {}, 11, "UNTRUSTED_KEY", "key", false},
-    // Two --trust options: the second key's package verifies ("@other.pub" is key B's file).
+    // Two --trust options, key A's and then key B's ("@other.pub"): either key's package verifies.
     {"second_trusted_key",
      {.signer = package::test::kKeyBSecret},
      {"--trust", "@other.pub"},
@@ -86,6 +86,7 @@ const UpdateCase kUpdates[] = {
      "DFU_SUCCESS",
      "",
      true},
+    {"first_of_two_trusted_keys", {}, {"--trust", "@other.pub"}, 0, "DFU_SUCCESS", "", true},
     {"other_product",
      {.pid = 0x0327},
      {"--vid", "5C3B", "--pid", "0326"},
