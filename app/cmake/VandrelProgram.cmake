@@ -1,17 +1,29 @@
 # vandrel_add_program(<target> OUTPUT_NAME <name> BINDING <device|demo>
-#                     [FIRMWARE <file>] [VID <hex>] [PID <hex>] [MESSAGE_TEXT <text>]
+#                     [FIRMWARE <file> | PACKAGE <file> PACKAGE_KEY <public key>]
+#                     [VID <hex>] [PID <hex>] [MESSAGE_TEXT <text>]
 #                     [TITLE_TEXT <text>] [UPDATE_TEXT <text>] [EXIT_TEXT <text>]
 #                     [GROUP_TEXT <text>])
 #
 # Builds one Vandrel program with its own "BINARY" resources; every setting not given takes the
 # value of the build's VANDREL_* cache option. BINDING device: the engine on the real HID bus and
 # services; demo: on the simulated target and the real services.
+#
+# With a package instead of a raw image, the build checks it first (PackageCheckTool.cmake) and
+# the program carries the package's image; its version, identifiers and signer go into the
+# version resource. A program given its FIRMWARE takes no package from the cache, and the reverse.
 get_filename_component(VANDREL_APP_DIR "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
 set(VANDREL_APP_DIR "${VANDREL_APP_DIR}" CACHE INTERNAL "Sources of the Vandrel program")
+include("${CMAKE_CURRENT_LIST_DIR}/PackageCheckTool.cmake")
 
 function(vandrel_add_program target)
-  set(settings FIRMWARE VID PID MESSAGE_TEXT TITLE_TEXT UPDATE_TEXT EXIT_TEXT GROUP_TEXT)
+  set(settings FIRMWARE PACKAGE PACKAGE_KEY VID PID MESSAGE_TEXT TITLE_TEXT UPDATE_TEXT EXIT_TEXT
+               GROUP_TEXT)
   cmake_parse_arguments(ARG "" "OUTPUT_NAME;BINDING;${settings}" "" ${ARGN})
+  if(DEFINED ARG_FIRMWARE AND NOT DEFINED ARG_PACKAGE)
+    set(ARG_PACKAGE "")
+  elseif(DEFINED ARG_PACKAGE AND NOT DEFINED ARG_FIRMWARE)
+    set(ARG_FIRMWARE "")
+  endif()
   foreach(setting IN LISTS settings)
     if(NOT DEFINED ARG_${setting})
       set(ARG_${setting} "${VANDREL_${setting}}")
@@ -21,11 +33,20 @@ function(vandrel_add_program target)
   set(gen "${CMAKE_CURRENT_BINARY_DIR}/${target}-resources")
   file(MAKE_DIRECTORY "${gen}")
 
+  set(package_info "")
+  if(NOT ARG_PACKAGE STREQUAL "")
+    vandrel_check_package(${target} PACKAGE "${ARG_PACKAGE}" KEY "${ARG_PACKAGE_KEY}"
+      VID "${ARG_VID}" PID "${ARG_PID}" OUTPUT_DIR "${gen}/package")
+    set(ARG_FIRMWARE "${gen}/package/firmware.bin")
+    set(package_info "${gen}/package/package.cmake")
+  endif()
+
   # The settings, written at configure time; the fragment is generated from them at build time.
   set(config_text "")
   foreach(setting IN LISTS settings)
     string(APPEND config_text "set(VANDREL_${setting} [==[${ARG_${setting}}]==])\n")
   endforeach()
+  string(APPEND config_text "set(VANDREL_PACKAGE_INFO [==[${package_info}]==])\n")
   file(CONFIGURE OUTPUT "${gen}/settings.cmake" CONTENT "${config_text}" @ONLY)
 
   set(generator "${VANDREL_APP_DIR}/cmake/GenerateBinaryResources.cmake")
@@ -33,7 +54,7 @@ function(vandrel_add_program target)
     OUTPUT "${gen}/vandrel_binary.rc"
     COMMAND ${CMAKE_COMMAND} -DCONFIG=${gen}/settings.cmake -DOUTPUT=${gen}/vandrel_binary.rc
             -P ${generator}
-    DEPENDS "${gen}/settings.cmake" "${generator}" "${ARG_FIRMWARE}"
+    DEPENDS "${gen}/settings.cmake" "${generator}" "${ARG_FIRMWARE}" ${package_info}
     COMMENT "Generating the BINARY resources of ${target}"
     VERBATIM)
 

@@ -55,9 +55,11 @@ std::optional<PackageFault> CheckNames(const std::vector<ZipEntry>& entries) {
 }
 
 PackageFault FirmwareFault(std::string check, std::string expected, std::string found) {
-    return {std::move(check), expected, found,
-            "firmware.bin does not match the manifest's " + check + " (the manifest says " +
-                expected + ", the image has " + found + ")"};
+    // The message first: the members of a braced list are initialised in order, and a moved
+    // check would leave it without the check's name.
+    std::string message = "firmware.bin does not match the manifest's " + check +
+                          " (the manifest says " + expected + ", the image has " + found + ")";
+    return {std::move(check), std::move(expected), std::move(found), std::move(message)};
 }
 
 std::optional<PackageFault> CheckFirmware(const Package& package) {

@@ -62,3 +62,35 @@ expect_contains("${wide}" "0x35, 0x63, 0x33, 0x62, 0x0" "lower-case VID kept")
 file(WRITE "${WORK}/empty.bin" "")
 generate(empty "${WORK}/empty.bin" "5C3B" "Message")
 expect_missing("${empty}" "IDR_FIRMWARE BINARY" "empty image")
+expect_missing("${shipped}" "#define VANDREL_FIRMWARE" "raw image: no package details")
+
+# An image from a package: the package step's version, identifiers and signer become definitions
+# for the version resource; a value that could break out of its quotes fails the generator.
+function(generate_from_package out_var result_var version)
+  file(WRITE "${WORK}/package.cmake"
+    "set(VANDREL_FIRMWARE_VERSION [==[${version}]==])\n"
+    "set(VANDREL_FIRMWARE_IDS [==[application 5C3B:0326, boot loader 5C3B:030B]==])\n"
+    "set(VANDREL_FIRMWARE_KEY_ID [==[1573F66A23B769CF]==])\n")
+  file(APPEND "${WORK}/settings.cmake" "set(VANDREL_PACKAGE_INFO [==[${WORK}/package.cmake]==])\n")
+  file(REMOVE "${WORK}/fragment.rc")
+  execute_process(COMMAND ${CMAKE_COMMAND} -DCONFIG=${WORK}/settings.cmake
+                          -DOUTPUT=${WORK}/fragment.rc -P ${GENERATOR}
+                  RESULT_VARIABLE result OUTPUT_QUIET ERROR_QUIET)
+  set(fragment "")
+  if(EXISTS "${WORK}/fragment.rc")
+    file(READ "${WORK}/fragment.rc" fragment)
+  endif()
+  set(${out_var} "${fragment}" PARENT_SCOPE)
+  set(${result_var} "${result}" PARENT_SCOPE)
+endfunction()
+generate(ignored "${WORK}/image.bin" "5C3B" "Message")
+generate_from_package(packaged result "1.02")
+expect_contains("${packaged}" "#define VANDREL_FIRMWARE_VERSION_TEXT \"1.02\"\n" "version")
+expect_contains("${packaged}"
+  "#define VANDREL_FIRMWARE_IDS_TEXT \"application 5C3B:0326, boot loader 5C3B:030B\"\n" "ids")
+expect_contains("${packaged}" "#define VANDREL_FIRMWARE_KEY_ID_TEXT \"1573F66A23B769CF\"\n" "key")
+generate(ignored "${WORK}/image.bin" "5C3B" "Message")
+generate_from_package(broken result "1.02\"")
+if(result EQUAL 0 OR NOT broken STREQUAL "")
+  message(SEND_ERROR "a quote in the package's version was written into the resource script")
+endif()

@@ -78,6 +78,15 @@ const UpdateCase kUpdates[] = {
      "signature",
      false},
     {"unknown_key", {.signer = package::test::kKeyBSecret}, {}, 11, "UNTRUSTED_KEY", "key", false},
+    // Two --trust options, key A's and then key B's ("@other.pub"): either key's package verifies.
+    {"second_trusted_key",
+     {.signer = package::test::kKeyBSecret},
+     {"--trust", "@other.pub"},
+     0,
+     "DFU_SUCCESS",
+     "",
+     true},
+    {"first_of_two_trusted_keys", {}, {"--trust", "@other.pub"}, 0, "DFU_SUCCESS", "", true},
     {"other_product",
      {.pid = 0x0327},
      {"--vid", "5C3B", "--pid", "0326"},
@@ -137,7 +146,13 @@ TEST_P(PackageUpdate, ChecksBeforeAnythingIsSent) {
     const std::string key = dir_.write("maker.pub", std::string(package::test::kKeyAPublic));
     const std::string recording = dir_.path("run.rec");
     std::vector<std::string> args{"--json", "--record", recording, "update", path, "--trust", key};
-    args.insert(args.end(), c.args.begin(), c.args.end());
+    for (const std::string& arg : c.args) {
+        args.push_back(
+            arg == "@other.pub"
+                ? dir_.write("other.pub", pkg::WritePublicKey(pkg::PublicKeyOf(
+                                              package::test::Secret(package::test::kKeyBSecret))))
+                : arg);
+    }
     const ToolRun r = run(args);
     EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
     const auto json = nlohmann::json::parse(r.out);

@@ -260,6 +260,8 @@ TEST_P(TrustOutcomes, FollowTheSignatureTheKeyAndTheFirmware) {
     const TrustOutcome outcome = CheckTrust(package, trusted);
     EXPECT_EQ(outcome.trust, c.expected) << outcome.fault.message;
     EXPECT_EQ(outcome.fault.check, c.check) << outcome.fault.message;
+    // The message names the check that failed.
+    EXPECT_NE(outcome.fault.message.find(c.check), std::string::npos) << outcome.fault.message;
     if (c.expected == Trust::Trusted) {
         ASSERT_NE(outcome.key, nullptr);
         EXPECT_EQ(outcome.key->development, c.development);

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <memory>
 #include <thread>
+#include <type_traits>
 
 namespace gui {
 namespace {
@@ -440,6 +442,62 @@ void ScenarioResellerTexts(const std::wstring& path) {
     program.answer(result, L"OK");
 }
 
+// A string of the program file's version resource (U.S. English, Unicode), "" when missing.
+std::wstring VersionString(const std::wstring& path, const wchar_t* name) {
+    DWORD ignored = 0;
+    std::vector<std::uint8_t> info(::GetFileVersionInfoSizeW(path.c_str(), &ignored));
+    if (info.empty() ||
+        !::GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data())) {
+        return {};
+    }
+    void* value = nullptr;
+    UINT length = 0;
+    const std::wstring key = std::wstring(L"\\StringFileInfo\\040904b0\\") + name;
+    if (!::VerQueryValueW(info.data(), key.c_str(), &value, &length) || length == 0) return {};
+    return static_cast<const wchar_t*>(value);
+}
+
+// The bytes of the program file's resource `id` of type "BINARY".
+std::vector<std::uint8_t> BinaryResourceOf(const std::wstring& path, int id) {
+    struct Unload {
+        void operator()(HMODULE module) const noexcept { ::FreeLibrary(module); }
+    };
+    const std::unique_ptr<std::remove_pointer_t<HMODULE>, Unload> file(::LoadLibraryExW(
+        path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    Expect(file != nullptr, "the program file cannot be read for its resources");
+    std::vector<std::uint8_t> bytes;
+    if (HRSRC found = ::FindResourceW(file.get(), MAKEINTRESOURCEW(id), L"BINARY")) {
+        const auto* data =
+            static_cast<const std::uint8_t*>(::LockResource(::LoadResource(file.get(), found)));
+        if (data) bytes.assign(data, data + ::SizeofResource(file.get(), found));
+    }
+    return bytes;
+}
+
+// A program built from tests/app/packages/signed.tvpkg: it carries the package's image (8192
+// bytes summing to 0xF000), shows its version, identifiers and signer in its version resource,
+// and updates the simulated device with it.
+void ScenarioPackageRuns(const std::wstring& path) {
+    constexpr int kFirmwareResource = 131;
+    const auto image = BinaryResourceOf(path, kFirmwareResource);
+    unsigned sum = 0;
+    for (const std::uint8_t byte : image) sum = (sum + byte) & 0xFFFF;
+    Expect(image.size() == 8192 && sum == 0xF000,
+           "the image resource is not the package's: " + std::to_string(image.size()) +
+               " bytes, sum " + std::to_string(sum));
+    ExpectEqual(VersionString(path, L"FirmwareVersion"), L"1.02", "firmware version");
+    ExpectEqual(VersionString(path, L"FirmwareIds"),
+                L"application 5C3B:0326, boot loader 5C3B:030B", "firmware identifiers");
+    ExpectEqual(VersionString(path, L"FirmwareKeyId"), L"1573F66A23B769CF", "signing key");
+
+    TargetProgram program(path, kStartLimit);
+    ExpectEqual(program.controlText(kVid), L"0x5C3B", "VID edit");
+    ExpectEqual(program.controlText(kPid), L"0x0326", "PID edit");
+    ExpectDemoProgress(WatchDemoRun(program));
+    program.clickControl(kExit);
+    Expect(program.waitForExit(kExitLimit), "the program did not end by Exit");
+}
+
 // One shape of the demonstration target per result box: the run ends with that box, and pane 0
 // is empty under it and afterwards. Time-outs run ten times faster than on a device.
 struct ResultCase {
@@ -539,6 +597,7 @@ bool RunScenario(const std::string& name, const std::wstring& program) {
         {"escape-during-run", &ScenarioEscapeDuringRun},
         {"oversized-image", &ScenarioOversizedImage},
         {"result-boxes", &ScenarioResultBoxes},
+        {"package-runs", &ScenarioPackageRuns},
     };
     for (const ResultCase& result : kResultCases) {
         if (name == result.scenario) {

@@ -35,6 +35,12 @@ test_tool_updates_simulated_device() {
     examples/sample.bin
 }
 
+# The x86 tool verifies a signed package with the libgcrypt it ships with, as the x64 one does.
+test_tool_verifies_package() {
+  expect_run 0 "signature holds, by trusted key 1573F66A23B769CF" "$build/cli/tolvane.exe" \
+    verify tests/app/packages/signed.tvpkg --trust tests/app/packages/maker.pub
+}
+
 # The C caller: the six stdcall exports of the x86 Tolvane.dll, called as a C program does.
 test_c_caller_six_calls() {
   expect_run 0 "^0 failed" "$build/tests/win32/tolvane_c_caller.exe"
@@ -75,6 +81,7 @@ for _ in $(seq 60); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.5; done
 echo "NOTE: Wine's session under way in $((SECONDS - start)) s"
 
 run_test x86_tool_updates_simulated_device test_tool_updates_simulated_device
+run_test x86_tool_verifies_package test_tool_verifies_package
 run_test x86_c_caller_six_calls test_c_caller_six_calls
 run_test x86_vandrel_gui_shipped_window test_vandrel_shipped_window
 run_test x86_vandrel_screenshot test_vandrel_screenshot

@@ -78,6 +78,9 @@ for deb in "${debs[@]:0:2}"; do
   check "$(basename "$deb") depends on libudev" bash -c \
     "dpkg-deb -f '$deb' Depends | grep -q 'libudev1 (>= '"
 done
+# tolvane checks package signatures with the system's libgcrypt.
+check "$(basename "${debs[0]}") depends on libgcrypt" bash -c \
+  "dpkg-deb -f '${debs[0]}' Depends | grep -q 'libgcrypt20 (>= '"
 check "dev package depends on exactly its library" test \
   "$(dpkg-deb -f "${debs[2]}" Depends)" = "libtolvane$major (= $deb_version)"
 if "$tool" --help 2>/dev/null | grep -q -- '--version'; then
@@ -173,6 +176,7 @@ check_zip() {
     check "$arch $binary carries version $version" bash -c \
       "strings -el '$unpacked/$name/$binary' | grep -qxF '$version'"
   done
+  check "$arch zip carries libgcrypt's licence" grep -q "LGPL" "$unpacked/$name/LICENSE-libgcrypt.txt"
   check "$arch read-me names the version" grep -qF "Tolvane $version" "$unpacked/$name/README.txt"
 }
 check_zip x86 "PE32 executable" i686-w64-mingw32-objdump
