@@ -27,7 +27,7 @@ fi
 if [ ! -f build/windows-x86/CMakeCache.txt ]; then
   cmake --preset windows-x86 >/dev/null || exit 1
 fi
-cmake --build build/windows-x86 -j2 --target tolvane Tolvane tolvane_c_caller vandrel_demo \
+cmake --build build/windows-x86 -j2 --target tolvane Tolvane tolvane_c_caller vandrel vandrel_demo \
   vandrel_gui_driver || exit 1
 
 # The prefix: the one prepared once per source tree for the Windows tests (cmake/wine-run.sh),
@@ -40,6 +40,7 @@ prefix=build/vm/wine-prefix-x86
 stamp="$(cat "$template/.tolvane-ready") x86-builtins-1"
 if [ "$(cat "$prefix/.tolvane-x86-ready" 2>/dev/null)" != "$stamp" ]; then
   rm -rf "$prefix"
+  mkdir -p "$(dirname "$prefix")" || exit 1
   cp -al "$template" "$prefix" || exit 1
   fill_x86_half "$prefix" || exit 1
   echo "$stamp" >"$prefix/.tolvane-x86-ready"
