@@ -17,10 +17,12 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace tolvane::cli {
 
 class LockingHidBus;
+class TrackingHidBus;
 
 class CommandRun {
 public:
@@ -66,6 +68,13 @@ private:
     // Several devices match and the command was not told which: nothing is sent. One device
     // counted: every step keeps to its port, as with --port.
     std::optional<int> refuseToGuess(HidBus& bus);
+
+    // A command on one device, the engine's own: its outcome told and its verdict returned.
+    int runOnOneDevice(HidBus& bus, SystemServices& services, TrackingHidBus& tracked,
+                       RecordSession& recording);
+    // What may help after a failure: access rights, a report length, a port with no device.
+    std::vector<std::string> failureHints(const CommandOutcome& outcome,
+                                          TrackingHidBus& tracked) const;
 
     int updateAll(HidBus& bus, SystemServices& services);
 

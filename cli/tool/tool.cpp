@@ -2,10 +2,7 @@
 
 #include "tool/command_run.h"
 
-#include "buses/locking_hid_bus.h"
-#include "buses/logging_hid_bus.h"
-#include "buses/port_pinned_bus.h"
-#include "buses/tracking_hid_bus.h"
+#include "buses/bus_stack.h"
 #include "dfu_engine.h"
 #include "image/image_limits.h"
 #include "output/exit_codes.h"
@@ -77,28 +74,19 @@ int CommandRun::execute() {
     }
     RecordSession recording(options_);
     if (auto refused = startRecording(recording, bus, services)) return *refused;
-    // A real device is locked against other tool processes for the whole run.
-    std::optional<LockingHidBus> locking;
-    if (!simulation_ && !recording.replaying()) {
-        bus = &locking.emplace(*bus);
-        locks_ = &*locking;
-    }
+    BusStack stack(*bus);
+    if (!simulation_ && !recording.replaying()) locks_ = &stack.lock();
     // Before the report log: the search is the tool's own, not the engine's.
-    if (auto refused = refuseToGuess(*bus)) return *refused;
-    TrackingHidBus tracked(
-        *bus, [this] { guard_.deviceWritten(); },
-        [this](const std::string& port) { deviceSteps_.written(port); });
-    bus = &tracked;
-    // A single-device command stays with the first device it writes to.
-    PortPinnedBus pinned(*bus);
-    if (WorksOnOneDevice(options_)) bus = &pinned;
-    std::optional<ReportLog> log;
-    std::optional<LoggingHidBus> logged;
+    if (auto refused = refuseToGuess(stack.top())) return *refused;
+    TrackingHidBus& tracked =
+        stack.track([this] { guard_.deviceWritten(); },
+                    [this](const std::string& port) { deviceSteps_.written(port); });
+    if (WorksOnOneDevice(options_)) stack.pinToFirstDevice();
     if (options_.verbose) {
-        log.emplace(io_.err, [services] { return services->nowMs(); });
-        logged.emplace(*bus, *log, platform_.nativeErrorDetail);
-        bus = &*logged;
+        stack.log(
+            io_.err, [services] { return services->nowMs(); }, platform_.nativeErrorDetail);
     }
+    bus = &stack.top();
     if (options_.command == Command::List) return list(*bus);
     if (options_.command == Command::SlotsTeach) return teachSlots(*bus, *services);
     if (options_.command == Command::Station) return station(*bus, *services);
@@ -106,9 +94,14 @@ int CommandRun::execute() {
         return updateAll(*bus, *services);
     }
 
+    return runOnOneDevice(*bus, *services, tracked, recording);
+}
+
+int CommandRun::runOnOneDevice(HidBus& bus, SystemServices& services, TrackingHidBus& tracked,
+                               RecordSession& recording) {
     ProgressDisplay display(human_, humanIsTerminal_, !options_.quiet);
-    const CommandContext context{*bus,
-                                 *services,
+    const CommandContext context{bus,
+                                 services,
                                  display,
                                  guard_,
                                  platform_.nativeErrorDetail,
@@ -117,23 +110,13 @@ int CommandRun::execute() {
     const CommandOutcome outcome = RunEngineCommand(options_.command, options_, job_, context);
     if (outcome.interrupted) return kExitInterrupted;
     const int exitCode = VerdictExitCode(outcome, options_);
-    std::vector<std::string> hints;
-    if (exitCode != kExitSuccess) {
-        hints = AccessHint(outcome.code, tracked.openFailures(), platform_.errorText);
-        if (auto hint = ReportLengthHint(
-                tracked, static_cast<std::uint16_t>(options_.vid.value_or(0)),
-                static_cast<std::uint16_t>(options_.pid.value_or(0)), options_.port)) {
-            hints.push_back(*hint);
-        } else if (outcome.code == DFU_ERR_NOT_FOUND && options_.port) {
-            hints.push_back("nothing matching at port " + Printable(*options_.port) +
-                            " (`tolvane list` shows the ports)");
-        }
-    }
+    const std::vector<std::string> hints =
+        exitCode == kExitSuccess ? std::vector<std::string>{} : failureHints(outcome, tracked);
     // The hints ask the bus too: a replay is judged once they have.
     if (auto mismatch = recording.replayMismatch()) return replayMismatch(*mismatch);
-    if (locking && !locking->busyPaths().empty()) {
+    if (locks_ && !locks_->busyPaths().empty()) {
         return refuse(kExitDeviceBusy, kDeviceBusyResult, kErrorBusy,
-                      "the device " + Printable(ToUtf8(locking->busyPaths().front())) +
+                      "the device " + Printable(ToUtf8(locks_->busyPaths().front())) +
                           " is being updated by another tolvane process: nothing was sent "
                           "to it; try again when that update has ended");
     }
@@ -164,6 +147,22 @@ int CommandRun::execute() {
                            : "Virtual device: its memory differs from the image.");
     }
     return finish(exitCode);
+}
+
+std::vector<std::string> CommandRun::failureHints(const CommandOutcome& outcome,
+                                                  TrackingHidBus& tracked) const {
+    // The report length is asked of the bus: a replay holds this question too.
+    std::vector<std::string> hints =
+        AccessHint(outcome.code, tracked.openFailures(), platform_.errorText);
+    if (auto hint =
+            ReportLengthHint(tracked, static_cast<std::uint16_t>(options_.vid.value_or(0)),
+                             static_cast<std::uint16_t>(options_.pid.value_or(0)), options_.port)) {
+        hints.push_back(*hint);
+    } else if (outcome.code == DFU_ERR_NOT_FOUND && options_.port) {
+        hints.push_back("nothing matching at port " + Printable(*options_.port) +
+                        " (`tolvane list` shows the ports)");
+    }
+    return hints;
 }
 
 int CommandRun::refuse(int exitCode, const std::string& result, SysError code,
@@ -352,58 +351,4 @@ int CommandRun::finish(int exitCode) {
 RunReport& CommandRun::report() {
     return report_;
 }
-
-namespace {
-
-// Calls the guard for every interrupt while it lives.
-class InterruptHookup {
-public:
-    InterruptHookup(InterruptSource* source, InterruptGuard& guard) : source_(source) {
-        if (source_) source_->setHandler([&guard] { guard.interrupt(); });
-    }
-    ~InterruptHookup() {
-        if (source_) source_->setHandler(nullptr);
-    }
-    InterruptHookup(const InterruptHookup&) = delete;
-    InterruptHookup& operator=(const InterruptHookup&) = delete;
-
-private:
-    InterruptSource* source_;
-};
-
-}  // namespace
-
-int RunTool(const std::vector<std::string>& args, const ToolIo& io, const ToolPlatform& platform) {
-    InterruptGuard guard;
-    const InterruptHookup hookup(platform.interrupts, guard);
-    if (IsShowRecording(args)) return ShowRecording(args, io.out, io.err);
-    if (IsPackageCommand(args)) return RunPackageCommand(args, io.out, io.err);
-    ParsedCommandLine parsed = ParseCommandLine(args);
-    if (parsed.options) {
-        // An unreadable recording is refused when the run starts it.
-        std::string unread;
-        TakeRecordedIdentity(*parsed.options, unread);
-        CommandRun run(*parsed.options, io, platform, guard);
-        return run.execute();
-    }
-    // Help, version and usage errors: with --json the text goes to standard error and the one
-    // JSON object to standard output.
-    Options options;
-    options.json = parsed.json;
-    // A refused line that asks for the virtual target still says so, with no device made.
-    options.simulation.enabled = std::ranges::find(args, std::string("--simulate")) != args.end();
-    options.simulation.devices = 0;
-    CommandRun run(options, io, platform, guard);
-    RunReport& report = run.report();
-    report.command = parsed.command;
-    if (parsed.exitCode != kExitSuccess) {
-        io.err << parsed.err;
-        return run.usageError(parsed.message, true);
-    }
-    (parsed.json ? io.err : io.out) << parsed.out;
-    report.result = parsed.version ? "VERSION" : "HELP";
-    if (parsed.version) report.extra["version"] = TOLVANE_VERSION;
-    return run.finish(kExitSuccess);
-}
-
 }  // namespace tolvane::cli
