@@ -1,5 +1,7 @@
 #include "tool/command_line.h"
 
+#include "options/command_table.h"
+
 #include "options/distinct_files.h"
 #include "options/non_empty_option.h"
 #include "options/production_options.h"
@@ -113,9 +115,7 @@ void Check(const Options& options, const HexTexts& texts, CLI::App& app) {
         throw UsageError{
             "--replay is for update (of one device), reset-to-isp, download and reset-to-ap"};
     }
-    const bool needsIdentifiers =
-        options.command == Command::Update || options.command == Command::ResetToIsp ||
-        options.command == Command::Station || options.command == Command::SlotsTeach;
+    const bool needsIdentifiers = TraitsOf(options.command).findsApplication;
     // A package names its device itself.
     if (needsIdentifiers && !sim.enabled && !options.record.replayPath &&
         !IsPackageName(options.imagePath) && (!texts.vid || !texts.pid)) {
@@ -132,12 +132,11 @@ void Check(const Options& options, const HexTexts& texts, CLI::App& app) {
 std::string CommandNamed(const std::vector<std::string>& args) {
     for (const std::string& arg : args) {
         if (arg == "--") break;
-        for (const Command command :
-             {Command::Update, Command::ResetToIsp, Command::Download, Command::ResetToAp,
-              Command::List, Command::InstallUdevRules, Command::Station, Command::Report}) {
-            if (arg == CommandName(command)) return arg;
+        for (const CommandTraits& command : CommandTable()) {
+            // "slots teach" is named by its first word.
+            const std::string_view name = command.name;
+            if (arg == name.substr(0, name.find(' '))) return command.name;
         }
-        if (arg == "slots") return CommandName(Command::SlotsTeach);
     }
     return {};
 }
@@ -151,48 +150,6 @@ bool AsksForJson(const std::vector<std::string>& args) {
 }
 
 }  // namespace
-
-bool WorksOnOneDevice(const Options& options) noexcept {
-    switch (options.command) {
-        case Command::Update:
-            return !options.all;
-        case Command::ResetToIsp:
-        case Command::Download:
-        case Command::ResetToAp:
-            return true;
-        case Command::List:
-        case Command::InstallUdevRules:
-        case Command::Station:
-        case Command::Report:
-        case Command::SlotsTeach:
-            break;
-    }
-    return false;
-}
-
-const char* CommandName(Command command) noexcept {
-    switch (command) {
-        case Command::Update:
-            return "update";
-        case Command::ResetToIsp:
-            return "reset-to-isp";
-        case Command::Download:
-            return "download";
-        case Command::ResetToAp:
-            return "reset-to-ap";
-        case Command::List:
-            return "list";
-        case Command::InstallUdevRules:
-            return "install-udev-rules";
-        case Command::Station:
-            return "station";
-        case Command::Report:
-            return "report";
-        case Command::SlotsTeach:
-            return "slots teach";
-    }
-    return "?";
-}
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     Options options;

@@ -1,5 +1,6 @@
 #include "tool/command_run.h"
 
+#include "options/command_table.h"
 #include "output/exit_codes.h"
 #include "output/system_errors.h"
 #include "output/text_format.h"
@@ -35,8 +36,8 @@ std::optional<int> CommandRun::startRecording(RecordSession& recording, HidBus*&
         report_.extra["replay"] = *options_.record.replayPath;
     }
     recording_ = &recording;
-    const bool needsIdentity =
-        options_.command == Command::Update || options_.command == Command::ResetToIsp;
+    // A replay is of one device, so this is update or reset-to-isp.
+    const bool needsIdentity = TraitsOf(options_.command).findsApplication;
     if (recording.replaying() && needsIdentity && (!options_.vid || !options_.pid)) {
         return usageError("--replay: the recording names no device; give --vid and --pid");
     }

@@ -5,6 +5,7 @@
 #include "buses/bus_stack.h"
 #include "dfu_engine.h"
 #include "image/image_limits.h"
+#include "options/command_table.h"
 #include "output/exit_codes.h"
 #include "output/output_buffer.h"
 #include "output/progress_display.h"
@@ -38,8 +39,7 @@ namespace {
 constexpr std::uint64_t kAddressSpaceEnd = std::uint64_t{kMaxLoadAddress} + 1;
 
 bool NeedsImage(Command command) {
-    return command == Command::Update || command == Command::Download ||
-           command == Command::Station;
+    return TraitsOf(command).needsImage;
 }
 
 }  // namespace

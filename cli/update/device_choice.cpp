@@ -1,5 +1,6 @@
 #include "update/device_choice.h"
 
+#include "options/command_table.h"
 #include "output/text_format.h"
 #include "text.h"
 
@@ -11,12 +12,12 @@ namespace tolvane::cli {
 namespace {
 
 bool SearchesForADevice(Command command) {
-    return command == Command::Update || command == Command::ResetToIsp ||
-           command == Command::Download || command == Command::ResetToAp;
+    const CommandDevices devices = TraitsOf(command).devices;
+    return devices == CommandDevices::One || devices == CommandDevices::OneOrAll;
 }
 
 bool BootLoaderOnly(Command command) {
-    return command == Command::Download || command == Command::ResetToAp;
+    return TraitsOf(command).bootLoaderOnly;
 }
 
 }  // namespace

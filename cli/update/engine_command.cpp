@@ -1,6 +1,7 @@
 #include "update/engine_command.h"
 
 #include "buses/tracking_hid_bus.h"
+#include "options/command_table.h"
 #include "output/exit_codes.h"
 #include "update/clock_sharing_thread.h"
 #include "update/watcher_thread.h"
@@ -99,27 +100,6 @@ public:
     const std::optional<VersionRefusal>& versionRefused() const { return versionRefused_; }
 
 private:
-    // The steps a command takes of the update.
-    static UpdateSteps StepsOf(Command command) {
-        switch (command) {
-            case Command::Update:
-                return kWholeUpdate;
-            case Command::ResetToIsp:
-                return {.enterBootLoader = true};
-            case Command::Download:
-                return {.download = true};
-            case Command::ResetToAp:
-                return {.resetToApplication = true};
-            case Command::List:
-            case Command::InstallUdevRules:
-            case Command::Station:
-            case Command::Report:
-            case Command::SlotsTeach:
-                break;
-        }
-        return {};
-    }
-
     ResultCode runSteps() {
         if (command_ == Command::Update) {
             phases_.start();
@@ -138,7 +118,7 @@ private:
             phases_.bootLoaderReached();
         }
         UpdateRequest request;
-        request.steps = StepsOf(command_);
+        request.steps = TraitsOf(command_).steps;
         if (request.steps.enterBootLoader) {
             request.vid = *options_.vid;
             request.pid = *options_.pid;

@@ -1,6 +1,7 @@
 #include "update/update_verdict.h"
 
 #include "dfu_constants.h"
+#include "options/command_table.h"
 #include "output/exit_codes.h"
 #include "output/text_format.h"
 #include "result_message.h"
@@ -28,7 +29,7 @@ std::string MessageFor(Command command, ResultCode code, const Options& options,
         }
     }
     // A step that only ever looks for the boot loader names the boot loader when it is missing.
-    const bool bootLoaderOnly = command == Command::Download || command == Command::ResetToAp;
+    const bool bootLoaderOnly = TraitsOf(command).bootLoaderOnly;
     const std::uint32_t vid = bootLoaderOnly ? DFU_VENDOR_ID : options.vid.value_or(0);
     const std::uint32_t pid = bootLoaderOnly ? DFU_PRODUCT_ID_1 : options.pid.value_or(0);
     std::string text = ToUtf8(ResultMessageFor(code, vid, pid).text);
