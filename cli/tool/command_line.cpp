@@ -149,27 +149,9 @@ bool AsksForJson(const std::vector<std::string>& args) {
     return false;
 }
 
-}  // namespace
-
-ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
-    Options options;
-    HexTexts texts;
-    VersionTexts versions;
-    auto& sim = options.simulation;
-
-    CLI::App app{"Updates the firmware of USB HID devices through their boot loader.", "tolvane"};
-    app.require_subcommand(1);
-    app.fallthrough();
-    // Options are --long and -s only, so that a path that starts with "/" stays a path on Windows.
-    app.allow_windows_style_options(false);
-    app.footer(ExitCodeHelp());
-
-    app.set_version_flag("--version", "tolvane " TOLVANE_VERSION, "print the version and exit");
-    app.add_flag("--json", options.json, "print one JSON object with the outcome at the end");
-    auto* verbose =
-        app.add_flag("-v,--verbose", options.verbose, "print every report sent and received");
-    app.add_flag("-q,--quiet", options.quiet, "print nothing but errors")->excludes(verbose);
-
+// The --sim-* options that shape the built-in virtual target.
+void AddSimulationOptions(CLI::App& app, SimulationOptions& sim, HexTexts& texts,
+                          VersionTexts& versions) {
     const std::string simGroup = "Virtual target";
     app.add_flag("--simulate", sim.enabled, "run against the built-in virtual target")
         ->group(simGroup);
@@ -218,6 +200,53 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         ->group(simGroup);
     AddStationSimulationOptions(app, sim, simGroup);
     AddSimulatedVersionOptions(app, versions, simGroup);
+}
+
+// The checks across options, and the texts turned into numbers.
+void CheckAndConvert(Options& options, const HexTexts& texts, const VersionTexts& versions,
+                     CLI::App& app) {
+    auto& sim = options.simulation;
+    Check(options, texts, app);
+    CheckProductionOptions(options, versions);
+    if (texts.format == "raw") options.imageFormat = ImageFormat::Raw;
+    if (texts.format == "hex") options.imageFormat = ImageFormat::IntelHex;
+    options.package.idsGiven = texts.vid || texts.pid;
+    options.vid = CheckHex(texts.vid, "--vid", 0xFFFF);
+    options.pid = CheckHex(texts.pid, "--pid", 0xFFFF);
+    options.address = CheckHex(texts.address, "--address", 0xFFFFFF);
+    options.checksum = CheckHex(texts.checksum, "--checksum", 0xFFFFFFFF);
+    if (auto pid = CheckHex(texts.bootLoaderPid, "--sim-bootloader-pid", 0xFFFF)) {
+        sim.bootLoaderPid = static_cast<std::uint16_t>(*pid);
+    }
+    sim.holdReport = CheckReportHold(texts.holdReport);
+    if (sim.enabled) {
+        if (!options.vid) options.vid = kSimulatedVid;
+        if (!options.pid) options.pid = kSimulatedPid;
+    }
+}
+
+}  // namespace
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    Options options;
+    HexTexts texts;
+    VersionTexts versions;
+    auto& sim = options.simulation;
+
+    CLI::App app{"Updates the firmware of USB HID devices through their boot loader.", "tolvane"};
+    app.require_subcommand(1);
+    app.fallthrough();
+    // Options are --long and -s only, so that a path that starts with "/" stays a path on Windows.
+    app.allow_windows_style_options(false);
+    app.footer(ExitCodeHelp());
+
+    app.set_version_flag("--version", "tolvane " TOLVANE_VERSION, "print the version and exit");
+    app.add_flag("--json", options.json, "print one JSON object with the outcome at the end");
+    auto* verbose =
+        app.add_flag("-v,--verbose", options.verbose, "print every report sent and received");
+    app.add_flag("-q,--quiet", options.quiet, "print nothing but errors")->excludes(verbose);
+
+    AddSimulationOptions(app, sim, texts, versions);
     AddSlotsOption(app, options);
     AddRecordOptions(app, options.record);
     options.record.commandLine = JoinedCommandLine(args);
@@ -263,10 +292,16 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         "show-recording", "print a recording made with --record as a timeline (--json: as data)");
     showRecording->allow_extras();
     AddIdentifiers(*production.teach, texts, application);
-    for (CLI::App* command : {update, resetToIsp, download, resetToAp, list, installRules, station,
-                              production.report, production.teach}) {
-        command->footer(ExitCodeHelp());
-    }
+    const std::pair<Command, CLI::App*> commands[] = {{Command::Update, update},
+                                                      {Command::ResetToIsp, resetToIsp},
+                                                      {Command::Download, download},
+                                                      {Command::ResetToAp, resetToAp},
+                                                      {Command::List, list},
+                                                      {Command::InstallUdevRules, installRules},
+                                                      {Command::Station, station},
+                                                      {Command::Report, production.report},
+                                                      {Command::SlotsTeach, production.teach}};
+    for (const auto& [command, subcommand] : commands) subcommand->footer(ExitCodeHelp());
 
     ParsedCommandLine parsed;
     parsed.json = AsksForJson(args);
@@ -274,35 +309,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     try {
         std::vector<std::string> reversed(args.rbegin(), args.rend());
         app.parse(reversed);
-        if (update->parsed()) options.command = Command::Update;
-        if (resetToIsp->parsed()) options.command = Command::ResetToIsp;
-        if (download->parsed()) options.command = Command::Download;
-        if (resetToAp->parsed()) options.command = Command::ResetToAp;
-        if (list->parsed()) options.command = Command::List;
-        if (installRules->parsed()) options.command = Command::InstallUdevRules;
-        if (station->parsed()) options.command = Command::Station;
-        if (production.report->parsed()) options.command = Command::Report;
-        if (production.teach->parsed()) options.command = Command::SlotsTeach;
+        for (const auto& [command, subcommand] : commands) {
+            if (subcommand->parsed()) options.command = command;
+        }
         if (showRecording->parsed()) {
             throw UsageError{"show-recording takes only --json, -q and FILE"};
         }
-        Check(options, texts, app);
-        CheckProductionOptions(options, versions);
-        if (texts.format == "raw") options.imageFormat = ImageFormat::Raw;
-        if (texts.format == "hex") options.imageFormat = ImageFormat::IntelHex;
-        options.package.idsGiven = texts.vid || texts.pid;
-        options.vid = CheckHex(texts.vid, "--vid", 0xFFFF);
-        options.pid = CheckHex(texts.pid, "--pid", 0xFFFF);
-        options.address = CheckHex(texts.address, "--address", 0xFFFFFF);
-        options.checksum = CheckHex(texts.checksum, "--checksum", 0xFFFFFFFF);
-        if (auto pid = CheckHex(texts.bootLoaderPid, "--sim-bootloader-pid", 0xFFFF)) {
-            sim.bootLoaderPid = static_cast<std::uint16_t>(*pid);
-        }
-        sim.holdReport = CheckReportHold(texts.holdReport);
-        if (sim.enabled) {
-            if (!options.vid) options.vid = kSimulatedVid;
-            if (!options.pid) options.pid = kSimulatedPid;
-        }
+        CheckAndConvert(options, texts, versions, app);
         parsed.options = options;
     } catch (const CLI::CallForVersion&) {
         parsed.version = true;
