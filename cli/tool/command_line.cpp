@@ -225,32 +225,14 @@ void CheckAndConvert(Options& options, const HexTexts& texts, const VersionTexts
     }
 }
 
-}  // namespace
+// The tool's subcommands, each found by its command after the parse.
+struct CommandApps {
+    std::vector<std::pair<Command, CLI::App*>> commands;
+    CLI::App* showRecording = nullptr;
+};
 
-ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
-    Options options;
-    HexTexts texts;
-    VersionTexts versions;
-    auto& sim = options.simulation;
-
-    CLI::App app{"Updates the firmware of USB HID devices through their boot loader.", "tolvane"};
-    app.require_subcommand(1);
-    app.fallthrough();
-    // Options are --long and -s only, so that a path that starts with "/" stays a path on Windows.
-    app.allow_windows_style_options(false);
-    app.footer(ExitCodeHelp());
-
-    app.set_version_flag("--version", "tolvane " TOLVANE_VERSION, "print the version and exit");
-    app.add_flag("--json", options.json, "print one JSON object with the outcome at the end");
-    auto* verbose =
-        app.add_flag("-v,--verbose", options.verbose, "print every report sent and received");
-    app.add_flag("-q,--quiet", options.quiet, "print nothing but errors")->excludes(verbose);
-
-    AddSimulationOptions(app, sim, texts, versions);
-    AddSlotsOption(app, options);
-    AddRecordOptions(app, options.record);
-    options.record.commandLine = JoinedCommandLine(args);
-
+// Every subcommand with its own options, and show-recording for --help.
+CommandApps AddCommands(CLI::App& app, Options& options, HexTexts& texts, VersionTexts& versions) {
     auto* update = app.add_subcommand(
         "update", "reset to the boot loader, download the image, reset to the application");
     AddImage(*update, options, texts);
@@ -292,16 +274,48 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         "show-recording", "print a recording made with --record as a timeline (--json: as data)");
     showRecording->allow_extras();
     AddIdentifiers(*production.teach, texts, application);
-    const std::pair<Command, CLI::App*> commands[] = {{Command::Update, update},
-                                                      {Command::ResetToIsp, resetToIsp},
-                                                      {Command::Download, download},
-                                                      {Command::ResetToAp, resetToAp},
-                                                      {Command::List, list},
-                                                      {Command::InstallUdevRules, installRules},
-                                                      {Command::Station, station},
-                                                      {Command::Report, production.report},
-                                                      {Command::SlotsTeach, production.teach}};
-    for (const auto& [command, subcommand] : commands) subcommand->footer(ExitCodeHelp());
+    CommandApps apps;
+    apps.showRecording = showRecording;
+    apps.commands = {{Command::Update, update},
+                     {Command::ResetToIsp, resetToIsp},
+                     {Command::Download, download},
+                     {Command::ResetToAp, resetToAp},
+                     {Command::List, list},
+                     {Command::InstallUdevRules, installRules},
+                     {Command::Station, station},
+                     {Command::Report, production.report},
+                     {Command::SlotsTeach, production.teach}};
+    for (const auto& [command, subcommand] : apps.commands) subcommand->footer(ExitCodeHelp());
+    return apps;
+}
+
+}  // namespace
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    Options options;
+    HexTexts texts;
+    VersionTexts versions;
+    auto& sim = options.simulation;
+
+    CLI::App app{"Updates the firmware of USB HID devices through their boot loader.", "tolvane"};
+    app.require_subcommand(1);
+    app.fallthrough();
+    // Options are --long and -s only, so that a path that starts with "/" stays a path on Windows.
+    app.allow_windows_style_options(false);
+    app.footer(ExitCodeHelp());
+
+    app.set_version_flag("--version", "tolvane " TOLVANE_VERSION, "print the version and exit");
+    app.add_flag("--json", options.json, "print one JSON object with the outcome at the end");
+    auto* verbose =
+        app.add_flag("-v,--verbose", options.verbose, "print every report sent and received");
+    app.add_flag("-q,--quiet", options.quiet, "print nothing but errors")->excludes(verbose);
+
+    AddSimulationOptions(app, sim, texts, versions);
+    AddSlotsOption(app, options);
+    AddRecordOptions(app, options.record);
+    options.record.commandLine = JoinedCommandLine(args);
+
+    const CommandApps apps = AddCommands(app, options, texts, versions);
 
     ParsedCommandLine parsed;
     parsed.json = AsksForJson(args);
@@ -309,10 +323,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     try {
         std::vector<std::string> reversed(args.rbegin(), args.rend());
         app.parse(reversed);
-        for (const auto& [command, subcommand] : commands) {
+        for (const auto& [command, subcommand] : apps.commands) {
             if (subcommand->parsed()) options.command = command;
         }
-        if (showRecording->parsed()) {
+        if (apps.showRecording->parsed()) {
             throw UsageError{"show-recording takes only --json, -q and FILE"};
         }
         CheckAndConvert(options, texts, versions, app);
