@@ -260,6 +260,30 @@ private:
     bool resetShown_ = false;
 };
 
+// With several devices at work, each device's bytes are counted by its port.
+std::function<void(std::uint64_t)> BytesSentCounter(const CommandContext& context,
+                                                    const Options& options) {
+    if (!context.steps || !options.port) return {};
+    return
+        [&context, port = *options.port](std::uint64_t bytes) { context.steps->sent(port, bytes); };
+}
+
+// What the steps found, once they have ended.
+void TakeStepsOutcome(CommandOutcome& outcome, Steps& steps, const DfuEngine& engine,
+                      std::uint64_t total, std::uint64_t bytesSent) {
+    outcome.code = steps.code();
+    outcome.nativeDetail = steps.nativeDetail();
+    outcome.downloadStarted = steps.downloadStarted();
+    outcome.downloadFinished = steps.downloadFinished();
+    outcome.bytesSent = outcome.downloadFinished ? total : bytesSent;
+    outcome.reportedChecksum = engine.state().reportedChecksum;
+    outcome.versionBefore = steps.versionBefore();
+    outcome.versionAfter = steps.versionAfter();
+    outcome.applicationNotBack = steps.applicationNotBack();
+    outcome.skipped = steps.skipped();
+    outcome.versionRefused = steps.versionRefused();
+}
+
 }  // namespace
 
 CommandOutcome RunEngineCommand(Command command, const Options& options, const DownloadJob& job,
@@ -290,13 +314,7 @@ CommandOutcome RunEngineCommand(Command command, const Options& options, const D
     display.phase("Searching device...");
     const std::uint64_t total = job.image ? job.image->bytes.size() : 0;
     Steps steps(command, options, job, engine, context, phases);
-    std::function<void(std::uint64_t)> sent;
-    if (context.steps && options.port) {
-        sent = [&context, port = *options.port](std::uint64_t bytes) {
-            context.steps->sent(port, bytes);
-        };
-    }
-    ProgressWatch watch(display, total, std::move(sent));
+    ProgressWatch watch(display, total, BytesSentCounter(context, options));
     const auto tellNotice = [&] {
         if (context.guard.takeNotice() && context.notice) {
             display.finish();
@@ -344,17 +362,7 @@ CommandOutcome RunEngineCommand(Command command, const Options& options, const D
     watcher.stop();
     tellNotice();
 
-    outcome.code = steps.code();
-    outcome.nativeDetail = steps.nativeDetail();
-    outcome.downloadStarted = steps.downloadStarted();
-    outcome.downloadFinished = steps.downloadFinished();
-    outcome.bytesSent = outcome.downloadFinished ? total : watch.bytesSent();
-    outcome.reportedChecksum = engine.state().reportedChecksum;
-    outcome.versionBefore = steps.versionBefore();
-    outcome.versionAfter = steps.versionAfter();
-    outcome.applicationNotBack = steps.applicationNotBack();
-    outcome.skipped = steps.skipped();
-    outcome.versionRefused = steps.versionRefused();
+    TakeStepsOutcome(outcome, steps, engine, total, watch.bytesSent());
     outcome.phases = phases.times();
     outcome.seconds = SecondsSince(start);
     return outcome;
