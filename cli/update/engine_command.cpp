@@ -309,7 +309,6 @@ CommandOutcome RunEngineCommand(Command command, const Options& options, const D
             return outcome;
         }
     }
-
     ProgressDisplay& display = context.display;
     display.phase("Searching device...");
     const std::uint64_t total = job.image ? job.image->bytes.size() : 0;
