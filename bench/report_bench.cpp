@@ -2,12 +2,12 @@
 // staggered arrivals at the virtual target's realistic pace (on the virtual clock), beside the
 // floor the protocol sets for the same image; and how fast `tolvane report` reads a large log.
 // Prints figures; nothing here passes or fails.
-#include "logged_unit.h"
-#include "report_html.h"
-#include "report_text.h"
+#include "report/logged_unit.h"
+#include "report/report_html.h"
+#include "report/report_text.h"
+#include "report/station_figures.h"
 #include "sim_services.h"
-#include "station_figures.h"
-#include "tool.h"
+#include "tool/tool.h"
 #include "transcript.h"
 
 #include <nlohmann/json.hpp>

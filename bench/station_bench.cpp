@@ -1,13 +1,13 @@
 // Several devices at a realistic pace on the real clock: the wall time of update --all as the
 // number of devices grows, the tool's processor time per device, and how soon the station starts
 // on a device after it was plugged in. Prints figures; nothing here passes or fails.
-#include "exit_codes.h"
-#include "image_file.h"
-#include "interrupt_guard.h"
+#include "image/image_file.h"
+#include "line/station_run.h"
+#include "output/exit_codes.h"
 #include "platform.h"
-#include "simulation.h"
-#include "station_run.h"
-#include "tool.h"
+#include "system/interrupt_guard.h"
+#include "tool/tool.h"
+#include "update/simulation.h"
 
 #include <sys/resource.h>
 

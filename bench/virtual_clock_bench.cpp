@@ -3,7 +3,7 @@
 // and whether every device took the same virtual time, as each device's times are its own.
 // Prints figures; nothing here passes or fails.
 #include "platform.h"
-#include "tool.h"
+#include "tool/tool.h"
 
 #include <sys/resource.h>
 #include <nlohmann/json.hpp>

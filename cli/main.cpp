@@ -1,11 +1,11 @@
 // tolvane: the command-line firmware updater.
-#include "exit_codes.h"
-#include "interrupt_source.h"
-#include "output_buffer.h"
+#include "output/exit_codes.h"
+#include "output/output_buffer.h"
+#include "output/terminal.h"
 #include "platform.h"
-#include "run_program.h"
-#include "terminal.h"
-#include "tool.h"
+#include "system/interrupt_source.h"
+#include "system/run_program.h"
+#include "tool/tool.h"
 
 #include <cstdlib>
 #include <exception>

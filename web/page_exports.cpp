@@ -2,7 +2,7 @@
 // simulated target, with the engine every other front end uses. page.js calls these exports; the
 // update suspends (Asyncify) while the engine waits for the browser.
 #include "dfu_engine.h"
-#include "intel_hex_reader.h"
+#include "image/intel_hex_reader.h"
 #include "page_timeline.h"
 #include "result_message.h"
 #include "text.h"

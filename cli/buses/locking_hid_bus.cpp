@@ -1,4 +1,4 @@
-#include "locking_hid_bus.h"
+#include "buses/locking_hid_bus.h"
 
 #include <algorithm>
 #include <span>

@@ -6,8 +6,8 @@
 // why. A device the bus names no node for is written without a lock.
 #pragma once
 
-#include "device_lock.h"
 #include "forwarding_hid_bus.h"
+#include "system/device_lock.h"
 
 #include <functional>
 #include <map>

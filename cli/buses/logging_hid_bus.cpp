@@ -1,7 +1,7 @@
-#include "logging_hid_bus.h"
+#include "buses/logging_hid_bus.h"
 
+#include "output/text_format.h"
 #include "text.h"
-#include "text_format.h"
 
 #include <utility>
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "forwarding_hid_bus.h"
-#include "report_log.h"
+#include "output/report_log.h"
 
 #include <atomic>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "port_pinned_bus.h"
+#include "buses/port_pinned_bus.h"
 
 #include <span>
 #include <vector>

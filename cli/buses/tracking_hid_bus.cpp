@@ -1,4 +1,4 @@
-#include "tracking_hid_bus.h"
+#include "buses/tracking_hid_bus.h"
 
 #include <utility>
 

@@ -1,7 +1,7 @@
 // libFuzzer target for the Intel HEX reader: any input either yields an image that keeps the
 // reader's promises or a refusal with a line inside the input; nothing else may happen.
-#include "image_limits.h"
-#include "intel_hex_reader.h"
+#include "image/image_limits.h"
+#include "image/intel_hex_reader.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,11 +1,11 @@
-#include "image_file.h"
+#include "image/image_file.h"
 
-#include "image_limits.h"
-#include "intel_hex_reader.h"
-#include "stable_file_read.h"
-#include "system_errors.h"
+#include "image/image_limits.h"
+#include "image/intel_hex_reader.h"
+#include "image/stable_file_read.h"
+#include "output/system_errors.h"
+#include "output/text_format.h"
 #include "text.h"
-#include "text_format.h"
 
 #include <algorithm>
 #include <cctype>

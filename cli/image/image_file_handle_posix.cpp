@@ -1,4 +1,4 @@
-#include "image_file_handle.h"
+#include "image/image_file_handle.h"
 
 #include <cerrno>
 

@@ -1,5 +1,5 @@
-#include "image_file_handle.h"
-#include "wide_path_win32.h"
+#include "image/image_file_handle.h"
+#include "system/wide_path_win32.h"
 
 #define WIN32_LEAN_AND_MEAN
 #include <fcntl.h>

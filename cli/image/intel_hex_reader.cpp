@@ -1,8 +1,8 @@
-#include "intel_hex_reader.h"
+#include "image/intel_hex_reader.h"
 
-#include "image_limits.h"
+#include "image/image_limits.h"
+#include "output/text_format.h"
 #include "text.h"
-#include "text_format.h"
 
 #include <algorithm>
 #include <optional>

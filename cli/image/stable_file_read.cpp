@@ -1,8 +1,8 @@
-#include "stable_file_read.h"
+#include "image/stable_file_read.h"
 
-#include "image_file_handle.h"
-#include "system_errors.h"
-#include "text_format.h"
+#include "image/image_file_handle.h"
+#include "output/system_errors.h"
+#include "output/text_format.h"
 
 #include <cerrno>
 #include <cstring>

@@ -3,7 +3,7 @@
 // and after the read; a change means reading it again, and a file that keeps changing is refused.
 #pragma once
 
-#include "image_file.h"
+#include "image/image_file.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "distinct_files.h"
+#include "options/distinct_files.h"
 
-#include "same_file.h"
-#include "text_format.h"
+#include "output/text_format.h"
+#include "system/same_file.h"
 
 #include <filesystem>
 #include <system_error>

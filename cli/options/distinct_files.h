@@ -4,7 +4,7 @@
 // before anything is read or written.
 #pragma once
 
-#include "options.h"
+#include "options/options.h"
 
 #include <optional>
 #include <string>

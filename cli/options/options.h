@@ -1,10 +1,10 @@
 // What the command line asks for, once parsed and checked.
 #pragma once
 
-#include "image_file.h"
-#include "package_options.h"
-#include "record_options.h"
-#include "slot_names.h"
+#include "image/image_file.h"
+#include "options/package_options.h"
+#include "options/record_options.h"
+#include "options/slot_names.h"
 
 #include <cstdint>
 #include <optional>

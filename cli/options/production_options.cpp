@@ -1,8 +1,8 @@
-#include "production_options.h"
+#include "options/production_options.h"
 
-#include "non_empty_option.h"
-#include "release_number.h"
-#include "station_options.h"
+#include "options/non_empty_option.h"
+#include "options/station_options.h"
+#include "versions/release_number.h"
 
 namespace tolvane::cli {
 namespace {

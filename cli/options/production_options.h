@@ -3,7 +3,7 @@
 // target's --sim-version and --sim-version-after.
 #pragma once
 
-#include "options.h"
+#include "options/options.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,6 +1,6 @@
-#include "record_options.h"
+#include "options/record_options.h"
 
-#include "non_empty_option.h"
+#include "options/non_empty_option.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,6 +1,6 @@
-#include "station_options.h"
+#include "options/station_options.h"
 
-#include "non_empty_option.h"
+#include "options/non_empty_option.h"
 
 namespace tolvane::cli {
 

@@ -3,7 +3,7 @@
 // --sim-arrival-interval.
 #pragma once
 
-#include "options.h"
+#include "options/options.h"
 
 #include <CLI/CLI.hpp>
 

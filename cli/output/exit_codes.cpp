@@ -1,4 +1,4 @@
-#include "exit_codes.h"
+#include "output/exit_codes.h"
 
 namespace tolvane::cli {
 

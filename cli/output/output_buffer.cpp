@@ -1,4 +1,4 @@
-#include "output_buffer.h"
+#include "output/output_buffer.h"
 
 #include <cerrno>
 

@@ -1,4 +1,4 @@
-#include "progress_display.h"
+#include "output/progress_display.h"
 
 #include <cmath>
 #include <cstdio>

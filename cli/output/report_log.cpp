@@ -1,4 +1,4 @@
-#include "report_log.h"
+#include "output/report_log.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "system_errors.h"
+#include "output/system_errors.h"
 
 #include <cerrno>
 

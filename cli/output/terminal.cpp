@@ -1,4 +1,4 @@
-#include "terminal.h"
+#include "output/terminal.h"
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN

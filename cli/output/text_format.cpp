@@ -1,4 +1,4 @@
-#include "text_format.h"
+#include "output/text_format.h"
 
 #include "text.h"
 

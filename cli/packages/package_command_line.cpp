@@ -1,6 +1,6 @@
-#include "package_command_line.h"
+#include "packages/package_command_line.h"
 
-#include "non_empty_option.h"
+#include "options/non_empty_option.h"
 
 namespace tolvane::cli {
 namespace {

@@ -1,9 +1,9 @@
-#include "package_commands.h"
+#include "packages/package_commands.h"
 
-#include "exit_codes.h"
-#include "package_command_line.h"
-#include "package_tasks.h"
-#include "version_rule.h"
+#include "output/exit_codes.h"
+#include "packages/package_command_line.h"
+#include "packages/package_tasks.h"
+#include "sys_error.h"
 
 #include <sstream>
 
@@ -78,19 +78,6 @@ int RunPackageCommand(const std::vector<std::string>& args, std::ostream& out, s
     if (commands.pack->parsed()) return PackFirmware(options, io);
     if (commands.sign->parsed()) return AttachSignature(options, io);
     return VerifyPackage(options, io);
-}
-
-void AddPackageOutcome(RunReport& report, const CommandOutcome& outcome, const Options& options,
-                       std::ostream& err) {
-    if (outcome.versionRefused) {
-        AddVersionRefusalFields(report.extra, *outcome.versionRefused, options);
-        return;
-    }
-    if (outcome.code != DFU_SUCCESS && outcome.code != DFU_ALREADY_IN_DFU) return;
-    if (auto warning = VersionUncheckedWarning(options, outcome.versionBefore)) {
-        err << "tolvane: warning: " << *warning << '\n';
-        report.warnings.push_back(*warning);
-    }
 }
 
 }  // namespace tolvane::cli

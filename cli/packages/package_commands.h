@@ -1,9 +1,8 @@
 // tolvane pack, sign and verify: making and checking firmware packages, offline, with no device.
 #pragma once
 
-#include "engine_command.h"
-#include "options.h"
-#include "run_report.h"
+#include "options/options.h"
+#include "output/run_report.h"
 
 #include <CLI/CLI.hpp>
 
@@ -21,10 +20,5 @@ int RunPackageCommand(const std::vector<std::string>& args, std::ostream& out, s
 
 // The three commands on the tool's own command line, so that --help lists them.
 void AddPackageCommandsForHelp(CLI::App& app);
-
-// After an update from a package: the version refusal's fields, or the warning that the
-// version could not be compared.
-void AddPackageOutcome(RunReport& report, const CommandOutcome& outcome, const Options& options,
-                       std::ostream& err);
 
 }  // namespace tolvane::cli

@@ -1,11 +1,11 @@
-#include "package_image.h"
+#include "packages/package_image.h"
 
 #include "dfu_constants.h"
-#include "exit_codes.h"
+#include "output/exit_codes.h"
 #include "package/file_bytes.h"
 #include "package/manifest.h"
 #include "package/package_file.h"
-#include "trust_folder.h"
+#include "packages/trust_folder.h"
 
 #include <algorithm>
 #include <array>
@@ -123,14 +123,6 @@ std::optional<PackageRefusal> CheckSigner(const Options& options,
 }
 
 }  // namespace
-
-bool IsPackageName(const std::string& path) {
-    constexpr std::string_view kExtension = ".tvpkg";
-    if (path.size() < kExtension.size()) return false;
-    return std::equal(kExtension.rbegin(), kExtension.rend(), path.rbegin(), [](char a, char b) {
-        return a == std::tolower(static_cast<unsigned char>(b));
-    });
-}
 
 bool ReadsAsPackage(const Options& options) {
     if (IsPackageName(options.imagePath)) return true;

@@ -3,9 +3,9 @@
 // against its manifest; then stands in for the image and the values the manifest fixes.
 #pragma once
 
-#include "image_file.h"
-#include "options.h"
-#include "package_refusal.h"
+#include "image/image_file.h"
+#include "options/options.h"
+#include "packages/package_refusal.h"
 
 #include <variant>
 

@@ -1,6 +1,6 @@
-#include "package_option_flags.h"
+#include "packages/package_option_flags.h"
 
-#include "non_empty_option.h"
+#include "options/non_empty_option.h"
 
 namespace tolvane::cli {
 

@@ -1,7 +1,7 @@
 // The package options of update and station on the command line.
 #pragma once
 
-#include "options.h"
+#include "options/options.h"
 
 #include <CLI/CLI.hpp>
 

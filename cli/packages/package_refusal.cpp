@@ -1,6 +1,6 @@
-#include "package_refusal.h"
+#include "packages/package_refusal.h"
 
-#include "exit_codes.h"
+#include "output/exit_codes.h"
 
 namespace tolvane::cli {
 

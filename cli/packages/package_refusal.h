@@ -2,9 +2,9 @@
 // failed with what it expected and found, and the key id when there is one.
 #pragma once
 
+#include "output/run_report.h"
 #include "package/package_fault.h"
 #include "package/package_file.h"
-#include "run_report.h"
 #include "sys_error.h"
 
 #include <optional>

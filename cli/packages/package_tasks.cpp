@@ -1,16 +1,16 @@
-#include "package_tasks.h"
+#include "packages/package_tasks.h"
 
 #include "dfu_constants.h"
-#include "exit_codes.h"
-#include "image_file.h"
-#include "image_limits.h"
+#include "image/image_file.h"
+#include "image/image_limits.h"
+#include "output/exit_codes.h"
+#include "output/text_format.h"
 #include "package/crypto.h"
 #include "package/file_bytes.h"
 #include "package/package_file.h"
 #include "package/signature_check.h"
-#include "package_refusal.h"
-#include "text_format.h"
-#include "trust_folder.h"
+#include "packages/package_refusal.h"
+#include "packages/trust_folder.h"
 
 namespace tolvane::cli {
 namespace {

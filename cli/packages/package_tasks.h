@@ -1,8 +1,8 @@
 // The work of pack, sign and verify once their command line is read.
 #pragma once
 
-#include "package_command_line.h"
-#include "run_report.h"
+#include "output/run_report.h"
+#include "packages/package_command_line.h"
 
 #include <ostream>
 

@@ -1,4 +1,4 @@
-#include "trust_folder.h"
+#include "packages/trust_folder.h"
 
 #ifdef _WIN32
 #include <windows.h>

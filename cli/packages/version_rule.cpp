@@ -1,7 +1,7 @@
-#include "version_rule.h"
+#include "packages/version_rule.h"
 
-#include "package_refusal.h"
-#include "release_number.h"
+#include "packages/package_refusal.h"
+#include "versions/release_number.h"
 
 namespace tolvane::cli {
 

@@ -4,8 +4,8 @@
 // boot loader cannot tell its version, so the check is skipped for it, with a warning.
 #pragma once
 
-#include "options.h"
-#include "run_report.h"
+#include "options/options.h"
+#include "output/run_report.h"
 
 #include <cstdint>
 #include <optional>

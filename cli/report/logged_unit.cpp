@@ -1,4 +1,4 @@
-#include "logged_unit.h"
+#include "report/logged_unit.h"
 
 #include <nlohmann/json.hpp>
 

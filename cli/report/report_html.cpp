@@ -1,8 +1,8 @@
-#include "report_html.h"
+#include "report/report_html.h"
 
-#include "report_text.h"
-#include "station_log.h"
-#include "svg_chart.h"
+#include "report/report_text.h"
+#include "report/svg_chart.h"
+#include "report/utc_timestamp.h"
 
 namespace tolvane::cli {
 namespace {

@@ -2,7 +2,7 @@
 // from elsewhere; the charts are inline SVG.
 #pragma once
 
-#include "station_figures.h"
+#include "report/station_figures.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
-#include "report_text.h"
+#include "report/report_text.h"
 
-#include "station_log.h"
+#include "report/utc_timestamp.h"
 
 #include <cstdio>
 

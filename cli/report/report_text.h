@@ -1,8 +1,8 @@
 // The station report for people (text) and as data (--json).
 #pragma once
 
-#include "run_report.h"
-#include "station_figures.h"
+#include "output/run_report.h"
+#include "report/station_figures.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "station_figures.h"
+#include "report/station_figures.h"
 
 #include "port_order.h"
 

@@ -1,7 +1,7 @@
 // The figures of a station's report, computed from the units its logs hold.
 #pragma once
 
-#include "logged_unit.h"
+#include "report/logged_unit.h"
 
 #include <array>
 #include <cstdint>

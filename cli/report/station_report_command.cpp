@@ -1,11 +1,11 @@
-#include "station_report_command.h"
+#include "report/station_report_command.h"
 
-#include "exit_codes.h"
-#include "report_html.h"
-#include "report_text.h"
-#include "station_figures.h"
-#include "system_errors.h"
-#include "text_format.h"
+#include "output/exit_codes.h"
+#include "output/system_errors.h"
+#include "output/text_format.h"
+#include "report/report_html.h"
+#include "report/report_text.h"
+#include "report/station_figures.h"
 
 #include <cerrno>
 #include <cstring>

@@ -2,7 +2,7 @@
 // with --html as one self-contained page with charts.
 #pragma once
 
-#include "run_report.h"
+#include "output/run_report.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "svg_chart.h"
+#include "report/svg_chart.h"
 
 #include <algorithm>
 #include <cmath>

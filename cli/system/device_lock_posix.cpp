@@ -1,4 +1,4 @@
-#include "device_lock.h"
+#include "system/device_lock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

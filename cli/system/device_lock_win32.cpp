@@ -1,4 +1,4 @@
-#include "device_lock.h"
+#include "system/device_lock.h"
 
 #include <windows.h>
 

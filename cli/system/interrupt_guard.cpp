@@ -1,4 +1,4 @@
-#include "interrupt_guard.h"
+#include "system/interrupt_guard.h"
 
 namespace tolvane::cli {
 

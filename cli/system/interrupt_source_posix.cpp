@@ -1,6 +1,6 @@
 // Signals on POSIX systems: blocked in every thread and taken by one thread of their own with
 // sigwait, so nothing runs in signal context and no call of the tool is cut short by EINTR.
-#include "interrupt_source.h"
+#include "system/interrupt_source.h"
 
 #include <pthread.h>
 #include <csignal>

@@ -1,6 +1,6 @@
 // Ctrl-C and Ctrl-Break of a Windows console. The system calls the routine on a thread it creates
 // for the event; answering TRUE keeps the process alive.
-#include "interrupt_source.h"
+#include "system/interrupt_source.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "run_program.h"
+#include "system/run_program.h"
 
 #include <spawn.h>
 #include <sys/wait.h>

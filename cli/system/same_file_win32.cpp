@@ -1,5 +1,5 @@
-#include "same_file.h"
-#include "wide_path_win32.h"
+#include "system/same_file.h"
+#include "system/wide_path_win32.h"
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>

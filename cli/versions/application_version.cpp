@@ -1,4 +1,4 @@
-#include "application_version.h"
+#include "versions/application_version.h"
 
 namespace tolvane::cli {
 

@@ -1,4 +1,4 @@
-#include "release_number.h"
+#include "versions/release_number.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
-#include "command_line.h"
+#include "tool/command_line.h"
 
-#include "exit_codes.h"
+#include "output/exit_codes.h"
 #include "temp_dir.h"
 
 #include <filesystem>

@@ -1,8 +1,8 @@
 // The per-device lock between tool processes. A lock taken through another open file stands in
 // for a second process: flock refuses it just the same.
-#include "device_lock.h"
-#include "exit_codes.h"
-#include "locking_hid_bus.h"
+#include "system/device_lock.h"
+#include "buses/locking_hid_bus.h"
+#include "output/exit_codes.h"
 #include "sim_platform.h"
 #include "temp_dir.h"
 

@@ -1,6 +1,6 @@
-#include "image_file.h"
+#include "image/image_file.h"
 
-#include "stable_file_read.h"
+#include "image/stable_file_read.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>

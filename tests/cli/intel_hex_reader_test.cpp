@@ -1,4 +1,4 @@
-#include "intel_hex_reader.h"
+#include "image/intel_hex_reader.h"
 
 #include <gtest/gtest.h>
 

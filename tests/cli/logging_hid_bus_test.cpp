@@ -1,4 +1,4 @@
-#include "logging_hid_bus.h"
+#include "buses/logging_hid_bus.h"
 
 #include "mock_platform.h"
 

@@ -1,8 +1,8 @@
 // The manual page against --help: every command, option and exit code that --help shows is in
 // the page, and the page names no option that --help does not know, so that neither can fall
-// behind the other.
-#include "command_line.h"
-#include "exit_codes.h"
+// behind the other. The README's exit-code table holds the same codes as --help.
+#include "output/exit_codes.h"
+#include "tool/command_line.h"
 
 #include <gtest/gtest.h>
 
@@ -14,12 +14,16 @@
 namespace tolvane::cli {
 namespace {
 
-// The page as a reader sees its words: roff's "\-" is a plain hyphen.
-std::string ManualPageText() {
-    std::ifstream file(TOLVANE_MANUAL_PAGE);
+std::string FileText(const char* path) {
+    std::ifstream file(path);
     std::ostringstream read;
     read << file.rdbuf();
-    std::string text = read.str();
+    return read.str();
+}
+
+// The page as a reader sees its words: roff's "\-" is a plain hyphen.
+std::string ManualPageText() {
+    std::string text = FileText(TOLVANE_MANUAL_PAGE);
     for (std::size_t at = text.find("\\-"); at != std::string::npos; at = text.find("\\-", at)) {
         text.erase(at, 1);
     }
@@ -68,6 +72,13 @@ TEST(ManualPageTest, ShowsWhatHelpShowsAndNothingElse) {
         EXPECT_NE(page.find(".B " + code + "\n"), std::string::npos)
             << "exit code " << code << " has no entry on the page";
     }
+}
+
+TEST(ManualPageTest, ReadmeTableHoldsTheExitCodesOfHelp) {
+    const std::string readme = FileText(TOLVANE_README);
+    ASSERT_FALSE(readme.empty()) << TOLVANE_README;
+    EXPECT_EQ(Matches(readme, std::regex("\n\\| ([0-9]+) \\|"), 1),
+              Matches(ExitCodeHelp(), std::regex("\n *([0-9]+)  "), 1));
 }
 
 }  // namespace

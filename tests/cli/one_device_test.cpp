@@ -1,6 +1,6 @@
 // One device counted, another arriving while it switches: every step keeps to the counted unit.
-#include "exit_codes.h"
-#include "port_pinned_bus.h"
+#include "buses/port_pinned_bus.h"
+#include "output/exit_codes.h"
 #include "sim_platform.h"
 #include "temp_dir.h"
 

@@ -1,5 +1,5 @@
 // Output that fails must neither end the run nor lose track of why it failed.
-#include "output_buffer.h"
+#include "output/output_buffer.h"
 
 #include <gtest/gtest.h>
 

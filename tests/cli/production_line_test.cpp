@@ -1,16 +1,16 @@
 // The production line's answers: release numbers, the version check and --skip-current, the
 // image's hash and the phase times in every result, named slots, and the station report.
-#include "exit_codes.h"
-#include "logged_unit.h"
 #include "mock_platform.h"
-#include "release_number.h"
-#include "report_html.h"
+#include "options/slot_names.h"
+#include "output/exit_codes.h"
+#include "report/logged_unit.h"
+#include "report/report_html.h"
+#include "report/station_figures.h"
 #include "simulated_tool_test.h"
-#include "slot_names.h"
-#include "station_figures.h"
 #include "temp_dir.h"
-#include "tool.h"
+#include "tool/tool.h"
 #include "tool_run.h"
+#include "versions/release_number.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

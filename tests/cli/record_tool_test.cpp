@@ -1,10 +1,10 @@
 // --record, --replay and show-recording through the whole tool, in-process: a replay touches
 // nothing of the real platform (strict mocks), ends as recorded, and ends with its own exit code
 // at the first call that differs.
-#include "exit_codes.h"
 #include "mock_platform.h"
+#include "output/exit_codes.h"
 #include "temp_dir.h"
-#include "tool.h"
+#include "tool/tool.h"
 #include "tool_run.h"
 
 #include <gmock/gmock.h>

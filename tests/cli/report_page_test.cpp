@@ -1,9 +1,9 @@
 // The report's page in a real browser: headless Chromium renders it to a PNG, and the picture
 // must show each chart with the expected number of bars, counted by their colours. Skipped where
 // Chromium or ImageMagick's convert is missing.
-#include "logged_unit.h"
-#include "report_html.h"
-#include "station_figures.h"
+#include "report/logged_unit.h"
+#include "report/report_html.h"
+#include "report/station_figures.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>

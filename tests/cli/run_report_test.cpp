@@ -1,4 +1,4 @@
-#include "run_report.h"
+#include "output/run_report.h"
 
 #include <gtest/gtest.h>
 

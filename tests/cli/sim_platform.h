@@ -4,11 +4,11 @@
 #pragma once
 
 #include "forwarding_hid_bus.h"
-#include "interrupt_source.h"
-#include "run_report.h"
+#include "output/run_report.h"
 #include "sim_bus.h"
 #include "sim_services.h"
-#include "tool.h"
+#include "system/interrupt_source.h"
+#include "tool/tool.h"
 #include "tool_run.h"
 #include "transcript.h"
 #include "virtual_target.h"

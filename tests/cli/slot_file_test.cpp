@@ -1,8 +1,8 @@
 // The slot file as people write it and as it must not be: a name written like a port (which
 // made --port ambiguous), a byte-order mark, and files that are no slot file at all.
-#include "exit_codes.h"
+#include "options/slot_names.h"
+#include "output/exit_codes.h"
 #include "simulated_tool_test.h"
-#include "slot_names.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,11 +1,11 @@
 // The station report over logs as a full disk or an editor leaves them: a cut-off line, hostile
 // values, lines too long or too many to name, a directory given as a log; and the station itself
 // continuing a cut-off log on a line of its own.
-#include "exit_codes.h"
-#include "logged_unit.h"
+#include "output/exit_codes.h"
+#include "report/logged_unit.h"
+#include "report/station_figures.h"
+#include "report/station_report_command.h"
 #include "simulated_tool_test.h"
-#include "station_figures.h"
-#include "station_report_command.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

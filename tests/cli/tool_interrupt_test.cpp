@@ -1,8 +1,8 @@
 // Interrupts during an in-process run: raised by the test at a chosen report, on the engine's own
 // thread, so that the moment is exact although the run takes no real time.
-#include "exit_codes.h"
-#include "interrupt_guard.h"
+#include "output/exit_codes.h"
 #include "sim_platform.h"
+#include "system/interrupt_guard.h"
 #include "temp_dir.h"
 
 #include <gmock/gmock.h>

@@ -1,7 +1,7 @@
 // The run's outcome whatever becomes of its output: a reader that went away, a full disk, file
 // names that are not UTF-8; and one JSON object for every run with --json.
-#include "exit_codes.h"
-#include "output_buffer.h"
+#include "output/exit_codes.h"
+#include "output/output_buffer.h"
 #include "sim_platform.h"
 #include "temp_dir.h"
 

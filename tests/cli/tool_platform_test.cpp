@@ -1,6 +1,6 @@
 // What the tool says when the system gets in the way: interfaces it may not open, system errors
 // with their texts, and images that do not fit where they are to go.
-#include "exit_codes.h"
+#include "output/exit_codes.h"
 #include "sim_platform.h"
 #include "temp_dir.h"
 

@@ -1,7 +1,7 @@
 // What one run of the tool gave back, and a run with its output captured.
 #pragma once
 
-#include "tool.h"
+#include "tool/tool.h"
 
 #include <sstream>
 #include <string>

@@ -1,10 +1,10 @@
 // The whole tool run in-process: refusals before anything is touched, and runs against the
 // virtual target on the virtual clock.
-#include "tool.h"
+#include "tool/tool.h"
 #include "tool_run.h"
 
-#include "exit_codes.h"
 #include "mock_platform.h"
+#include "output/exit_codes.h"
 #include "temp_dir.h"
 
 #include <gmock/gmock.h>

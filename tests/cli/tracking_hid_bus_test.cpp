@@ -1,5 +1,5 @@
 // The failed opens the tool explains: per interface, by the outcome of its last attempts.
-#include "tracking_hid_bus.h"
+#include "buses/tracking_hid_bus.h"
 
 #include "mock_platform.h"
 

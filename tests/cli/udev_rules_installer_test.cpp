@@ -1,7 +1,7 @@
 // install-udev-rules into a scratch folder, with udevadm stood in for.
-#include "udev_rules_installer.h"
+#include "system/udev_rules_installer.h"
 
-#include "exit_codes.h"
+#include "output/exit_codes.h"
 #include "temp_dir.h"
 
 #include <gmock/gmock.h>

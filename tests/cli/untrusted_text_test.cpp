@@ -1,9 +1,9 @@
 // What a device or a slot file says reaches a terminal escaped: a serial number or a slot name
 // with control characters can neither clear the screen nor rewrite what was printed before.
-#include "all_devices_run.h"
-#include "device_list.h"
-#include "exit_codes.h"
+#include "line/all_devices_run.h"
+#include "output/exit_codes.h"
 #include "simulated_tool_test.h"
+#include "update/device_list.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,0 +1,45 @@
+// The whole tool behind main(): parses the command line, checks the image, runs the command on
+// the real platform or the virtual target, and prints the outcome.
+#pragma once
+
+#include "hid_bus.h"
+#include "system/interrupt_source.h"
+#include "system/udev_rules_installer.h"
+#include "system_services.h"
+
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tolvane::cli {
+
+struct ToolIo {
+    std::ostream& out;
+    std::ostream& err;
+    bool outIsTerminal = false;
+    bool errIsTerminal = false;
+};
+
+// What the tool is given of the system it runs on.
+struct ToolPlatform {
+    HidBus& bus;
+    SystemServices& services;
+    // A short text for a system error number (never empty).
+    std::function<std::string(SysError)> errorText;
+    // On the calling thread: what the system said about the last failed bus call beyond its
+    // number, or empty.
+    std::function<std::string()> nativeErrorDetail;
+    // Where interrupts come from; none when null.
+    InterruptSource* interrupts = nullptr;
+    // Ends the process at once with the given exit code, for an interrupt that must not wait
+    // for the engine; when empty, the run waits for the engine's step and returns the code.
+    std::function<void(int)> exitNow;
+    UdevSystem udev;
+};
+
+// `args` without the program name. The real bus and services are touched only when a command
+// runs without --simulate, after the image has been read and checked. Returns the exit code.
+int RunTool(const std::vector<std::string>& args, const ToolIo& io, const ToolPlatform& platform);
+
+}  // namespace tolvane::cli
