@@ -282,6 +282,18 @@ private:
 
 }  // namespace
 
+CommandContext WithBus(const CommandContext& context, HidBus& bus) {
+    return {bus,
+            context.services,
+            context.display,
+            context.guard,
+            context.nativeDetail,
+            context.notice,
+            context.abandon,
+            context.steps,
+            context.heldElsewhere};
+}
+
 CommandOutcome RunEngineCommand(Command command, const Options& options, const DownloadJob& job,
                                 const CommandContext& context) {
     const auto start = Clock::now();
