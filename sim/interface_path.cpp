@@ -32,4 +32,12 @@ bool SamePath(std::u16string_view a, std::u16string_view b) {
     return EqualIgnoringAsciiCase(a, b);
 }
 
+std::u16string LowerCasePath(std::u16string_view path) {
+    std::u16string lower(path);
+    for (char16_t& c : lower) {
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    }
+    return lower;
+}
+
 }  // namespace tolvane::sim

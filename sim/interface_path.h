@@ -14,5 +14,7 @@ std::u16string MakeInterfacePath(std::uint16_t vendorId, std::uint16_t productId
 
 // Equal without regard to ASCII case, as the system compares device paths.
 bool SamePath(std::u16string_view a, std::u16string_view b);
+// The path with ASCII letters in lower case: a key under which SamePath's equal paths meet.
+std::u16string LowerCasePath(std::u16string_view path);
 
 }  // namespace tolvane::sim

@@ -311,10 +311,10 @@ std::pair<SimDevice*, std::shared_ptr<InterfaceInstance>> SimBus::findLocked(
 }
 
 void SimBus::updatePortsLocked() {
-    std::vector<std::pair<std::u16string, std::string>> table;
+    std::unordered_map<std::u16string, std::string> table;
     for (const auto& device : devices_) {
         for (const auto& instance : device->instances_) {
-            table.emplace_back(instance->path, device->port_);
+            table.emplace(LowerCasePath(instance->path), device->port_);
         }
     }
     std::lock_guard lock(portsMutex_);
@@ -322,15 +322,13 @@ void SimBus::updatePortsLocked() {
 }
 
 SysError SimBus::portOf(std::u16string_view path, std::string& port) {
+    const std::u16string key = LowerCasePath(path);
     std::lock_guard lock(portsMutex_);
     port.clear();
-    for (const auto& [present, at] : portsByPath_) {
-        if (SamePath(present, path)) {
-            port = at;
-            return 0;
-        }
-    }
-    return kErrorFileNotFound;
+    const auto found = portsByPath_.find(key);
+    if (found == portsByPath_.end()) return kErrorFileNotFound;
+    port = found->second;
+    return 0;
 }
 
 std::unique_ptr<HidDevice> SimBus::open(std::u16string_view path, DeviceAccess access,

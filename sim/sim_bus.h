@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 namespace tolvane::sim {
@@ -94,10 +95,12 @@ private:
     std::vector<Registration> registrations_;
     std::vector<std::pair<std::uint32_t, std::u16string>> outbox_;
     std::vector<Entry> changes_;
-    // Path to port of every interface present. A lock of its own: notifications are delivered
-    // with mutex_ held, and a handler that runs on the delivering thread may ask for a port.
+    // Port of every interface present, by its path in lower case (paths compare without regard
+    // to case): every window's watcher asks for the port of every arrival, so the answer is a
+    // hash lookup, not a walk of the bus. A lock of its own: notifications are delivered with
+    // mutex_ held, and a handler that runs on the delivering thread may ask for a port.
     mutable std::mutex portsMutex_;
-    std::vector<std::pair<std::u16string, std::string>> portsByPath_;
+    std::unordered_map<std::u16string, std::string> portsByPath_;
     Fault listFault_;
     Fault registrationFault_;
     std::uint32_t installWaitMs_ = 0;

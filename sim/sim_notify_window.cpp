@@ -25,6 +25,7 @@ SimNotifyWindow::~SimNotifyWindow() {
             abandoned = std::this_thread::get_id() != core_->owner;
             core_->destroyed = true;
             core_->queue.clear();
+            services_.recountLocked(*core_);
             --services_.windowsHeld_;
             auto& cores = services_.cores_;
             cores.erase(std::remove(cores.begin(), cores.end(), core_), cores.end());
@@ -49,6 +50,7 @@ SysError SimNotifyWindow::destroy() {
         } else {
             core_->destroyed = true;
             core_->queue.clear();
+            services_.recountLocked(*core_);
             --services_.windowsHeld_;
             auto& cores = services_.cores_;
             cores.erase(std::remove(cores.begin(), cores.end(), core_), cores.end());
@@ -68,6 +70,7 @@ void SimNotifyWindow::deliverDeviceChange(std::uint32_t eventType, std::u16strin
         std::lock_guard lock(services_.mutex_);
         if (core_->destroyed) return;
         core_->queue.push_back({false, eventType, kDevTypeDeviceInterface, std::move(path)});
+        services_.recountLocked(*core_);
     }
     services_.messageQueued(core_->owner);
 }
@@ -77,6 +80,7 @@ void SimNotifyWindow::deliverOtherDeviceChange(std::uint32_t eventType, std::uin
         std::lock_guard lock(services_.mutex_);
         if (core_->destroyed) return;
         core_->queue.push_back({false, eventType, deviceType, {}});
+        services_.recountLocked(*core_);
     }
     services_.messageQueued(core_->owner);
 }
@@ -86,6 +90,7 @@ void SimNotifyWindow::postCommand(WindowCommand command) {
         std::lock_guard lock(services_.mutex_);
         if (core_->destroyed) return;
         core_->queue.push_back({true, static_cast<std::uint32_t>(command), 0, {}});
+        services_.recountLocked(*core_);
     }
     services_.messageQueued(core_->owner);
 }

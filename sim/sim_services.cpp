@@ -96,10 +96,17 @@ bool SimServices::ownQueuedLocked(std::thread::id self) const {
 }
 
 bool SimServices::othersBusyLocked(std::thread::id self) const {
-    return std::any_of(cores_.begin(), cores_.end(), [self](const auto& core) {
-        return core->owner != self && !core->destroyed &&
-               (!core->queue.empty() || core->dispatching > 0);
-    });
+    const auto own = busyByOwner_.find(self);
+    return busyCores_ > (own == busyByOwner_.end() ? 0 : own->second);
+}
+
+void SimServices::recountLocked(WindowCore& core) {
+    const bool busy = !core.destroyed && (!core.queue.empty() || core.dispatching > 0);
+    if (busy == core.countedBusy) return;
+    core.countedBusy = busy;
+    const int step = busy ? 1 : -1;
+    busyCores_ += step;
+    if ((busyByOwner_[core.owner] += step) == 0) busyByOwner_.erase(core.owner);
 }
 
 bool SimServices::dispatchOneWindowMessage(std::unique_lock<std::mutex>& lock,
@@ -112,6 +119,7 @@ bool SimServices::dispatchOneWindowMessage(std::unique_lock<std::mutex>& lock,
     WindowMessage message = std::move(core->queue.front());
     core->queue.pop_front();
     ++core->dispatching;
+    recountLocked(*core);
     lock.unlock();
     if (message.command) {
         record({.call = Call::CommandSwallowed, .value = message.eventType, .handle = core->id});
@@ -126,6 +134,7 @@ bool SimServices::dispatchOneWindowMessage(std::unique_lock<std::mutex>& lock,
     }
     lock.lock();
     --core->dispatching;
+    recountLocked(*core);
     changed_.notify_all();
     return true;
 }

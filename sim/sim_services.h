@@ -35,6 +35,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace tolvane::sim {
@@ -133,6 +134,10 @@ private:
     void messageQueued(std::thread::id owner);
     // Caller holds mutex_.
     bool othersBusyLocked(std::thread::id self) const;
+    // Counts `core` as busy (a message queued or being handled) or not, after it changed: the
+    // clock asks after every step whether another thread's window is busy, and with a window per
+    // device a walk of them all would make every step cost as much as the devices.
+    void recountLocked(WindowCore& core);
     bool ownQueuedLocked(std::thread::id self) const;
     // Handle one queued message of the calling thread's notify windows or host; false when none
     // is queued. The lock is released while the message is handled.
@@ -153,6 +158,8 @@ private:
     // The threads waiting in dispatchMessages(), each woken alone when a message is queued for it.
     std::map<std::thread::id, std::condition_variable*> dispatchWaits_;
     std::vector<std::shared_ptr<WindowCore>> cores_;
+    int busyCores_ = 0;
+    std::unordered_map<std::thread::id, int> busyByOwner_;
     std::vector<SimNotifyWindow*> windows_;
     std::deque<HostMessage> hostMessages_;
     Fault createEventFault_;

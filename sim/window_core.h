@@ -26,6 +26,8 @@ struct WindowCore {
     std::deque<WindowMessage> queue;
     int dispatching = 0;  // messages being handled on the owner thread right now
     bool destroyed = false;
+    bool countedBusy =
+        false;  // counted among the services' busy windows (SimServices::recountLocked)
 };
 
 }  // namespace tolvane::sim
