@@ -1,5 +1,7 @@
 #include "port_scope.h"
 
+#include "text.h"
+
 #include <algorithm>
 
 namespace tolvane {
@@ -8,9 +10,7 @@ namespace {
 
 std::u16string Folded(std::u16string_view path) {
     std::u16string folded(path);
-    for (char16_t& c : folded) {
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-    }
+    std::transform(folded.begin(), folded.end(), folded.begin(), AsciiLower<char16_t>);
     return folded;
 }
 
