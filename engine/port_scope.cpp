@@ -16,6 +16,16 @@ std::u16string Folded(std::u16string_view path) {
 
 }  // namespace
 
+bool PortAdmits(const std::optional<std::string>& wanted, std::string_view port) {
+    return !wanted || port == *wanted;
+}
+
+bool PortAdmits(HidBus& bus, std::u16string_view path, const std::optional<std::string>& wanted) {
+    if (!wanted) return true;
+    std::string port;
+    return bus.portOf(path, port) == 0 && PortAdmits(wanted, port);
+}
+
 void PortScope::confineTo(std::string port) {
     const std::lock_guard lock(mutex_);
     port_ = std::move(port);
@@ -32,11 +42,10 @@ bool PortScope::seenLocked(std::u16string_view path) const {
 }
 
 bool PortScope::admits(HidBus& bus, std::u16string_view path) {
-    std::optional<std::string> wanted = port();
+    const std::optional<std::string> wanted = port();
     if (!wanted) return true;
     // Asked without the lock: the bus may take its own.
-    std::string port;
-    if (bus.portOf(path, port) != 0 || port != *wanted) return false;
+    if (!PortAdmits(bus, path, wanted)) return false;
     const std::lock_guard lock(mutex_);
     if (!seenLocked(path)) seen_.push_back(Folded(path));
     return true;

@@ -1,6 +1,7 @@
 #include "recording_steps.h"
 
 #include "dfu_constants.h"
+#include "interface_acceptance.h"
 
 #include <algorithm>
 #include <map>
@@ -30,8 +31,13 @@ bool IsQuery(const std::vector<std::uint8_t>& report) {
     return Is(report, kQuery);
 }
 
+// The recorded identity read by the engine's own rule; a number past 16 bits is no identity.
 bool IsBootLoader(std::uint64_t vid, std::uint64_t pid) {
-    return vid == DFU_VENDOR_ID && (pid == DFU_PRODUCT_ID_1 || pid == DFU_PRODUCT_ID_2);
+    if (vid > 0xFFFF || pid > 0xFFFF) return false;
+    HidAttributes attributes;
+    attributes.vendorId = static_cast<std::uint16_t>(vid);
+    attributes.productId = static_cast<std::uint16_t>(pid);
+    return IsBootLoaderIdentity(attributes);
 }
 
 }  // namespace

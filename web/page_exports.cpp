@@ -99,7 +99,7 @@ EMSCRIPTEN_KEEPALIVE int tolvane_read_image(const std::uint8_t* data, std::uint3
     if (image.bytes.empty()) {
         image.error = "the image is empty";
     } else if (image.bytes.size() > DOWNLOAD_MAX_IMAGE_SIZE ||
-               image.address + (image.bytes.size() - 1) > DOWNLOAD_MAX_IMAGE_SIZE) {
+               image.address + (image.bytes.size() - 1) > BOOT_LOADER_LAST_ADDRESS) {
         image.error = "the image ends past address 0xFFFFFF, the boot loader's last";
     }
     if (!image.error.empty()) image.bytes.clear();
@@ -148,8 +148,8 @@ EMSCRIPTEN_KEEPALIVE std::uint32_t tolvane_update(std::uint32_t vid, std::uint32
     return code;
 }
 
-// Where the latest run's percentage lives (255 until data goes), for the page to read while the
-// run is suspended; 0 before the first run.
+// Where the latest run's percentage lives (PERCENTAGE_NONE until data goes), for the page to read
+// while the run is suspended; 0 before the first run.
 EMSCRIPTEN_KEEPALIVE std::uintptr_t tolvane_progress_address() {
     const auto& engine = Engine();
     return engine ? reinterpret_cast<std::uintptr_t>(&engine->state().percentage) : 0;
