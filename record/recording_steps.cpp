@@ -42,42 +42,6 @@ bool IsBootLoader(std::uint64_t vid, std::uint64_t pid) {
 
 }  // namespace
 
-std::string_view StepName(UpdateStep step) {
-    switch (step) {
-        case UpdateStep::Finding:
-            return "finding";
-        case UpdateStep::EnteringBootLoader:
-            return "entering_boot_loader";
-        case UpdateStep::Waiting:
-            return "waiting";
-        case UpdateStep::Download:
-            return "download";
-        case UpdateStep::Verification:
-            return "verification";
-        case UpdateStep::Return:
-            break;
-    }
-    return "return";
-}
-
-std::string_view StepTitle(UpdateStep step) {
-    switch (step) {
-        case UpdateStep::Finding:
-            return "finding the device";
-        case UpdateStep::EnteringBootLoader:
-            return "entering the boot loader";
-        case UpdateStep::Waiting:
-            return "waiting for the boot loader";
-        case UpdateStep::Download:
-            return "download";
-        case UpdateStep::Verification:
-            return "verification";
-        case UpdateStep::Return:
-            break;
-    }
-    return "return to the application";
-}
-
 std::vector<UpdateStep> StepsOf(const std::vector<RecordLine>& lines) {
     std::map<std::string, bool> bootLoader;  // by device number, from its attributes
     std::vector<UpdateStep> steps;
@@ -94,7 +58,7 @@ std::vector<UpdateStep> StepsOf(const std::vector<RecordLine>& lines) {
         const std::optional<std::vector<std::uint8_t>> sent =
             op == "set" || op == "out" ? line.bytesOf("x") : std::nullopt;
         const bool toBootLoader = bootLoader[device];
-        if (step == UpdateStep::EnteringBootLoader && !sent) step = UpdateStep::Waiting;
+        if (step == UpdateStep::EnterBootLoader && !sent) step = UpdateStep::Waiting;
         // A data report stored whole (a full recording) may hold any bytes: during the download
         // only the finishing query is a command.
         if (sent && step == UpdateStep::Download) {
@@ -102,9 +66,9 @@ std::vector<UpdateStep> StepsOf(const std::vector<RecordLine>& lines) {
             if (sent->size() >= 2 && (*sent)[1] == DFU_CMD_SETUP) setupSent = true;
         } else if (sent && IsResetCommand(*sent)) {
             if (toBootLoader) {
-                step = UpdateStep::Return;
+                step = UpdateStep::ResetToApplication;
             } else if (step <= UpdateStep::Waiting) {
-                step = UpdateStep::EnteringBootLoader;
+                step = UpdateStep::EnterBootLoader;
             }
         } else if ((sent || op == "get") && toBootLoader && step < UpdateStep::Download) {
             step = UpdateStep::Download;

@@ -28,6 +28,18 @@ namespace {
 
 using namespace tolvane;
 
+// The page's number of a sequence step: its STEPS list holds the three device steps in order.
+int PageStep(UpdateStep step) {
+    switch (step) {
+        case UpdateStep::EnterBootLoader:
+            return 0;
+        case UpdateStep::Download:
+            return 1;
+        default:
+            return 2;
+    }
+}
+
 struct Image {
     std::vector<std::uint8_t> bytes;
     std::uint32_t address = 0;
@@ -139,9 +151,9 @@ EMSCRIPTEN_KEEPALIVE std::uint32_t tolvane_update(std::uint32_t vid, std::uint32
     request.address = image.address;
     request.checksum = ImageChecksum(image.bytes.data(), image.bytes.size());
     UpdateObserver observer;
-    observer.stepStarts = [](UpdateStep step) { tolvane_page_step(static_cast<int>(step), 0, 0); };
+    observer.stepStarts = [](UpdateStep step) { tolvane_page_step(PageStep(step), 0, 0); };
     observer.stepEnds = [](UpdateStep step, ResultCode code) {
-        tolvane_page_step(static_cast<int>(step), 1, code);
+        tolvane_page_step(PageStep(step), 1, code);
     };
     const ResultCode code = RunUpdate(engine, request, observer);
     engine.StopProgramDeviceChangeWatcher();

@@ -1,5 +1,6 @@
 #include "tool/command_line.h"
 
+#include "dfu_constants.h"
 #include "options/distinct_files.h"
 #include "options/non_empty_option.h"
 #include "options/production_options.h"
@@ -19,7 +20,7 @@ namespace tolvane::cli {
 namespace {
 
 // The virtual target's application identity, the default of --vid and --pid with --simulate.
-constexpr std::uint32_t kSimulatedVid = 0x5C3B;
+constexpr std::uint32_t kSimulatedVid = DFU_VENDOR_ID;
 constexpr std::uint32_t kSimulatedPid = 0x0326;
 
 struct UsageError {
@@ -336,7 +337,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         options.package.idsGiven = texts.vid || texts.pid;
         options.vid = CheckHex(texts.vid, "--vid", 0xFFFF);
         options.pid = CheckHex(texts.pid, "--pid", 0xFFFF);
-        options.address = CheckHex(texts.address, "--address", 0xFFFFFF);
+        options.address = CheckHex(texts.address, "--address", BOOT_LOADER_LAST_ADDRESS);
         options.checksum = CheckHex(texts.checksum, "--checksum", 0xFFFFFFFF);
         if (auto pid = CheckHex(texts.bootLoaderPid, "--sim-bootloader-pid", 0xFFFF)) {
             sim.bootLoaderPid = static_cast<std::uint16_t>(*pid);

@@ -1,8 +1,8 @@
 #include "tool/command_run.h"
 
 #include "output/exit_codes.h"
-#include "output/system_errors.h"
 #include "output/text_format.h"
+#include "sys_error.h"
 
 #include <span>
 
