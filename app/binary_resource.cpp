@@ -21,7 +21,8 @@ std::span<const std::uint8_t> BinaryResource(unsigned id) noexcept {
 
 std::wstring BinaryResourceText(unsigned id) {
     const auto bytes = BinaryResource(id);
-    return ToWide(ResourceText(bytes.empty() ? nullptr : bytes.data(), bytes.size()));
+    return tolvane::win32::ToWide(
+        ResourceText(bytes.empty() ? nullptr : bytes.data(), bytes.size()));
 }
 
 }  // namespace vandrel

@@ -1,5 +1,7 @@
 #include "progress_text.h"
 
+#include "dfu_constants.h"
+
 namespace vandrel {
 
 std::u16string ProgressText(std::uint32_t percentage) {
@@ -13,7 +15,8 @@ std::u16string ProgressText(std::uint32_t percentage) {
 std::optional<std::u16string> ProgressDisplay::next(bool downloading, std::uint32_t percentage) {
     const bool read = downloading || wasDownloading_;
     wasDownloading_ = downloading;
-    if (!read || percentage == 255 || percentage == lastShown_) return std::nullopt;
+    if (!read || percentage == tolvane::PERCENTAGE_NONE || percentage == lastShown_)
+        return std::nullopt;
     lastShown_ = percentage;
     return ProgressText(percentage);
 }

@@ -37,7 +37,7 @@ void CVandrelDlg::OnUpdateTarget() {
     // The setup report cannot announce such an image: refuse it before the target is switched
     // into its boot loader, where the download would fail and leave it.
     if (const auto refusal = vandrel::OversizedImageMessage(g_updateJob.size)) {
-        ShowResult(vandrel::ToWide(refusal->text), refusal->iconType);
+        ShowResult(tolvane::win32::ToWide(refusal->text), refusal->iconType);
         return;
     }
     if (::MessageBoxW(window, L"Update Firmware ?", L"Confirm File", MB_YESNO | MB_ICONQUESTION) !=
@@ -50,25 +50,25 @@ void CVandrelDlg::OnUpdateTarget() {
     if (!worker) {
         const DWORD creationError = ::GetLastError();
         UpdateRunning.store(0);
-        statusBar_.SetPaneText(
-            0, vandrel::ToWide(vandrel::ProgressText(vandrel::ProgramEngine().GetPercentage())));
+        statusBar_.SetPaneText(0, tolvane::win32::ToWide(vandrel::ProgressText(
+                                      vandrel::ProgramEngine().GetPercentage())));
         statusBar_.SetPaneText(0, L"");
         const tolvane::ResultMessage message = vandrel::ThreadFailureMessage(creationError);
-        ShowResult(vandrel::ToWide(message.text), message.iconType);
+        ShowResult(tolvane::win32::ToWide(message.text), message.iconType);
         return;
     }
 
     HWND exitButton = ::GetDlgItem(window, IDC_EXIT);
     // Declared after the handle, so it has waited for the worker before the handle is closed.
     vandrel::WorkerAttendance attendance(worker.get(), UpdateRunning, exitButton, statusBar_);
-    statusBar_.SetPaneText(0, vandrel::ToWide(vandrel::kSearchingText));
+    statusBar_.SetPaneText(0, tolvane::win32::ToWide(vandrel::kSearchingText));
     UpdateRunning.store(1);
     ::EnableWindow(exitButton, FALSE);
     ::ResumeThread(worker.get());
     PollUntilWorkerEnds(worker.get());
 
     statusBar_.SetPaneText(
-        0, vandrel::ToWide(vandrel::ProgressText(vandrel::ProgramEngine().GetPercentage())));
+        0, tolvane::win32::ToWide(vandrel::ProgressText(vandrel::ProgramEngine().GetPercentage())));
     ::WaitForSingleObject(worker.get(), INFINITE);
     statusBar_.SetPaneText(0, L"");
     DWORD exitCode = 0;
@@ -77,7 +77,7 @@ void CVandrelDlg::OnUpdateTarget() {
     attendance.Dismiss();
     const tolvane::ResultMessage message =
         tolvane::ResultMessageFor(exitCode, g_updateJob.vid, g_updateJob.pid);
-    ShowResult(vandrel::ToWide(message.text), message.iconType);
+    ShowResult(tolvane::win32::ToWide(message.text), message.iconType);
 }
 
 void CVandrelDlg::PollUntilWorkerEnds(HANDLE worker) {
@@ -88,7 +88,7 @@ void CVandrelDlg::PollUntilWorkerEnds(HANDLE worker) {
         const bool downloading = UpdateDownloading.load() == 1;
         const std::uint32_t percentage = vandrel::ProgramEngine().GetPercentage();
         const auto text = progress.next(downloading, percentage);
-        if (text) statusBar_.SetPaneText(0, vandrel::ToWide(*text));
+        if (text) statusBar_.SetPaneText(0, tolvane::win32::ToWide(*text));
 
         bool quitPending = false;
         MSG peeked{};

@@ -138,9 +138,9 @@ void CVandrelDlg::SetupCustomization() {
     ::SendDlgItemMessageW(window, IDC_PID, EM_LIMITTEXT, kIdentifierTextLimit, 0);
 
     vidText_ = L"0x" + vandrel::BinaryResourceText(IDR_DEFAULT_VID);
-    g_updateJob.vid = vandrel::ParseHexIdentifier(vandrel::ToU16(vidText_));
+    g_updateJob.vid = vandrel::ParseHexIdentifier(tolvane::win32::FromWide(vidText_));
     pidText_ = L"0x" + vandrel::BinaryResourceText(IDR_DEFAULT_PID);
-    g_updateJob.pid = vandrel::ParseHexIdentifier(vandrel::ToU16(pidText_));
+    g_updateJob.pid = vandrel::ParseHexIdentifier(tolvane::win32::FromWide(pidText_));
 
     ::SetWindowTextW(window, vandrel::BinaryResourceText(IDR_TITLE_TEXT).c_str());
     ::SetDlgItemTextW(window, IDC_MESSAGE, vandrel::BinaryResourceText(IDR_MESSAGE_TEXT).c_str());

@@ -1,6 +1,7 @@
 #include "device_candidates.h"
 
 #include "interface_acceptance.h"
+#include "interface_walk.h"
 #include "port_order.h"
 
 #include <algorithm>
@@ -14,18 +15,14 @@ CandidateSearch FindCandidates(HidBus& bus, std::uint16_t vendorId, std::uint16_
         search.error = kErrorGenFailure;
         return search;
     }
-    std::u16string path;
-    for (std::uint32_t index = 0;; ++index) {
-        const InterfaceLookup lookup = list->interfacePath(index, path);
-        if (lookup == InterfaceLookup::End) break;
-        if (lookup == InterfaceLookup::Failed) continue;
+    WalkInterfaces(*list, [&](const std::u16string& path) {
         SysError error = 0;
         const std::unique_ptr<HidDevice> device = bus.open(path, DeviceAccess::None, error);
-        if (!device) continue;
+        if (!device) return true;
         const std::optional<AcceptedInterface> accepted = ReadIfAccepted(
             *device,
             SoughtIdentity{.vendorId = vendorId, .productId = productId, .bootLoaders = true});
-        if (!accepted) continue;
+        if (!accepted) return true;
         DeviceCandidate candidate;
         candidate.path = path;
         candidate.vendorId = accepted->attributes.vendorId;
@@ -34,7 +31,8 @@ CandidateSearch FindCandidates(HidBus& bus, std::uint16_t vendorId, std::uint16_
         if (bus.portOf(path, candidate.port) != 0) candidate.port.clear();
         if (device->getSerialNumber(candidate.serial) != 0) candidate.serial.clear();
         search.candidates.push_back(std::move(candidate));
-    }
+        return true;
+    });
     std::stable_sort(search.candidates.begin(), search.candidates.end(),
                      [](const auto& a, const auto& b) { return PortLess(a.port, b.port); });
     return search;

@@ -1,6 +1,7 @@
 // Finding and opening a HID interface by its identifiers.
 #include "dfu_engine.h"
 #include "interface_acceptance.h"
+#include "interface_walk.h"
 
 #include <new>
 
@@ -26,14 +27,10 @@ bool DfuEngine::FindHidDevice(std::uint16_t vendorId, std::uint16_t productId) n
         if (!list) {
             return false;
         }
-        std::u16string path;
-        for (std::uint32_t index = 0;; ++index) {
-            const InterfaceLookup lookup = list->interfacePath(index, path);
-            if (lookup == InterfaceLookup::End) {
-                return false;
-            }
-            if (lookup == InterfaceLookup::Failed || !scope_.admits(bus_, path)) {
-                continue;
+        // The walk stops at the first interface taken.
+        return !WalkInterfaces(*list, [&](const std::u16string& path) {
+            if (!scope_.admits(bus_, path)) {
+                return true;
             }
             SysError error = 0;
             std::unique_ptr<HidDevice> device = bus_.open(path, DeviceAccess::ReadWrite, error);
@@ -41,12 +38,12 @@ bool DfuEngine::FindHidDevice(std::uint16_t vendorId, std::uint16_t productId) n
                 device = bus_.open(path, DeviceAccess::None, error);
             }
             if (!device) {
-                continue;
+                return true;
             }
             const std::optional<AcceptedInterface> accepted = ReadIfAccepted(
                 *device, SoughtIdentity{.vendorId = vendorId, .productId = productId});
             if (!accepted) {
-                continue;
+                return true;
             }
             const HidCapabilities& caps = accepted->capabilities;
             // A path that does not fit keeps its first units, as the fixed record would.
@@ -55,8 +52,8 @@ bool DfuEngine::FindHidDevice(std::uint16_t vendorId, std::uint16_t productId) n
             target.inputReportLength = LowByte(caps.inputReportByteLength);
             target.outputReportLength = LowByte(caps.outputReportByteLength);
             target.handle = std::move(device);
-            return true;
-        }
+            return false;
+        });
     } catch (...) {
         // Out of memory for a path: the search fails and everything it held is released.
         target.handle.reset();

@@ -41,6 +41,10 @@ inline constexpr std::uint8_t DFU_CMD_RESET = 0x44;
 inline constexpr std::uint8_t DFU_CMD_QUERY = 0x22;
 inline constexpr std::uint8_t DFU_CMD_SETUP = 0x33;
 
+// The progress of a download that has sent no data yet (at load, and from the start of a reset
+// to the boot loader or of a download).
+inline constexpr std::uint32_t PERCENTAGE_NONE = 255;
+
 // Mode switching.
 inline constexpr std::size_t RESET_REPORT_CAPACITY = 65;
 inline constexpr std::uint8_t RESET_MIN_REPORT_LENGTH = 8;
@@ -66,8 +70,10 @@ inline constexpr std::uint32_t DOWNLOAD_LONG_TRANSFER_LIMIT_MS = 30000;
 inline constexpr std::uint32_t DOWNLOAD_REFUSAL_ANSWER_MS = 1000;
 inline constexpr std::uint32_t DOWNLOAD_FINAL_INSTALL_WAIT_MS = 10000;
 inline constexpr std::uint8_t DOWNLOAD_MIN_FEATURE_REPORT_LENGTH = 9;
-// The setup report's size field has 24 bits: larger images are refused.
+// The setup report carries the load address and the image size in 24 bits each: the largest
+// image, and the boot loader's last address.
 inline constexpr std::uint32_t DOWNLOAD_MAX_IMAGE_SIZE = 0xFFFFFF;
+inline constexpr std::uint32_t BOOT_LOADER_LAST_ADDRESS = DOWNLOAD_MAX_IMAGE_SIZE;
 
 // The pause after the setup report: 24 ms for each whole 512 bytes, plus 48 ms.
 constexpr std::uint32_t SetupPauseMs(std::uint32_t size) noexcept {

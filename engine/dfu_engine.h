@@ -71,6 +71,7 @@ private:
     void onDeviceChange(const DeviceChangeMessage& message) override;
 
     bool findBootLoader() noexcept;
+    bool awaitBootLoader();
     ResultCode downloadFound(const std::uint8_t* image, std::uint32_t address, std::uint32_t size,
                              std::uint32_t checksum);
     ResultCode awaitChange(ResultCode timeoutResult) noexcept;

@@ -1,6 +1,7 @@
 // The engine's state record: the open target, progress, the awaited change and the watcher.
 #pragma once
 
+#include "dfu_constants.h"
 #include "hid_bus.h"
 #include "system_services.h"
 
@@ -32,8 +33,8 @@ struct TargetDevice {
 
 struct EngineState {
     TargetDevice target;
-    // 255 at load and while a reset to boot loader or a download has sent no data yet.
-    std::atomic<std::uint32_t> percentage{255};
+    // PERCENTAGE_NONE at load and while a reset to boot loader or a download has sent no data.
+    std::atomic<std::uint32_t> percentage{PERCENTAGE_NONE};
     // The image bytes the boot loader has taken in the current or latest download.
     std::atomic<std::uint32_t> bytesSent{0};
     // Stored before a reset command goes out; read on the watcher's thread.

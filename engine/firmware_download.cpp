@@ -99,7 +99,7 @@ ResultCode DfuEngine::Download(const std::uint8_t* image, std::uint32_t address,
     if (image == nullptr || size > DOWNLOAD_MAX_IMAGE_SIZE) {
         return kErrorInvalidParameter;
     }
-    state_.percentage.store(255);
+    state_.percentage.store(PERCENTAGE_NONE);
     state_.reportedChecksum.reset();
     ResultCode result = DFU_SUCCESS;
     try {
@@ -116,10 +116,9 @@ ResultCode DfuEngine::Download(const std::uint8_t* image, std::uint32_t address,
     return result;
 }
 
-// Everything between the argument checks and the clean-up. The report buffer lives here, so it
-// is released before the clean-up's installation wait.
-ResultCode DfuEngine::downloadFound(const std::uint8_t* image, std::uint32_t address,
-                                    std::uint32_t size, std::uint32_t checksum) {
+// Looks for the boot loader a few times; then waits for the system to finish installing the
+// devices that arrived, and looks once more.
+bool DfuEngine::awaitBootLoader() {
     bool found = false;
     for (std::uint32_t pass = 0; pass < DOWNLOAD_SEARCH_PASSES && !found; ++pass) {
         found = findBootLoader();
@@ -136,7 +135,14 @@ ResultCode DfuEngine::downloadFound(const std::uint8_t* image, std::uint32_t add
         }
         found = findBootLoader();
     }
-    if (!found) {
+    return found;
+}
+
+// Everything between the argument checks and the clean-up. The report buffer lives here, so it
+// is released before the clean-up's installation wait.
+ResultCode DfuEngine::downloadFound(const std::uint8_t* image, std::uint32_t address,
+                                    std::uint32_t size, std::uint32_t checksum) {
+    if (!awaitBootLoader()) {
         return DFU_ERR_NOT_FOUND;
     }
     const std::uint8_t length = state_.target.featureReportLength;

@@ -74,7 +74,7 @@ ResultCode DfuEngine::awaitChange(ResultCode timeoutResult) noexcept {
 }
 
 ResultCode DfuEngine::ResetToIsp(std::uint32_t vid, std::uint32_t pid) noexcept {
-    state_.percentage.store(255);
+    state_.percentage.store(PERCENTAGE_NONE);
     if (!FindHidDevice(static_cast<std::uint16_t>(vid & 0xFFFF),
                        static_cast<std::uint16_t>(pid & 0xFFFF))) {
         if (findBootLoader()) {

@@ -1,5 +1,7 @@
 #include "port_scope.h"
 
+#include "text.h"
+
 #include <algorithm>
 
 namespace tolvane {
@@ -8,13 +10,21 @@ namespace {
 
 std::u16string Folded(std::u16string_view path) {
     std::u16string folded(path);
-    for (char16_t& c : folded) {
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-    }
+    std::transform(folded.begin(), folded.end(), folded.begin(), AsciiLower<char16_t>);
     return folded;
 }
 
 }  // namespace
+
+bool PortAdmits(const std::optional<std::string>& wanted, std::string_view port) {
+    return !wanted || port == *wanted;
+}
+
+bool PortAdmits(HidBus& bus, std::u16string_view path, const std::optional<std::string>& wanted) {
+    if (!wanted) return true;
+    std::string port;
+    return bus.portOf(path, port) == 0 && PortAdmits(wanted, port);
+}
 
 void PortScope::confineTo(std::string port) {
     const std::lock_guard lock(mutex_);
@@ -32,11 +42,10 @@ bool PortScope::seenLocked(std::u16string_view path) const {
 }
 
 bool PortScope::admits(HidBus& bus, std::u16string_view path) {
-    std::optional<std::string> wanted = port();
+    const std::optional<std::string> wanted = port();
     if (!wanted) return true;
     // Asked without the lock: the bus may take its own.
-    std::string port;
-    if (bus.portOf(path, port) != 0 || port != *wanted) return false;
+    if (!PortAdmits(bus, path, wanted)) return false;
     const std::lock_guard lock(mutex_);
     if (!seenLocked(path)) seen_.push_back(Folded(path));
     return true;

@@ -14,6 +14,13 @@
 
 namespace tolvane {
 
+// The port rule of every filter: with no port wanted, every interface counts; with one, an
+// interface counts when its port is that one.
+bool PortAdmits(const std::optional<std::string>& wanted, std::string_view port);
+// The same for the interface at `path` (present now); the bus is asked for the port only when
+// one is wanted, and an interface whose port it cannot tell does not count.
+bool PortAdmits(HidBus& bus, std::u16string_view path, const std::optional<std::string>& wanted);
+
 class PortScope {
 public:
     PortScope() = default;

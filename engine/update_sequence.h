@@ -4,13 +4,12 @@
 #pragma once
 
 #include "dfu_engine.h"
+#include "update_steps.h"
 
 #include <cstdint>
 #include <functional>
 
 namespace tolvane {
-
-enum class UpdateStep { EnterBootLoader, Download, ResetToApplication };
 
 // The steps a run takes, in their fixed order.
 struct UpdateSteps {
@@ -35,7 +34,8 @@ struct UpdateRequest {
     std::uint32_t lateInstallWaitMs = 0;
 };
 
-// Told on the running thread; either may be empty.
+// Told on the running thread of EnterBootLoader, Download and ResetToApplication; either may be
+// empty.
 struct UpdateObserver {
     std::function<void(UpdateStep step)> stepStarts;
     std::function<void(UpdateStep step, ResultCode code)> stepEnds;

@@ -4,6 +4,9 @@
 // After the engine's headers: the C header's result-code macros share the engine's names.
 #include "tolvane.h"
 
+// Callers compare DFU_GetPercentage with the C header's value.
+static_assert(DFU_PERCENTAGE_NONE == tolvane::PERCENTAGE_NONE);
+
 namespace {
 
 tolvane::DfuEngine& Engine() noexcept {

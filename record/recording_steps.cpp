@@ -1,6 +1,7 @@
 #include "recording_steps.h"
 
 #include "dfu_constants.h"
+#include "interface_acceptance.h"
 
 #include <algorithm>
 #include <map>
@@ -30,47 +31,16 @@ bool IsQuery(const std::vector<std::uint8_t>& report) {
     return Is(report, kQuery);
 }
 
+// The recorded identity read by the engine's own rule; a number past 16 bits is no identity.
 bool IsBootLoader(std::uint64_t vid, std::uint64_t pid) {
-    return vid == DFU_VENDOR_ID && (pid == DFU_PRODUCT_ID_1 || pid == DFU_PRODUCT_ID_2);
+    if (vid > 0xFFFF || pid > 0xFFFF) return false;
+    HidAttributes attributes;
+    attributes.vendorId = static_cast<std::uint16_t>(vid);
+    attributes.productId = static_cast<std::uint16_t>(pid);
+    return IsBootLoaderIdentity(attributes);
 }
 
 }  // namespace
-
-std::string_view StepName(UpdateStep step) {
-    switch (step) {
-        case UpdateStep::Finding:
-            return "finding";
-        case UpdateStep::EnteringBootLoader:
-            return "entering_boot_loader";
-        case UpdateStep::Waiting:
-            return "waiting";
-        case UpdateStep::Download:
-            return "download";
-        case UpdateStep::Verification:
-            return "verification";
-        case UpdateStep::Return:
-            break;
-    }
-    return "return";
-}
-
-std::string_view StepTitle(UpdateStep step) {
-    switch (step) {
-        case UpdateStep::Finding:
-            return "finding the device";
-        case UpdateStep::EnteringBootLoader:
-            return "entering the boot loader";
-        case UpdateStep::Waiting:
-            return "waiting for the boot loader";
-        case UpdateStep::Download:
-            return "download";
-        case UpdateStep::Verification:
-            return "verification";
-        case UpdateStep::Return:
-            break;
-    }
-    return "return to the application";
-}
 
 std::vector<UpdateStep> StepsOf(const std::vector<RecordLine>& lines) {
     std::map<std::string, bool> bootLoader;  // by device number, from its attributes
@@ -88,7 +58,7 @@ std::vector<UpdateStep> StepsOf(const std::vector<RecordLine>& lines) {
         const std::optional<std::vector<std::uint8_t>> sent =
             op == "set" || op == "out" ? line.bytesOf("x") : std::nullopt;
         const bool toBootLoader = bootLoader[device];
-        if (step == UpdateStep::EnteringBootLoader && !sent) step = UpdateStep::Waiting;
+        if (step == UpdateStep::EnterBootLoader && !sent) step = UpdateStep::Waiting;
         // A data report stored whole (a full recording) may hold any bytes: during the download
         // only the finishing query is a command.
         if (sent && step == UpdateStep::Download) {
@@ -96,9 +66,9 @@ std::vector<UpdateStep> StepsOf(const std::vector<RecordLine>& lines) {
             if (sent->size() >= 2 && (*sent)[1] == DFU_CMD_SETUP) setupSent = true;
         } else if (sent && IsResetCommand(*sent)) {
             if (toBootLoader) {
-                step = UpdateStep::Return;
+                step = UpdateStep::ResetToApplication;
             } else if (step <= UpdateStep::Waiting) {
-                step = UpdateStep::EnteringBootLoader;
+                step = UpdateStep::EnterBootLoader;
             }
         } else if ((sent || op == "get") && toBootLoader && step < UpdateStep::Download) {
             step = UpdateStep::Download;

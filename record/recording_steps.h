@@ -3,25 +3,17 @@
 #pragma once
 
 #include "record_line.h"
+#include "update_steps.h"
 
 #include <string_view>
 #include <vector>
 
 namespace tolvane::record {
 
-enum class UpdateStep {
-    Finding,             // looking for the device: lists, opens, identities
-    EnteringBootLoader,  // the reset to the boot loader sent to the application
-    Waiting,             // until the boot loader is there to be written
-    Download,            // the start query, the setup and the data reports
-    Verification,        // the finishing query and the checksum the boot loader reports
-    Return,              // the reset to the application, and the wait for the boot loader to leave
-};
-
-// "entering_boot_loader": the name in JSON.
-std::string_view StepName(UpdateStep step);
-// "entering the boot loader": the name in a timeline.
-std::string_view StepTitle(UpdateStep step);
+// The update's steps and their names are the engine's.
+using tolvane::StepName;
+using tolvane::StepTitle;
+using tolvane::UpdateStep;
 
 // The step of each line, in the order given. A reset sent to an application starts the entering;
 // whatever follows it, the waiting; the first command to a boot loader, the download; a query

@@ -2,6 +2,7 @@
 // interfaces, report lengths, the reset forms each accepts, timing and injected faults.
 #pragma once
 
+#include "dfu_constants.h"
 #include "fault.h"
 #include "hid_bus.h"
 
@@ -107,8 +108,8 @@ enum class Mode : std::uint8_t {
 };
 
 struct DeviceSpec {
-    Identity application{0x5C3B, 0x0326};
-    Identity bootLoader{0x5C3B, 0x030B};
+    Identity application{DFU_VENDOR_ID, 0x0326};
+    Identity bootLoader{DFU_VENDOR_ID, DFU_PRODUCT_ID_1};
     Mode startsIn = Mode::Application;
     // A plain device (mouse, keyboard, another product) never switches: resets are ignored
     // (accepted, nothing happens) unless refused by acceptedResets or a refusal.
@@ -140,7 +141,7 @@ struct DeviceSpec {
     static DeviceSpec plainDevice(std::uint16_t vendorId, std::uint16_t productId,
                                   std::uint16_t featureReportLength);
     // A device that is in its boot loader now (pid 0x030B or 0x0332).
-    static DeviceSpec bootLoaderOnly(std::uint16_t productId = 0x030B);
+    static DeviceSpec bootLoaderOnly(std::uint16_t productId = DFU_PRODUCT_ID_1);
 
     const Identity& identity(Mode mode) const {
         return mode == Mode::Application ? application : bootLoader;

@@ -16,12 +16,12 @@
 
 namespace tolvane::sim {
 
-inline constexpr std::uint16_t kVirtualTargetVendorId = 0x5C3B;
+inline constexpr std::uint16_t kVirtualTargetVendorId = DFU_VENDOR_ID;
 inline constexpr std::uint16_t kVirtualTargetProductId = 0x0326;
 
 struct VirtualTargetOptions {
     std::uint16_t reportLength = 65;  // every report length of both identities
-    std::uint16_t bootLoaderProductId = 0x030B;
+    std::uint16_t bootLoaderProductId = DFU_PRODUCT_ID_1;
     bool startsInBootLoader = false;
     bool neverEntersBootLoader = false;      // the application leaves and never comes back
     bool neverReturnsToApplication = false;  // the boot loader leaves, no application comes back

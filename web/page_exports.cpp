@@ -28,6 +28,18 @@ namespace {
 
 using namespace tolvane;
 
+// The page's number of a sequence step: its STEPS list holds the three device steps in order.
+int PageStep(UpdateStep step) {
+    switch (step) {
+        case UpdateStep::EnterBootLoader:
+            return 0;
+        case UpdateStep::Download:
+            return 1;
+        default:
+            return 2;
+    }
+}
+
 struct Image {
     std::vector<std::uint8_t> bytes;
     std::uint32_t address = 0;
@@ -99,7 +111,7 @@ EMSCRIPTEN_KEEPALIVE int tolvane_read_image(const std::uint8_t* data, std::uint3
     if (image.bytes.empty()) {
         image.error = "the image is empty";
     } else if (image.bytes.size() > DOWNLOAD_MAX_IMAGE_SIZE ||
-               image.address + (image.bytes.size() - 1) > DOWNLOAD_MAX_IMAGE_SIZE) {
+               image.address + (image.bytes.size() - 1) > BOOT_LOADER_LAST_ADDRESS) {
         image.error = "the image ends past address 0xFFFFFF, the boot loader's last";
     }
     if (!image.error.empty()) image.bytes.clear();
@@ -139,17 +151,17 @@ EMSCRIPTEN_KEEPALIVE std::uint32_t tolvane_update(std::uint32_t vid, std::uint32
     request.address = image.address;
     request.checksum = ImageChecksum(image.bytes.data(), image.bytes.size());
     UpdateObserver observer;
-    observer.stepStarts = [](UpdateStep step) { tolvane_page_step(static_cast<int>(step), 0, 0); };
+    observer.stepStarts = [](UpdateStep step) { tolvane_page_step(PageStep(step), 0, 0); };
     observer.stepEnds = [](UpdateStep step, ResultCode code) {
-        tolvane_page_step(static_cast<int>(step), 1, code);
+        tolvane_page_step(PageStep(step), 1, code);
     };
     const ResultCode code = RunUpdate(engine, request, observer);
     engine.StopProgramDeviceChangeWatcher();
     return code;
 }
 
-// Where the latest run's percentage lives (255 until data goes), for the page to read while the
-// run is suspended; 0 before the first run.
+// Where the latest run's percentage lives (PERCENTAGE_NONE until data goes), for the page to read
+// while the run is suspended; 0 before the first run.
 EMSCRIPTEN_KEEPALIVE std::uintptr_t tolvane_progress_address() {
     const auto& engine = Engine();
     return engine ? reinterpret_cast<std::uintptr_t>(&engine->state().percentage) : 0;

@@ -1,5 +1,8 @@
 #include "buses/port_pinned_bus.h"
 
+#include "interface_walk.h"
+#include "port_scope.h"
+
 #include <span>
 #include <vector>
 
@@ -55,22 +58,17 @@ void PortPinnedBus::pin(const std::string& port) {
 }
 
 bool PortPinnedBus::admits(std::u16string_view path) {
-    const std::optional<std::string> pinned = pinnedPort();
-    if (!pinned) return true;
-    std::string port;
-    return inner().portOf(path, port) == 0 && port == *pinned;
+    return PortAdmits(inner(), path, pinnedPort());
 }
 
 std::unique_ptr<HidInterfaceList> PortPinnedBus::listInterfaces() {
     std::unique_ptr<HidInterfaceList> list = inner().listInterfaces();
     if (!list || !pinnedPort()) return list;
     std::vector<std::u16string> admitted;
-    std::u16string path;
-    for (std::uint32_t index = 0;; ++index) {
-        const InterfaceLookup lookup = list->interfacePath(index, path);
-        if (lookup == InterfaceLookup::End) break;
-        if (lookup == InterfaceLookup::Found && admits(path)) admitted.push_back(path);
-    }
+    WalkInterfaces(*list, [&](const std::u16string& path) {
+        if (admits(path)) admitted.push_back(path);
+        return true;
+    });
     return std::make_unique<PinnedList>(std::move(admitted));
 }
 

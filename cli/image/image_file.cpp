@@ -3,8 +3,8 @@
 #include "image/image_limits.h"
 #include "image/intel_hex_reader.h"
 #include "image/stable_file_read.h"
-#include "output/system_errors.h"
 #include "output/text_format.h"
+#include "sys_error.h"
 #include "text.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "image/stable_file_read.h"
 
+#include "errno_errors.h"
 #include "image/image_file_handle.h"
-#include "output/system_errors.h"
 #include "output/text_format.h"
 
 #include <cerrno>
@@ -13,7 +13,7 @@ namespace {
 ImageError Unreadable(const std::string& path, int error) {
     return {ImageProblem::Unreadable,
             Printable(path) + ": cannot read the image: " + std::strerror(error),
-            SysErrorFromErrno(error)};
+            FileErrorFromErrno(error)};
 }
 
 // One read of the whole file; `changed` tells whether it was written to meanwhile.
@@ -63,7 +63,7 @@ std::variant<std::vector<std::uint8_t>, ImageError> ReadStableFile(const std::st
         ImageProblem::Unreadable,
         Printable(path) + ": cannot read the image: it was written to while it was read, " +
             std::to_string(kStableReadAttempts) + " times; run again once it is written",
-        SysErrorFromErrno(EBUSY)};
+        FileErrorFromErrno(EBUSY)};
 }
 
 }  // namespace tolvane::cli

@@ -1,6 +1,7 @@
 // What the command line asks for, once parsed and checked.
 #pragma once
 
+#include "dfu_constants.h"
 #include "image/image_file.h"
 #include "options/package_options.h"
 #include "options/record_options.h"
@@ -33,7 +34,7 @@ struct SimulationOptions {
     bool enabled = false;
     bool fast = false;                // virtual clock: no real waiting
     std::uint32_t reportLength = 65;  // every report length of both identities (a fault too)
-    std::uint16_t bootLoaderPid = 0x030B;
+    std::uint16_t bootLoaderPid = DFU_PRODUCT_ID_1;
     bool inBootLoader = false;  // the target starts in its boot loader
     bool neverEnters = false;   // takes the reset command but never shows its boot loader
     bool neverReturns = false;  // the boot loader leaves on its reset, no application comes back

@@ -1,7 +1,7 @@
 #include "report/station_report_command.h"
 
+#include "errno_errors.h"
 #include "output/exit_codes.h"
-#include "output/system_errors.h"
 #include "output/text_format.h"
 #include "report/report_html.h"
 #include "report/report_text.h"
@@ -48,7 +48,7 @@ StationReportOutcome RunStationReport(const std::vector<std::string>& logs,
         }
         std::ifstream file(PathOf(path), std::ios::binary);
         if (!file) {
-            return Unreadable(path, SysErrorFromErrno(errno),
+            return Unreadable(path, FileErrorFromErrno(errno),
                               std::string("cannot be read: ") + std::strerror(errno));
         }
         ReadStationLog(file, Printable(path), reading);

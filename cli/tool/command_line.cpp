@@ -1,7 +1,7 @@
 #include "tool/command_line.h"
 
+#include "dfu_constants.h"
 #include "options/command_table.h"
-
 #include "options/distinct_files.h"
 #include "options/non_empty_option.h"
 #include "options/production_options.h"
@@ -21,7 +21,7 @@ namespace tolvane::cli {
 namespace {
 
 // The virtual target's application identity, the default of --vid and --pid with --simulate.
-constexpr std::uint32_t kSimulatedVid = 0x5C3B;
+constexpr std::uint32_t kSimulatedVid = DFU_VENDOR_ID;
 constexpr std::uint32_t kSimulatedPid = 0x0326;
 
 struct UsageError {
@@ -213,7 +213,7 @@ void CheckAndConvert(Options& options, const HexTexts& texts, const VersionTexts
     options.package.idsGiven = texts.vid || texts.pid;
     options.vid = CheckHex(texts.vid, "--vid", 0xFFFF);
     options.pid = CheckHex(texts.pid, "--pid", 0xFFFF);
-    options.address = CheckHex(texts.address, "--address", 0xFFFFFF);
+    options.address = CheckHex(texts.address, "--address", BOOT_LOADER_LAST_ADDRESS);
     options.checksum = CheckHex(texts.checksum, "--checksum", 0xFFFFFFFF);
     if (auto pid = CheckHex(texts.bootLoaderPid, "--sim-bootloader-pid", 0xFFFF)) {
         sim.bootLoaderPid = static_cast<std::uint16_t>(*pid);

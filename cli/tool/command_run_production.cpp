@@ -3,9 +3,9 @@
 
 #include "line/slot_teacher.h"
 #include "output/exit_codes.h"
-#include "output/system_errors.h"
 #include "output/text_format.h"
 #include "report/station_report_command.h"
+#include "sys_error.h"
 
 #include <fstream>
 

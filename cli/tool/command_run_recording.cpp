@@ -2,8 +2,8 @@
 
 #include "options/command_table.h"
 #include "output/exit_codes.h"
-#include "output/system_errors.h"
 #include "output/text_format.h"
+#include "sys_error.h"
 
 #include <span>
 

@@ -1,10 +1,10 @@
 #include "tool/command_run.h"
 
 #include "buses/locking_hid_bus.h"
+#include "errno_errors.h"
 #include "line/all_devices_run.h"
 #include "line/station_run.h"
 #include "output/exit_codes.h"
-#include "output/system_errors.h"
 #include "output/text_format.h"
 #include "result_message.h"
 #include "text.h"
@@ -135,7 +135,7 @@ int CommandRun::station(HidBus& bus, SystemServices& services) {
         logFile = StationLogFile::open(options_.logPath, error, reason);
         if (!logFile) {
             return refuse(
-                kExitSystemError, "SYSTEM_ERROR", SysErrorFromErrno(error),
+                kExitSystemError, "SYSTEM_ERROR", FileErrorFromErrno(error),
                 Printable(options_.logPath) + ": cannot open the log for appending: " + reason);
         }
     }

@@ -2,6 +2,7 @@
 
 #include "dfu_engine.h"
 #include "interface_acceptance.h"
+#include "interface_walk.h"
 #include "output/run_report.h"
 #include "output/text_format.h"
 #include "result_message.h"
@@ -18,11 +19,9 @@ InterfaceListing ListInterfaces(HidBus& bus) {
         listing.error = kErrorGenFailure;
         return listing;
     }
-    for (std::uint32_t index = 0;; ++index) {
+    WalkInterfaces(*list, [&](const std::u16string& path) {
         ListedInterface entry;
-        const InterfaceLookup lookup = list->interfacePath(index, entry.path);
-        if (lookup == InterfaceLookup::End) break;
-        if (lookup == InterfaceLookup::Failed) continue;
+        entry.path = path;
         SysError error = 0;
         if (auto device = bus.open(entry.path, DeviceAccess::None, error)) {
             entry.opened = device->getAttributes(entry.attributes) == 0 &&
@@ -35,7 +34,8 @@ InterfaceListing ListInterfaces(HidBus& bus) {
                            (entry.opened && SearchAccepts(kBootLoaderIdentities, entry.attributes,
                                                           entry.capabilities));
         listing.interfaces.push_back(std::move(entry));
-    }
+        return true;
+    });
     return listing;
 }
 

@@ -22,7 +22,6 @@ using Clock = std::chrono::steady_clock;
 
 // How often the progress is redrawn while the engine runs.
 constexpr auto kPollInterval = std::chrono::milliseconds(50);
-constexpr std::uint32_t kNoProgress = 255;
 // How long the look after a reset's time-out waits for device installations to settle.
 constexpr std::uint32_t kLateInstallWaitMs = 30000;
 // How long the application that comes back after the update is awaited.
@@ -168,6 +167,10 @@ private:
                 }
                 enterStep(RunStep::ResettingToAp);
                 break;
+            case UpdateStep::Finding:
+            case UpdateStep::Waiting:
+            case UpdateStep::Verification:
+                break;  // the sequence tells only its three device steps
         }
     }
 
@@ -229,7 +232,7 @@ public:
     // The engine's progress value and the bytes its boot loader has taken so far.
     void look(Stage stage, std::uint32_t percent, std::uint64_t bytes) {
         if (stage == Stage::Downloading || stage == Stage::ResettingToAp || stage == Stage::Done) {
-            if (percent != kNoProgress && total_ != 0) draw(percent, bytes);
+            if (percent != PERCENTAGE_NONE && total_ != 0) draw(percent, bytes);
         }
         if (stage == Stage::ResettingToAp && !resetShown_) {
             resetShown_ = true;

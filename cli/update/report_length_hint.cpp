@@ -2,6 +2,7 @@
 
 #include "interface_acceptance.h"
 #include "output/text_format.h"
+#include "port_scope.h"
 #include "update/device_list.h"
 
 namespace tolvane::cli {
@@ -13,9 +14,9 @@ std::optional<std::string> ReportLengthHint(HidBus& bus, std::uint16_t vid, std:
     constexpr std::uint16_t kShortestForDownload = 9;
     for (const ListedInterface& entry : ListInterfaces(bus).interfaces) {
         const bool bootLoader = entry.bootLoader || IsBootLoaderIdentity(entry.attributes);
-        const bool ours =
-            bootLoader || (entry.attributes.vendorId == vid && entry.attributes.productId == pid);
-        if (!entry.opened || !ours || (port && entry.port != *port)) continue;
+        const bool ours = bootLoader || SoughtIdentity{.vendorId = vid, .productId = pid}.matches(
+                                            entry.attributes);
+        if (!entry.opened || !ours || !PortAdmits(port, entry.port)) continue;
         const std::uint16_t length = entry.capabilities.featureReportByteLength;
         if (length > kLongestDescribable) {
             return "the device's feature reports are " + std::to_string(length) +

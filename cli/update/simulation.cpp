@@ -1,6 +1,7 @@
 #include "update/simulation.h"
 
 #include "device_rack.h"
+#include "dfu_constants.h"
 #include "real_timeline.h"
 #include "sim_bus.h"
 #include "sim_services.h"
@@ -119,8 +120,8 @@ MemoryCheck Simulation::check(const std::vector<std::uint8_t>& image, std::uint3
     }
     const sim::DeviceMemory memory = device->memory();
     check.written = memory.setups > 0;
-    check.equal =
-        check.written && memory.image == image && memory.loadAddress == (address & 0xFFFFFF);
+    check.equal = check.written && memory.image == image &&
+                  memory.loadAddress == (address & BOOT_LOADER_LAST_ADDRESS);
     check.checksum = memory.checksum;
     return check;
 }
@@ -134,7 +135,7 @@ std::vector<SimulatedDeviceCheck> Simulation::checkAll(const std::vector<std::ui
         if (image) {
             const sim::DeviceMemory memory = device->memory();
             entry.memoryEqualsImage = memory.setups > 0 && memory.image == *image &&
-                                      memory.loadAddress == (address & 0xFFFFFF);
+                                      memory.loadAddress == (address & BOOT_LOADER_LAST_ADDRESS);
         }
         checks.push_back(std::move(entry));
     }

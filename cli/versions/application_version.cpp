@@ -1,29 +1,28 @@
 #include "versions/application_version.h"
 
+#include "interface_acceptance.h"
+#include "interface_walk.h"
+#include "port_scope.h"
+
 namespace tolvane::cli {
 
 std::optional<std::uint16_t> ApplicationVersionAt(HidBus& bus, std::uint16_t vid, std::uint16_t pid,
                                                   const std::optional<std::string>& port) {
     auto list = bus.listInterfaces();
     if (!list) return std::nullopt;
-    for (std::uint32_t index = 0;; ++index) {
-        std::u16string path;
-        const InterfaceLookup lookup = list->interfacePath(index, path);
-        if (lookup == InterfaceLookup::End) break;
-        if (lookup == InterfaceLookup::Failed) continue;
-        if (port) {
-            std::string at;
-            if (bus.portOf(path, at) != 0 || at != *port) continue;
-        }
+    const SoughtIdentity application{.vendorId = vid, .productId = pid};
+    std::optional<std::uint16_t> version;
+    WalkInterfaces(*list, [&](const std::u16string& path) {
+        if (!PortAdmits(bus, path, port)) return true;
         SysError error = 0;
         auto device = bus.open(path, DeviceAccess::None, error);
         HidAttributes attributes;
-        if (device && device->getAttributes(attributes) == 0 && attributes.vendorId == vid &&
-            attributes.productId == pid) {
-            return attributes.versionNumber;
+        if (device && device->getAttributes(attributes) == 0 && application.matches(attributes)) {
+            version = attributes.versionNumber;
         }
-    }
-    return std::nullopt;
+        return !version;
+    });
+    return version;
 }
 
 std::optional<std::uint16_t> AwaitApplication(HidBus& bus, SystemServices& services,

@@ -1,5 +1,7 @@
 #include "package/manifest.h"
 
+#include "dfu_constants.h"
+
 #include <nlohmann/json.hpp>
 
 #include <charconv>
@@ -64,7 +66,7 @@ Manifest Fields(const Json& json) {
                          .get_ref<const std::string&>());
     if (!version) throw FieldError{"version", "\"X.YY\""};
     manifest.version = *version;
-    manifest.loadAddress = HexField(json, "load_address", "", 0xFFFFFF);
+    manifest.loadAddress = HexField(json, "load_address", "", BOOT_LOADER_LAST_ADDRESS);
     const Json& size = json.contains("size") ? json["size"] : Json();
     if (!size.is_number_unsigned() || size.get<std::uint64_t>() > 0xFFFFFFFF) {
         throw FieldError{"size", "a whole number of bytes"};

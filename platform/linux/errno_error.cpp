@@ -10,33 +10,9 @@ thread_local int lastFailureErrno = 0;
 
 }  // namespace
 
-SysError SysErrorFromErrno(int error) noexcept {
-    switch (error) {
-        case 0:
-            return 0;
-        case EACCES:
-        case EPERM:
-        case EBADF:
-            return kErrorAccessDenied;
-        case ENOENT:
-        case ENODEV:
-        case ENXIO:
-        case ESHUTDOWN:
-            return kErrorDeviceNotConnected;
-        case ETIMEDOUT:
-            return kErrorTimeout;
-        case EINVAL:
-            return kErrorInvalidParameter;
-        case ENOMEM:
-            return kErrorOutOfMemory;
-        default:
-            return kErrorGenFailure;
-    }
-}
-
 SysError LastFailure() noexcept {
     const int native = errno;
-    const SysError error = SysErrorFromErrno(native);
+    const SysError error = DeviceErrorFromErrno(native);
     return NoteFailure(error != 0 ? error : kErrorGenFailure, native);
 }
 

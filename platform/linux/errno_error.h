@@ -1,18 +1,13 @@
-// POSIX errno values as the Windows error numbers that the engine and its callers know.
+// The error number of a failed call on a device node, with the errno value behind it kept for
+// this thread (DeviceErrorFromErrno maps the value).
 #pragma once
 
+#include "errno_errors.h"
 #include "hid_bus.h"
 
 #include <string>
 
 namespace tolvane::hidraw {
-
-// EACCES, EPERM and EBADF: access denied (5), the last because a descriptor that is held open can
-// only be refused for its access mode (writing to a node opened read-only); ENOENT, ENODEV, ENXIO
-// and ESHUTDOWN: device not connected (1167); ETIMEDOUT, which the kernel answers when a control
-// transfer runs out of its time limit: time-out (1460); EINVAL: invalid parameter (87); ENOMEM:
-// out of memory (14); 0 stays 0; anything else, EPIPE and EIO among them: general failure (31).
-SysError SysErrorFromErrno(int error) noexcept;
 
 // The error number of a call that has just failed, from errno; never 0, so that a failure cannot
 // read as success even when the call left errno unset. The errno value is kept for this thread

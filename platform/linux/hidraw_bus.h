@@ -53,7 +53,7 @@ public:
     // that refuses a read-only open for its permissions (EACCES, EPERM) is still given for None,
     // described from sysfs, and refuses its reports as access denied (5). A path that names no
     // hidraw node, or a node that is not there, fails with kErrorFileNotFound; errno is mapped
-    // as SysErrorFromErrno tells.
+    // as DeviceErrorFromErrno tells.
     std::unique_ptr<HidDevice> open(std::u16string_view path, DeviceAccess access,
                                     SysError& error) override;
     // Polls udev's event queue until it is empty, for at most the time-out (kMaxInstallWaitMs for

@@ -127,7 +127,7 @@ void HidrawNotificationRegistration::step() {
             reconcile();
             return;
         case SourceWait::Failed: {
-            const SysError mapped = SysErrorFromErrno(error);
+            const SysError mapped = DeviceErrorFromErrno(error);
             SysError none = 0;
             if (failure_.compare_exchange_strong(none, mapped != 0 ? mapped : kErrorGenFailure)) {
                 failureErrno_ = error;

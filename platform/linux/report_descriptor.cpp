@@ -70,6 +70,61 @@ void AddBits(ReportBits& reports, std::size_t kind, std::uint32_t reportId, std:
     total = std::min(total + std::min(bits, kBitsCap), kBitsCap);
 }
 
+// Applies a global item; false for a Pop with nothing pushed.
+bool ApplyGlobal(GlobalState& globals, std::vector<GlobalState>& pushed, std::uint8_t tag,
+                 std::uint32_t value) {
+    switch (tag) {
+        case kReportSize:
+            globals.reportSize = value;
+            break;
+        case kReportId:
+            globals.reportId = value;
+            break;
+        case kReportCount:
+            globals.reportCount = value;
+            break;
+        case kPush:
+            pushed.push_back(globals);
+            break;
+        case kPop:
+            if (pushed.empty()) {
+                return false;
+            }
+            globals = pushed.back();
+            pushed.pop_back();
+            break;
+        default:
+            break;
+    }
+    return true;
+}
+
+// The report sets of the top-level collections; main items met before the first collection
+// count for the first one (or make one if the descriptor has none).
+std::vector<CollectionReportSet> SetsOf(std::vector<ReportBits> collections, ReportBits before) {
+    if (collections.empty()) {
+        collections.push_back(std::move(before));
+    } else {
+        for (std::size_t kind = 0; kind < before.size(); ++kind) {
+            for (const auto& [id, bits] : before[kind]) {
+                AddBits(collections.front(), kind, id, bits);
+            }
+        }
+    }
+    std::vector<CollectionReportSet> sets;
+    sets.reserve(collections.size());
+    for (const ReportBits& reports : collections) {
+        CollectionReportSet set{.lengths = LengthsOf(reports), .ids = {}};
+        for (std::size_t kind = 0; kind < reports.size(); ++kind) {
+            for (const auto& [id, bits] : reports[kind]) {
+                set.ids[kind].push_back(id);
+            }
+        }
+        sets.push_back(std::move(set));
+    }
+    return sets;
+}
+
 }  // namespace
 
 std::optional<std::vector<CollectionReportSet>> ReportsByCollection(
@@ -130,54 +185,11 @@ std::optional<std::vector<CollectionReportSet>> ReportsByCollection(
             const std::uint64_t bits = std::uint64_t{globals.reportSize} * globals.reportCount;
             AddBits(collections.empty() ? before : collections.back(), kind, globals.reportId,
                     bits);
-        } else if (type == kGlobal) {
-            switch (tag) {
-                case kReportSize:
-                    globals.reportSize = value;
-                    break;
-                case kReportId:
-                    globals.reportId = value;
-                    break;
-                case kReportCount:
-                    globals.reportCount = value;
-                    break;
-                case kPush:
-                    pushed.push_back(globals);
-                    break;
-                case kPop:
-                    if (pushed.empty()) {
-                        return std::nullopt;
-                    }
-                    globals = pushed.back();
-                    pushed.pop_back();
-                    break;
-                default:
-                    break;
-            }
+        } else if (type == kGlobal && !ApplyGlobal(globals, pushed, tag, value)) {
+            return std::nullopt;
         }
     }
-
-    if (collections.empty()) {
-        collections.push_back(std::move(before));
-    } else {
-        for (std::size_t kind = 0; kind < before.size(); ++kind) {
-            for (const auto& [id, bits] : before[kind]) {
-                AddBits(collections.front(), kind, id, bits);
-            }
-        }
-    }
-    std::vector<CollectionReportSet> sets;
-    sets.reserve(collections.size());
-    for (const ReportBits& reports : collections) {
-        CollectionReportSet set{.lengths = LengthsOf(reports), .ids = {}};
-        for (std::size_t kind = 0; kind < reports.size(); ++kind) {
-            for (const auto& [id, bits] : reports[kind]) {
-                set.ids[kind].push_back(id);
-            }
-        }
-        sets.push_back(std::move(set));
-    }
-    return sets;
+    return SetsOf(std::move(collections), std::move(before));
 }
 
 std::optional<std::vector<HidCapabilities>> ReportLengthsByCollection(

@@ -2,6 +2,7 @@
 
 #include "report_layout.h"
 #include "system_services.h"
+#include "text.h"
 #include "web_hid_device.h"
 #include "web_js.h"
 #include "web_path.h"
@@ -47,22 +48,15 @@ std::optional<ReportLayout> LayoutOf(WebInterfaceId id) {
     return words ? ReportLayout::Parse(*words) : std::nullopt;
 }
 
-bool SamePath(std::u16string_view a, std::u16string_view b) {
-    const auto fold = [](char16_t c) {
-        return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
-    };
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [&](char16_t x, char16_t y) { return fold(x) == fold(y); });
-}
-
 // The present interface that `path` names, with its layout; none when there is none.
 std::optional<std::pair<WebInterfaceId, ReportLayout>> Present(std::u16string_view path) {
     const auto id = ParseWebInterfacePath(path);
     if (!id || !js::IsPresent(id->number)) return std::nullopt;
     auto layout = LayoutOf(*id);
     if (!layout || id->collection >= std::max(layout->collections, 1u) ||
-        !SamePath(path, WebInterfacePath(layout->vendorId, layout->productId, *id,
-                                         layout->collections))) {
+        !EqualIgnoringAsciiCase<char16_t>(
+            path,
+            WebInterfacePath(layout->vendorId, layout->productId, *id, layout->collections))) {
         return std::nullopt;
     }
     return std::make_pair(*id, std::move(*layout));

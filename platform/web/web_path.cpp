@@ -1,14 +1,12 @@
 #include "web_path.h"
 
+#include "text.h"
+
 #include <cstdio>
 
 namespace tolvane::web {
 
 namespace {
-
-char16_t Lower(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
-}
 
 // Reads decimal digits at `at`; none when there is none or too many.
 std::optional<std::uint32_t> Digits(std::u16string_view text, std::size_t& at) {
@@ -25,7 +23,7 @@ std::optional<std::uint32_t> Digits(std::u16string_view text, std::size_t& at) {
 bool Takes(std::u16string_view text, std::size_t& at, std::u16string_view word) {
     if (text.size() - at < word.size()) return false;
     for (std::size_t i = 0; i < word.size(); ++i) {
-        if (Lower(text[at + i]) != word[i]) return false;
+        if (AsciiLower(text[at + i]) != word[i]) return false;
     }
     at += word.size();
     return true;

@@ -20,7 +20,8 @@ struct UpdateResult {
     std::vector<std::string> heard;
 };
 
-const char* StepName(UpdateStep step) {
+// The sequence tells only its three device steps.
+const char* HeardName(UpdateStep step) {
     switch (step) {
         case UpdateStep::EnterBootLoader:
             return "boot loader";
@@ -28,8 +29,9 @@ const char* StepName(UpdateStep step) {
             return "download";
         case UpdateStep::ResetToApplication:
             return "application";
+        default:
+            return "?";
     }
-    return "?";
 }
 
 // The engine's update sequence, with what each step answered.
@@ -45,10 +47,10 @@ UpdateResult Update(DfuEngine& engine, const std::vector<std::uint8_t>& image,
     request.steps = steps;
     UpdateObserver observer;
     observer.stepStarts = [&](UpdateStep step) {
-        result.heard.push_back(std::string("+") + StepName(step));
+        result.heard.push_back(std::string("+") + HeardName(step));
     };
     observer.stepEnds = [&](UpdateStep step, ResultCode code) {
-        result.heard.push_back(std::string("-") + StepName(step));
+        result.heard.push_back(std::string("-") + HeardName(step));
         (step == UpdateStep::EnterBootLoader ? result.resetToIsp
          : step == UpdateStep::Download      ? result.download
                                              : result.resetToAp) = code;

@@ -13,10 +13,10 @@ namespace tolvane::hidraw {
 namespace {
 
 TEST(ErrnoError, ATransferThatRanOutOfTimeIsATimeOutNotAGeneralFailure) {
-    EXPECT_EQ(SysErrorFromErrno(ETIMEDOUT), kErrorTimeout);
-    EXPECT_EQ(SysErrorFromErrno(ESHUTDOWN), kErrorDeviceNotConnected);
-    EXPECT_EQ(SysErrorFromErrno(EBADF), kErrorAccessDenied);
-    EXPECT_EQ(SysErrorFromErrno(ENOMEM), kErrorOutOfMemory);
+    EXPECT_EQ(DeviceErrorFromErrno(ETIMEDOUT), kErrorTimeout);
+    EXPECT_EQ(DeviceErrorFromErrno(ESHUTDOWN), kErrorDeviceNotConnected);
+    EXPECT_EQ(DeviceErrorFromErrno(EBADF), kErrorAccessDenied);
+    EXPECT_EQ(DeviceErrorFromErrno(ENOMEM), kErrorOutOfMemory);
 }
 
 TEST(ErrnoError, TheErrnoBehindTheLastFailureIsKeptPerThread) {

@@ -113,13 +113,13 @@ TEST(HidId, RefusesMalformedText) {
 }
 
 TEST(ErrnoError, MapsTheFailuresCallersTellApart) {
-    EXPECT_EQ(SysErrorFromErrno(0), 0u);
-    EXPECT_EQ(SysErrorFromErrno(EACCES), 5u);
-    EXPECT_EQ(SysErrorFromErrno(ENOENT), kErrorDeviceNotConnected);
-    EXPECT_EQ(SysErrorFromErrno(ENODEV), kErrorDeviceNotConnected);
-    EXPECT_EQ(SysErrorFromErrno(EINVAL), kErrorInvalidParameter);
-    EXPECT_EQ(SysErrorFromErrno(EPIPE), kErrorGenFailure);
-    EXPECT_EQ(SysErrorFromErrno(EIO), kErrorGenFailure);
+    EXPECT_EQ(DeviceErrorFromErrno(0), 0u);
+    EXPECT_EQ(DeviceErrorFromErrno(EACCES), 5u);
+    EXPECT_EQ(DeviceErrorFromErrno(ENOENT), kErrorDeviceNotConnected);
+    EXPECT_EQ(DeviceErrorFromErrno(ENODEV), kErrorDeviceNotConnected);
+    EXPECT_EQ(DeviceErrorFromErrno(EINVAL), kErrorInvalidParameter);
+    EXPECT_EQ(DeviceErrorFromErrno(EPIPE), kErrorGenFailure);
+    EXPECT_EQ(DeviceErrorFromErrno(EIO), kErrorGenFailure);
 }
 
 TEST(ErrnoError, FailureWithoutAnErrnoNeverReadsAsSuccess) {

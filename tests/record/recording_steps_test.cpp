@@ -24,8 +24,8 @@ std::vector<UpdateStep> Sequence(const std::vector<RecordLine>& lines) {
 }
 
 TEST(RecordingSteps, EachKernelScenarioGoesThroughItsSteps) {
-    const std::vector<UpdateStep> whole = {Finding,  EnteringBootLoader, Waiting,
-                                           Download, Verification,       Return};
+    const std::vector<UpdateStep> whole = {Finding,  EnterBootLoader, Waiting,
+                                           Download, Verification,    ResetToApplication};
     const std::vector<UpdateStep> untilDownload(whole.begin(), whole.begin() + 4);
     const struct {
         const char* name;
@@ -36,7 +36,7 @@ TEST(RecordingSteps, EachKernelScenarioGoesThroughItsSteps) {
         {"refused_report", untilDownload},
         {"unplugged", untilDownload},
         {"wrong_checksum", {whole.begin(), whole.begin() + 5}},
-        {"never_enters", {Finding, EnteringBootLoader, Waiting}},
+        {"never_enters", {Finding, EnterBootLoader, Waiting}},
     };
     for (const auto& c : cases) {
         std::ifstream in(std::string(TOLVANE_KERNEL_FIXTURES) + "/" + c.name + ".jsonl");
@@ -63,7 +63,7 @@ TEST(RecordingSteps, DataThatLooksLikeACommandStaysData) {
     add(R"({"op":"set","d":1,"n":9,"x":"004400000000000000"})");
     EXPECT_EQ(StepsOf(lines),
               (std::vector<UpdateStep>{Finding, Finding, Download, Download, Download, Download,
-                                       Verification, Verification, Return}));
+                                       Verification, Verification, ResetToApplication}));
 }
 
 }  // namespace

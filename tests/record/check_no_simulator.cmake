@@ -1,0 +1,15 @@
+# Fails when the library file LIB holds code of the simulator: its symbols are read with NM, and
+# the engine's must be there, so that a library without a symbol table proves nothing.
+execute_process(COMMAND ${NM} -C ${LIB} OUTPUT_VARIABLE symbols RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "${NM} could not read ${LIB}")
+endif()
+if(NOT symbols MATCHES "tolvane::DfuEngine")
+  message(FATAL_ERROR "${LIB} shows no engine symbols, so it cannot be checked")
+endif()
+string(REGEX MATCHALL "[^\n]*tolvane::sim::[^\n]*" simulator "${symbols}")
+if(simulator)
+  list(GET simulator 0 first)
+  message(FATAL_ERROR "${LIB} carries the simulator, for example: ${first}")
+endif()
+message(STATUS "${LIB}: no simulator symbols")
