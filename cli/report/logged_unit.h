@@ -10,13 +10,9 @@
 #include <string_view>
 #include <vector>
 
-namespace tolvane::cli {
+#include "output/phase_keys.h"
 
-// The phases of an update in the order they happen, with their names in the log's phase_ms.
-inline constexpr std::array<const char*, 5> kPhaseKeys{"enter", "wait_boot_loader", "download",
-                                                       "verify", "return"};
-inline constexpr std::array<const char*, 5> kPhaseTitles{"find + enter", "wait boot loader",
-                                                         "download", "verify", "return"};
+namespace tolvane::cli {
 
 enum class UnitOutcome { Passed, Failed, Skipped };
 
@@ -28,7 +24,7 @@ struct LoggedUnit {
     UnitOutcome outcome = UnitOutcome::Passed;
     std::string versionBefore;  // "-" when unknown
     std::string versionAfter;
-    std::array<std::optional<std::uint64_t>, 5> phaseMs{};
+    std::array<std::optional<std::uint64_t>, kPhaseCount> phaseMs{};
 };
 
 // A log line longer than this is no device's record; it is left out unread.

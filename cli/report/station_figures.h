@@ -39,7 +39,7 @@ struct StationFigures {
     std::optional<double> unitsPerHour;      // over the whole span
     std::optional<double> unitsPerBusyHour;  // over the time at least one unit was at work
     double busyHours = 0;
-    std::array<PhaseSpread, 5> phases{};
+    std::array<PhaseSpread, kPhaseCount> phases{};
     std::map<std::string, std::size_t> failuresByResult;
     std::vector<PlaceFailures> places;  // in place order
     std::map<std::string, std::size_t> versionsBefore, versionsAfter;
@@ -63,7 +63,7 @@ private:
     StationFigures counts_;
     std::map<std::string, PlaceFailures> places_;
     // Deques grow without copying what they hold, so the peak stays near what is kept.
-    std::array<std::deque<std::uint32_t>, 5> phaseSamples_;
+    std::array<std::deque<std::uint32_t>, kPhaseCount> phaseSamples_;
     std::deque<Span> spans_;
 };
 

@@ -3,11 +3,14 @@
 #include "dfu_constants.h"
 #include "options/command_table.h"
 #include "output/exit_codes.h"
+#include "output/phase_keys.h"
 #include "output/text_format.h"
 #include "result_message.h"
 #include "sha256.h"
 #include "text.h"
 #include "versions/release_number.h"
+
+#include <array>
 
 namespace tolvane::cli {
 
@@ -100,11 +103,12 @@ void AddVersionsAndPhases(Json& object, const CommandOutcome& outcome) {
         return value ? Json(*value) : Json(nullptr);
     };
     const PhaseTimes& phases = outcome.phases;
-    object["phase_ms"] = {{"enter", ms(phases.enterMs)},
-                          {"wait_boot_loader", ms(phases.waitMs)},
-                          {"download", ms(phases.downloadMs)},
-                          {"verify", ms(phases.verifyMs)},
-                          {"return", ms(phases.returnMs)}};
+    // In the order of the keys the station report reads back.
+    const std::array<const std::optional<std::uint64_t>*, kPhaseCount> times{
+        &phases.enterMs, &phases.waitMs, &phases.downloadMs, &phases.verifyMs, &phases.returnMs};
+    Json phaseMs = Json::object();
+    for (std::size_t i = 0; i < kPhaseCount; ++i) phaseMs[kPhaseKeys[i]] = ms(*times[i]);
+    object["phase_ms"] = std::move(phaseMs);
 }
 
 void AddImageFields(Json& object, const DownloadJob& job) {
