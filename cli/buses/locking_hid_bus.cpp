@@ -44,6 +44,7 @@ bool LockingHidBus::lock(std::u16string_view path) {
     std::string node;
     if (inner().deviceNodeOf(path, node) != 0) node.clear();
     const std::lock_guard guard(mutex_);
+    const bool portWasHeld = heldPorts_.contains(port);
     if (!port.empty() && !lockPort(port)) {
         refuse(path, std::move(port));
         return false;
@@ -56,6 +57,8 @@ bool LockingHidBus::lock(std::u16string_view path) {
     DeviceLock::Outcome outcome = DeviceLock::Outcome::Unavailable;
     std::unique_ptr<DeviceLock> lock = take_(node, outcome);
     if (outcome == DeviceLock::Outcome::Busy) {
+        // The port taken for this device alone is let go again: the run leaves that device be.
+        if (!portWasHeld) heldPorts_.erase(port);
         refuse(path, std::move(port));
         return false;
     }

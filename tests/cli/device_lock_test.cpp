@@ -160,16 +160,18 @@ TEST(LockingHidBusTest, LocksTheDeviceTheBusNames) {
     const LockingHidBus::Taker portIn = [folder](std::string_view port, auto& outcome) {
         return DeviceLock::takePortIn(folder, port, outcome);
     };
-    LockingHidBus first(named, &DeviceLock::take, portIn), second(named, &DeviceLock::take, portIn);
-    EXPECT_EQ(WriteThrough(first, paths[0]), 0u);
-    EXPECT_EQ(WriteThrough(first, paths[1]), 0u) << "one device, one lock: never refused by itself";
+    std::optional<LockingHidBus> first(std::in_place, named, &DeviceLock::take, portIn);
+    LockingHidBus second(named, &DeviceLock::take, portIn);
+    EXPECT_EQ(WriteThrough(*first, paths[0]), 0u);
+    EXPECT_EQ(WriteThrough(*first, paths[1]), 0u)
+        << "one device, one lock: never refused by itself";
     EXPECT_EQ(WriteThrough(second, paths[1]), kErrorBusy);
     EXPECT_EQ(WriteThrough(second, paths[0]), kErrorBusy);
     EXPECT_THAT(second.busyPaths(), ElementsAre(paths[1], paths[0]));
     EXPECT_TRUE(second.busyAt("1-1"));
     EXPECT_FALSE(second.busyAt("1-2"));
     // The other device, at 1-2, has no node.
-    EXPECT_EQ(WriteThrough(first, paths[2]), 0u);
+    EXPECT_EQ(WriteThrough(*first, paths[2]), 0u);
     EXPECT_EQ(WriteThrough(second, paths[2]), kErrorBusy);
     EXPECT_TRUE(second.busyAt("1-2"));
     LockingHidBus unported(named, &DeviceLock::take, {});
@@ -178,6 +180,13 @@ TEST(LockingHidBusTest, LocksTheDeviceTheBusNames) {
     DeviceLock::Outcome outcome{};
     EXPECT_FALSE(DeviceLock::take(dir.path("hidraw3"), outcome));
     EXPECT_EQ(outcome, DeviceLock::Outcome::Busy);
+    // Refused by the node alone, a process does not keep the port it took for that device.
+    first.reset();
+    const auto script = DeviceLock::take(dir.path("hidraw3"), outcome);
+    ASSERT_TRUE(script);
+    LockingHidBus third(named, &DeviceLock::take, portIn);
+    EXPECT_EQ(WriteThrough(third, paths[0]), kErrorBusy);
+    EXPECT_TRUE(DeviceLock::takePortIn(folder, "1-1", outcome));
 }
 
 // A device whose node or port another process holds gets no report at all, and the tool exits
