@@ -61,7 +61,7 @@ int RunMain(const std::vector<std::string>& args) {
                 err.flush();
                 std::_Exit(exitCode);
             },
-            RealUdevSystem()};
+            RealUdevSystem(), &cli::DeviceLock::takePort};
         return cli::RunTool(args, io, platform);
     } catch (const std::exception& e) {
         err << "tolvane: " << e.what() << '\n';

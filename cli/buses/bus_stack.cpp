@@ -3,8 +3,8 @@
 #include <utility>
 
 namespace tolvane::cli {
-const LockingHidBus& BusStack::lock() {
-    top_ = &locking_.emplace(*top_);
+const LockingHidBus& BusStack::lock(LockingHidBus::Taker takePort) {
+    top_ = &locking_.emplace(*top_, &DeviceLock::take, std::move(takePort));
     return *locking_;
 }
 

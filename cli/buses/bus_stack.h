@@ -28,8 +28,9 @@ public:
     // The bus with every layer put on so far.
     HidBus& top() { return *top_; }
 
-    // A real device is locked against other tool processes for the whole run.
-    const LockingHidBus& lock();
+    // A real device is locked against other tool processes for the whole run, by its node and by
+    // its port through `takePort` (when not empty).
+    const LockingHidBus& lock(LockingHidBus::Taker takePort);
     // Tells of the first write to any device, and of the first write to each port.
     TrackingHidBus& track(std::function<void()> onWrite,
                           std::function<void(const std::string& port)> onWriteAt);

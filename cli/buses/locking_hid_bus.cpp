@@ -39,9 +39,17 @@ private:
 }  // namespace
 
 bool LockingHidBus::lock(std::u16string_view path) {
+    std::string port;
+    if (inner().portOf(path, port) != 0) port.clear();
     std::string node;
-    if (inner().deviceNodeOf(path, node) != 0 || node.empty()) return true;
+    if (inner().deviceNodeOf(path, node) != 0) node.clear();
     const std::lock_guard guard(mutex_);
+    const bool portWasHeld = heldPorts_.contains(port);
+    if (!port.empty() && !lockPort(port)) {
+        refuse(path, std::move(port));
+        return false;
+    }
+    if (node.empty()) return true;
     // A lock held from an earlier handle may be on a node that has since gone and come back
     // under the same name: it is let go first, since a second lock of this process on the same
     // node would refuse itself.
@@ -49,15 +57,30 @@ bool LockingHidBus::lock(std::u16string_view path) {
     DeviceLock::Outcome outcome = DeviceLock::Outcome::Unavailable;
     std::unique_ptr<DeviceLock> lock = take_(node, outcome);
     if (outcome == DeviceLock::Outcome::Busy) {
-        if (std::ranges::find(busy_, path, &Refusal::path) == busy_.end()) {
-            Refusal refusal{std::u16string(path), {}};
-            if (inner().portOf(path, refusal.port) != 0) refusal.port.clear();
-            busy_.push_back(std::move(refusal));
-        }
+        // The port taken for this device alone is let go again: the run leaves that device be.
+        if (!portWasHeld) heldPorts_.erase(port);
+        refuse(path, std::move(port));
         return false;
     }
     if (lock) held_.emplace(std::move(node), std::move(lock));
     return true;
+}
+
+bool LockingHidBus::lockPort(const std::string& port) {
+    // Held since an earlier device at this port (the application before its reset): taking it
+    // again would refuse this process itself.
+    if (!takePort_ || heldPorts_.contains(port)) return true;
+    DeviceLock::Outcome outcome = DeviceLock::Outcome::Unavailable;
+    std::unique_ptr<DeviceLock> lock = takePort_(port, outcome);
+    if (outcome == DeviceLock::Outcome::Busy) return false;
+    // Unavailable (no folder or name for it): the node's lock still stands.
+    if (lock) heldPorts_.emplace(port, std::move(lock));
+    return true;
+}
+
+void LockingHidBus::refuse(std::u16string_view path, std::string port) {
+    if (std::ranges::find(busy_, path, &Refusal::path) != busy_.end()) return;
+    busy_.push_back(Refusal{std::u16string(path), std::move(port)});
 }
 
 std::vector<std::u16string> LockingHidBus::busyPaths() const {

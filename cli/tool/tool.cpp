@@ -75,7 +75,7 @@ int CommandRun::execute() {
     RecordSession recording(options_);
     if (auto refused = startRecording(recording, bus, services)) return *refused;
     BusStack stack(*bus);
-    if (!simulation_ && !recording.replaying()) locks_ = &stack.lock();
+    if (!simulation_ && !recording.replaying()) locks_ = &stack.lock(platform_.portLock);
     // Before the report log: the search is the tool's own, not the engine's.
     if (auto refused = refuseToGuess(stack.top())) return *refused;
     TrackingHidBus& tracked =

@@ -3,13 +3,16 @@
 #pragma once
 
 #include "hid_bus.h"
+#include "system/device_lock.h"
 #include "system/interrupt_source.h"
 #include "system/udev_rules_installer.h"
 #include "system_services.h"
 
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tolvane::cli {
@@ -36,6 +39,10 @@ struct ToolPlatform {
     // for the engine; when empty, the run waits for the engine's step and returns the code.
     std::function<void(int)> exitNow;
     UdevSystem udev;
+    // Takes the lock of a USB port against other tool processes (DeviceLock::takePort); when
+    // empty, devices are locked by their nodes only, as a test's simulated ports are its own.
+    std::function<std::unique_ptr<DeviceLock>(std::string_view port, DeviceLock::Outcome&)>
+        portLock{};
 };
 
 // `args` without the program name. The real bus and services are touched only when a command

@@ -40,7 +40,7 @@ TEST(BusStack, CallsThroughTheTopPassEveryLayer) {
 TEST(BusStack, TheLockIsTheLowestLayer) {
     MockHidBus inner;
     BusStack stack(inner);
-    const LockingHidBus& lock = stack.lock();
+    const LockingHidBus& lock = stack.lock({});
     EXPECT_EQ(stack.locking(), &lock);
     EXPECT_EQ(&stack.top(), static_cast<const HidBus*>(&lock));
     EXPECT_NE(&stack.track({}, {}), static_cast<const HidBus*>(&lock));

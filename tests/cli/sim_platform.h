@@ -103,13 +103,10 @@ public:
         std::ostringstream defaultOut, err;
         std::ostream& outStream = out ? *out : defaultOut;
         const ToolIo io{outStream, err, false, false};
-        const ToolPlatform platform{hooked,
-                                    services_,
-                                    [](SysError e) { return "text of " + std::to_string(e); },
-                                    nativeDetail,
-                                    &interrupts,
-                                    {},
-                                    {}};
+        const ToolPlatform platform{
+            hooked,       services_,   [](SysError e) { return "text of " + std::to_string(e); },
+            nativeDetail, &interrupts, {},
+            {},           portLock};
         ToolRun result;
         result.exitCode = RunTool(args, io, platform);
         result.out = defaultOut.str();
@@ -124,6 +121,9 @@ public:
     std::function<std::string()> nativeDetail;
     // The device nodes the platform's bus names (none when empty).
     HookedBus::NodeOf deviceNodes;
+    // Takes the lock of a port (none when empty).
+    std::function<std::unique_ptr<DeviceLock>(std::string_view port, DeviceLock::Outcome&)>
+        portLock;
 
 private:
     sim::Transcript transcript_;
