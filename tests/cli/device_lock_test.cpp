@@ -3,8 +3,8 @@
 #include "system/device_lock.h"
 #include "buses/locking_hid_bus.h"
 #include "output/exit_codes.h"
-#include "sim_platform.h"
 #include "temp_dir.h"
+#include "tool_bench.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -70,7 +70,7 @@ TEST(LockingHidBusTest, LocksTheDeviceTheBusNames) {
     sim::DeviceSpec spec = sim::VirtualTarget::specFor({});
     spec.application.interfaces = {sim::InterfaceSpec{.collectionSuffix = u"&col01"},
                                    sim::InterfaceSpec{.collectionSuffix = u"&col02"}};
-    test::SimPlatform platform(spec);
+    test::ToolBench platform(spec);
     platform.bus().addDevice(sim::DeviceSpec::target(0x5C3B, 0x0999));
     HookedBus named(
         platform.bus(), [](auto) {}, {}, NodesIn(dir));
@@ -99,7 +99,7 @@ TEST(LockingHidBusTest, LocksTheDeviceTheBusNames) {
 // through and holds the lock of each identity while it runs.
 TEST(DeviceLockTest, ASecondProcessRefusesTheDeviceAtOnce) {
     const test::TempDir dir;
-    test::SimPlatform platform;
+    test::ToolBench platform;
     platform.deviceNodes = NodesIn(dir);
     const std::string application = dir.path("hidraw3");
     const std::string bootLoader = dir.path("hidraw4");
@@ -111,7 +111,7 @@ TEST(DeviceLockTest, ASecondProcessRefusesTheDeviceAtOnce) {
     auto other = DeviceLock::take(application, outcome);
     ASSERT_EQ(outcome, DeviceLock::Outcome::Taken);
     int reports = 0;
-    const ToolRun refused = platform.run(update, [&](auto) { ++reports; });
+    const ToolRun refused = platform.run(update, {.report = [&](auto) { ++reports; }});
     EXPECT_EQ(refused.exitCode, kExitDeviceBusy);
     EXPECT_THAT(refused.err, HasSubstr("is being updated by another tolvane process"));
     EXPECT_THAT(refused.out, HasSubstr("\"result\":\"DEVICE_BUSY\",\"code\":170,\"exit_code\":75"));
@@ -120,7 +120,7 @@ TEST(DeviceLockTest, ASecondProcessRefusesTheDeviceAtOnce) {
     // Updating every device: the held one is reported as held, with the same exit code.
     const ToolRun all =
         platform.run({"--json", "update", image, "--vid", "5C3B", "--pid", "0326", "--all"},
-                     [&](auto) { ++reports; });
+                     {.report = [&](auto) { ++reports; }});
     EXPECT_EQ(all.exitCode, kExitDeviceBusy) << all.err;
     EXPECT_THAT(all.out, HasSubstr("\"result\":\"DEVICE_BUSY\""));
     EXPECT_THAT(all.out, HasSubstr("another tolvane process is updating this device"));
@@ -128,18 +128,18 @@ TEST(DeviceLockTest, ASecondProcessRefusesTheDeviceAtOnce) {
     // The station likewise.
     const ToolRun station =
         platform.run({"--json", "station", image, "--vid", "5C3B", "--pid", "0326", "--count", "1"},
-                     [&](auto) { ++reports; });
+                     {.report = [&](auto) { ++reports; }});
     EXPECT_EQ(station.exitCode, kExitDeviceBusy) << station.err;
     EXPECT_THAT(station.out, HasSubstr("DEVICE_BUSY"));
     EXPECT_EQ(reports, 0);
 
     other.reset();
     bool applicationHeld = false, bootLoaderHeld = false;
-    const ToolRun done = platform.run(update, [&](auto) {
-        DeviceLock::Outcome during{};
-        applicationHeld |= !DeviceLock::take(application, during);
-        bootLoaderHeld |= !DeviceLock::take(bootLoader, during);
-    });
+    const ToolRun done = platform.run(update, {.report = [&](auto) {
+                                          DeviceLock::Outcome during{};
+                                          applicationHeld |= !DeviceLock::take(application, during);
+                                          bootLoaderHeld |= !DeviceLock::take(bootLoader, during);
+                                      }});
     EXPECT_EQ(done.exitCode, kExitSuccess) << done.err;
     EXPECT_TRUE(applicationHeld);
     EXPECT_TRUE(bootLoaderHeld);
