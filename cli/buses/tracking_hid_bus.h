@@ -6,7 +6,9 @@
 #include "forwarding_hid_bus.h"
 
 #include <functional>
+#include <list>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -22,7 +24,24 @@ struct OpenFailures {
 };
 
 class TrackingHidBus final : public ForwardingHidBus {
+    struct Listener;
+
 public:
+    // While it lives, a listener hears every report written to the devices at its port (to every
+    // device when its port is empty), before the report goes out, on the writing thread.
+    class Hearing {
+    public:
+        Hearing(TrackingHidBus& bus, std::list<std::shared_ptr<Listener>>::iterator entry)
+            : bus_(&bus), entry_(entry) {}
+        Hearing(const Hearing&) = delete;
+        Hearing& operator=(const Hearing&) = delete;
+        ~Hearing();
+
+    private:
+        TrackingHidBus* bus_;
+        std::list<std::shared_ptr<Listener>>::iterator entry_;
+    };
+
     // `onWrite` is called before each report written to a device, on the writing thread, and
     // `onWriteAt` with the port of the device (empty when the bus cannot tell).
     TrackingHidBus(HidBus& inner, std::function<void()> onWrite,
@@ -34,7 +53,18 @@ public:
 
     OpenFailures openFailures() const;
 
+    [[nodiscard]] std::unique_ptr<Hearing> hear(std::string port, std::function<void()> onWrite);
+
 private:
+    struct Listener {
+        std::string port;
+        std::function<void()> onWrite;
+    };
+    friend class TrackedDevice;
+
+    // Called by each device opened through this bus before it writes a report.
+    void written(const std::string& port);
+
     struct PathRecord {
         SysError readWriteError = 0;  // of the last failed read-write open
         SysError queryError = 0;      // of the last failed query open
@@ -46,6 +76,7 @@ private:
     std::function<void(const std::string& port)> onWriteAt_;
     mutable std::mutex mutex_;
     std::map<std::u16string, PathRecord, std::less<>> paths_;
+    std::list<std::shared_ptr<Listener>> listeners_;
 };
 
 }  // namespace tolvane::cli

@@ -1,7 +1,7 @@
 // What each command of the tool is, in one table: its name, whether it reads an image, whether it
 // finds the application by --vid and --pid, how many devices it works on, whether it looks for the
-// boot loader only, and which steps of the update it takes. The parser, the device choice and the
-// runs all read it.
+// boot loader only, which steps of the update it takes, and its line in --help. The parser, the
+// help text, the device choice and the runs all read it.
 #pragma once
 
 #include "options/options.h"
@@ -27,6 +27,7 @@ struct CommandTraits {
     CommandDevices devices;
     bool bootLoaderOnly;  // looks for the boot loader only, never for the application
     UpdateSteps steps;    // what it does to each device it updates
+    const char* summary;  // its line in --help
 };
 
 // Every command, in the order --help lists them.

@@ -2,6 +2,7 @@
 
 #include "options/non_empty_option.h"
 #include "options/station_options.h"
+#include "options/table_subcommand.h"
 #include "versions/release_number.h"
 
 namespace tolvane::cli {
@@ -46,8 +47,7 @@ void AddSimulatedVersionOptions(CLI::App& app, VersionTexts& texts, const std::s
 
 ProductionCommands AddProductionCommands(CLI::App& app, Options& options) {
     ProductionCommands commands;
-    commands.report = app.add_subcommand(
-        "report", "sum up station logs: yield, units per hour, phase times, failures by slot");
+    commands.report = AddTableSubcommand(app, Command::Report);
     Valued(commands.report->add_option("LOG", options.reportLogs, "a station's --log file"))
         ->required();
     Valued(commands.report->add_option("--html", options.htmlPath,
@@ -55,8 +55,7 @@ ProductionCommands AddProductionCommands(CLI::App& app, Options& options) {
         ->type_name("FILE");
     commands.slots = app.add_subcommand("slots", "name the ports of a station");
     commands.slots->require_subcommand(1);
-    commands.teach = commands.slots->add_subcommand(
-        "teach", "wait for N devices plugged in one after another and name their ports in order");
+    commands.teach = AddTableSubcommand(*commands.slots, Command::SlotsTeach);
     Valued(commands.teach->add_option("--count", options.count, "how many slots to name"))
         ->required()
         ->type_name("N");

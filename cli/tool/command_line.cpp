@@ -6,6 +6,7 @@
 #include "options/non_empty_option.h"
 #include "options/production_options.h"
 #include "options/station_options.h"
+#include "options/table_subcommand.h"
 #include "output/exit_codes.h"
 #include "output/text_format.h"
 #include "packages/package_commands.h"
@@ -233,20 +234,17 @@ struct CommandApps {
 
 // Every subcommand with its own options, and show-recording for --help.
 CommandApps AddCommands(CLI::App& app, Options& options, HexTexts& texts, VersionTexts& versions) {
-    auto* update = app.add_subcommand(
-        "update", "reset to the boot loader, download the image, reset to the application");
+    auto* update = AddTableSubcommand(app, Command::Update);
     AddImage(*update, options, texts);
     const std::string application = "the device's application";
     AddIdentifiers(*update, texts, application);
-    auto* resetToIsp = app.add_subcommand("reset-to-isp", "reset the device to its boot loader");
+    auto* resetToIsp = AddTableSubcommand(app, Command::ResetToIsp);
     AddIdentifiers(*resetToIsp, texts, application);
-    auto* download = app.add_subcommand("download", "download an image into the boot loader");
+    auto* download = AddTableSubcommand(app, Command::Download);
     AddImage(*download, options, texts);
-    auto* resetToAp = app.add_subcommand("reset-to-ap", "reset the boot loader to the application");
-    auto* list = app.add_subcommand("list", "list every HID interface present");
-    auto* installRules = app.add_subcommand(
-        "install-udev-rules",
-        "Linux: install udev rules that let users open the devices, and reload udev (as root)");
+    auto* resetToAp = AddTableSubcommand(app, Command::ResetToAp);
+    auto* list = AddTableSubcommand(app, Command::List);
+    auto* installRules = AddTableSubcommand(app, Command::InstallUdevRules);
     AddIdentifiers(*installRules, texts, "one more application identity to cover");
     Valued(installRules->add_option(
                "--rules-dir", options.rulesDir,
@@ -257,8 +255,7 @@ CommandApps AddCommands(CLI::App& app, Options& options, HexTexts& texts, Versio
         AddPortOption(*command, options);
     }
     AddAllOption(*update, options);
-    auto* station = app.add_subcommand(
-        "station", "update each matching device once as it is plugged in, several at a time");
+    auto* station = AddTableSubcommand(app, Command::Station);
     AddImage(*station, options, texts);
     AddIdentifiers(*station, texts, application);
     AddStationOptions(*station, options);

@@ -112,6 +112,8 @@ private:
     DeviceSteps deviceSteps_;  // filled by the engines of --all and the station only
     // The lock against other tool processes while a real device is worked on; else null.
     const LockingHidBus* locks_ = nullptr;
+    // The bus stack's tracking layer, while execute() runs; else null.
+    TrackingHidBus* tracked_ = nullptr;
     // The recording being written, while execute() runs; else null.
     RecordSession* recording_ = nullptr;
     // Last: the devices' clock goes before anything that might still refer to it.

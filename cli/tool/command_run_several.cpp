@@ -81,7 +81,8 @@ CommandContext CommandRun::deviceContext(HidBus& bus, SystemServices& services,
             std::call_once(abandoned_, [&] { abandon(sofar); });
         },
         &deviceSteps_,
-        [this](const std::string& port) { return locks_ != nullptr && locks_->busyAt(port); }};
+        [this](const std::string& port) { return locks_ != nullptr && locks_->busyAt(port); },
+        tracked_};
 }
 
 int CommandRun::updateAll(HidBus& bus, SystemServices& services) {

@@ -81,6 +81,7 @@ int CommandRun::execute() {
     TrackingHidBus& tracked =
         stack.track([this] { guard_.deviceWritten(); },
                     [this](const std::string& port) { deviceSteps_.written(port); });
+    tracked_ = &tracked;
     if (WorksOnOneDevice(options_)) stack.pinToFirstDevice();
     if (options_.verbose) {
         stack.log(
@@ -106,7 +107,10 @@ int CommandRun::runOnOneDevice(HidBus& bus, SystemServices& services, TrackingHi
                                  guard_,
                                  platform_.nativeErrorDetail,
                                  [this] { tellInterruptPutOff(); },
-                                 [this](const CommandOutcome& sofar) { abandon(sofar); }};
+                                 [this](const CommandOutcome& sofar) { abandon(sofar); },
+                                 nullptr,
+                                 {},
+                                 &tracked};
     const CommandOutcome outcome = RunEngineCommand(options_.command, options_, job_, context);
     if (outcome.interrupted) return kExitInterrupted;
     const int exitCode = VerdictExitCode(outcome, options_);

@@ -298,19 +298,24 @@ CommandContext WithBus(const CommandContext& context, HidBus& bus) {
             context.notice,
             context.abandon,
             context.steps,
-            context.heldElsewhere};
+            context.heldElsewhere,
+            context.writes};
 }
 
 CommandOutcome RunEngineCommand(Command command, const Options& options, const DownloadJob& job,
                                 const CommandContext& context) {
     const auto start = Clock::now();
     CommandOutcome outcome;
-    // Every report written marks the phases; the engine's progress tells when the data is all sent.
+    // Every report written to this command's device marks the phases; the engine's progress
+    // tells when the data is all sent.
     const DfuEngine* running = nullptr;
     PhaseClock phases([&context] { return context.services.nowMs(); },
                       [&running] { return running && running->GetPercentage() == 100; });
-    TrackingHidBus marked(context.bus, [&phases] { phases.written(); });
-    DfuEngine engine(marked, context.services);
+    std::unique_ptr<TrackingHidBus::Hearing> hearing;
+    if (context.writes) {
+        hearing = context.writes->hear(options.port.value_or(""), [&phases] { phases.written(); });
+    }
+    DfuEngine engine(context.bus, context.services);
     running = &engine;
     if (options.port) engine.ScopeToPort(*options.port);
     WatcherThread watcher(engine, context.services);

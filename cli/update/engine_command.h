@@ -18,6 +18,8 @@
 
 namespace tolvane::cli {
 
+class TrackingHidBus;
+
 // What a command sends: the image with its load address and expected checksum.
 struct DownloadJob {
     const FirmwareImage* image = nullptr;
@@ -66,6 +68,9 @@ struct CommandContext {
     DeviceSteps* steps = nullptr;
     // Whether another tool process held the device at a port; none when null.
     std::function<bool(const std::string& port)> heldElsewhere{};
+    // The run's tracking layer of the bus, which tells the phase clock of each report written;
+    // without one the command's phases stay unknown.
+    TrackingHidBus* writes = nullptr;
 };
 
 // The same context over another bus (one that routes a device's changes to its engine alone).

@@ -1,10 +1,13 @@
 // The command table: one row per command, and the rules the rows must keep with each other.
 #include "options/command_table.h"
+#include "tool/command_line.h"
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace tolvane::cli {
 namespace {
@@ -45,6 +48,23 @@ TEST(CommandTable, UpdateWorksOnOneDeviceUnlessAll) {
     EXPECT_TRUE(WorksOnOneDevice(options));
     options.command = Command::Station;
     EXPECT_FALSE(WorksOnOneDevice(options));
+}
+
+// Each row is a command of --help under its name, with its summary as its line there (a
+// subcommand's under its parent's --help).
+TEST(CommandTable, HelpShowsEachRowAsTheTableHasIt) {
+    for (const CommandTraits& row : CommandTable()) {
+        SCOPED_TRACE(row.name);
+        const std::string name = row.name;
+        const std::size_t space = name.rfind(' ');
+        std::vector<std::string> ask{"--help"};
+        if (space != std::string::npos) ask.insert(ask.begin(), name.substr(0, space));
+        // Long lines may be wrapped: spaces and line breaks count alike.
+        const std::string help =
+            std::regex_replace(ParseCommandLine(ask).out, std::regex("\\s+"), " ");
+        const std::string entry = " " + name.substr(space + 1) + " " + row.summary + " ";
+        EXPECT_NE(help.find(entry), std::string::npos) << help;
+    }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "output/exit_codes.h"
 #include "sim_platform.h"
 #include "temp_dir.h"
+#include "tool_bench.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -149,7 +150,7 @@ TEST(LockingHidBusTest, LocksTheDeviceTheBusNames) {
     sim::DeviceSpec spec = sim::VirtualTarget::specFor({});
     spec.application.interfaces = {sim::InterfaceSpec{.collectionSuffix = u"&col01"},
                                    sim::InterfaceSpec{.collectionSuffix = u"&col02"}};
-    test::SimPlatform platform(spec);
+    test::ToolBench platform(spec);
     platform.bus().addDevice(sim::DeviceSpec::target(0x5C3B, 0x0999));
     HookedBus named(
         platform.bus(), [](auto) {}, {}, NodesIn(dir));
@@ -195,7 +196,7 @@ TEST(LockingHidBusTest, LocksTheDeviceTheBusNames) {
 // `--all` holds several ports at once.
 TEST(DeviceLockTest, ASecondProcessRefusesTheDeviceAtOnce) {
     const test::TempDir dir;
-    test::SimPlatform platform;
+    test::ToolBench platform;
     const std::string folder = dir.path("");
     platform.deviceNodes = NodesIn(dir);
     platform.portLock = [folder](std::string_view port, DeviceLock::Outcome& outcome) {
@@ -217,7 +218,7 @@ TEST(DeviceLockTest, ASecondProcessRefusesTheDeviceAtOnce) {
         auto other = take(outcome);
         ASSERT_EQ(outcome, DeviceLock::Outcome::Taken);
         int reports = 0;
-        const ToolRun refused = platform.run(update, [&](auto) { ++reports; });
+        const ToolRun refused = platform.run(update, {.report = [&](auto) { ++reports; }});
         EXPECT_EQ(refused.exitCode, kExitDeviceBusy);
         EXPECT_THAT(refused.err, HasSubstr("is being updated by another tolvane process"));
         EXPECT_THAT(refused.out,
@@ -227,7 +228,7 @@ TEST(DeviceLockTest, ASecondProcessRefusesTheDeviceAtOnce) {
         // Updating every device: the held one is reported as held, with the same exit code.
         const ToolRun all =
             platform.run({"--json", "update", image, "--vid", "5C3B", "--pid", "0326", "--all"},
-                         [&](auto) { ++reports; });
+                         {.report = [&](auto) { ++reports; }});
         EXPECT_EQ(all.exitCode, kExitDeviceBusy) << all.err;
         EXPECT_THAT(all.out, HasSubstr("\"result\":\"DEVICE_BUSY\""));
         EXPECT_THAT(all.out, HasSubstr("another tolvane process is updating this device"));
@@ -235,19 +236,20 @@ TEST(DeviceLockTest, ASecondProcessRefusesTheDeviceAtOnce) {
         // The station likewise.
         const ToolRun station = platform.run(
             {"--json", "station", image, "--vid", "5C3B", "--pid", "0326", "--count", "1"},
-            [&](auto) { ++reports; });
+            {.report = [&](auto) { ++reports; }});
         EXPECT_EQ(station.exitCode, kExitDeviceBusy) << station.err;
         EXPECT_THAT(station.out, HasSubstr("DEVICE_BUSY"));
         EXPECT_EQ(reports, 0);
     }
 
     bool applicationHeld = false, bootLoaderHeld = false, portHeld = false;
-    const ToolRun done = platform.run(update, [&](auto) {
-        DeviceLock::Outcome during{};
-        applicationHeld |= !DeviceLock::take(application, during);
-        bootLoaderHeld |= !DeviceLock::take(bootLoader, during);
-        portHeld |= !DeviceLock::takePortIn(folder, "1-1", during);
-    });
+    const ToolRun done = platform.run(update, {.report = [&](auto) {
+                                          DeviceLock::Outcome during{};
+                                          applicationHeld |= !DeviceLock::take(application, during);
+                                          bootLoaderHeld |= !DeviceLock::take(bootLoader, during);
+                                          portHeld |=
+                                              !DeviceLock::takePortIn(folder, "1-1", during);
+                                      }});
     EXPECT_EQ(done.exitCode, kExitSuccess) << done.err;
     EXPECT_TRUE(applicationHeld);
     EXPECT_TRUE(bootLoaderHeld);
@@ -262,15 +264,16 @@ TEST(DeviceLockTest, ASecondProcessRefusesTheDeviceAtOnce) {
     platform.bus().addDevice(sim::VirtualTarget::specFor({}));
     std::mutex mutex;  // each device's engine has a thread of its own
     std::set<std::string> portsHeld;
-    const ToolRun all =
-        platform.run({"update", image, "--vid", "5C3B", "--pid", "0326", "--all"}, [&](auto) {
-            for (const char* port : {"1-1", "1-2"}) {
-                DeviceLock::Outcome during{};
-                if (DeviceLock::takePortIn(folder, port, during)) continue;
-                const std::lock_guard guard(mutex);
-                portsHeld.insert(port);
-            }
-        });
+    const ToolRun all = platform.run({"update", image, "--vid", "5C3B", "--pid", "0326", "--all"},
+                                     {.report = [&](auto) {
+                                         for (const char* port : {"1-1", "1-2"}) {
+                                             DeviceLock::Outcome during{};
+                                             if (DeviceLock::takePortIn(folder, port, during))
+                                                 continue;
+                                             const std::lock_guard guard(mutex);
+                                             portsHeld.insert(port);
+                                         }
+                                     }});
     EXPECT_EQ(all.exitCode, kExitSuccess) << all.err;
     EXPECT_EQ(portsHeld, (std::set<std::string>{"1-1", "1-2"}));
 }
@@ -280,7 +283,7 @@ TEST(DeviceLockTest, ASecondProcessRefusesTheDeviceAtOnce) {
 // port since before the reset. The second ends 75 having sent nothing; the first writes the image.
 TEST(DeviceLockTest, TheBootLoaderArrivingIsTheFirstRunsOwn) {
     const test::TempDir dir;
-    test::SimPlatform platform;
+    test::ToolBench platform;
     const std::string folder = dir.path("");
     platform.portLock = [folder](std::string_view port, DeviceLock::Outcome& outcome) {
         return DeviceLock::takePortIn(folder, port, outcome);
@@ -298,13 +301,14 @@ TEST(DeviceLockTest, TheBootLoaderArrivingIsTheFirstRunsOwn) {
         return false;
     };
     const ToolRun first = platform.run(
-        update, [&](auto) { ++firstReports; }, nullptr,
-        [&] {
-            // The first run has reset the application and looks for its boot loader, which is
-            // there but not yet written to.
-            if (second || firstReports == 0 || !bootLoaderListed()) return;
-            second = platform.run(update, [&](auto) { ++secondReports; });
-        });
+        update, {.report = [&](auto) { ++firstReports; },
+                 .listing =
+                     [&] {
+                         // The first run has reset the application and looks for its boot
+                         // loader, which is there but not yet written to.
+                         if (second || firstReports == 0 || !bootLoaderListed()) return;
+                         second = platform.run(update, {.report = [&](auto) { ++secondReports; }});
+                     }});
     ASSERT_TRUE(second) << "the boot loader was never seen between the reset and its update";
     EXPECT_EQ(second->exitCode, kExitDeviceBusy) << second->err;
     EXPECT_THAT(second->out, HasSubstr("\"result\":\"DEVICE_BUSY\""));

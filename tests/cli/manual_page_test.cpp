@@ -1,6 +1,7 @@
 // The manual page against --help: every command, option and exit code that --help shows is in
 // the page, and the page names no option that --help does not know, so that neither can fall
 // behind the other. The README's exit-code table holds the same codes as --help.
+#include "options/command_table.h"
 #include "output/exit_codes.h"
 #include "tool/command_line.h"
 
@@ -72,6 +73,28 @@ TEST(ManualPageTest, ShowsWhatHelpShowsAndNothingElse) {
         EXPECT_NE(page.find(".B " + code + "\n"), std::string::npos)
             << "exit code " << code << " has no entry on the page";
     }
+}
+
+// The page's list of commands holds the commands of --help, whose entries come from the command
+// table, and no other; a subcommand's entry names its parent first (".B slots" then ".B teach").
+TEST(ManualPageTest, CommandListIsTheCommandsOfHelp) {
+    const std::string page = ManualPageText();
+    const std::size_t from = page.find(".SH COMMANDS");
+    ASSERT_NE(from, std::string::npos);
+    const std::string list = page.substr(from, page.find(".SH ", from + 1) - from);
+    const std::string help = AllHelp();
+    const std::string commands = help.substr(help.find("Subcommands:"));
+    std::set<std::string> helpCommands =
+        Matches(commands.substr(0, commands.find("\n\n")), std::regex("\n  ([a-z-]+) "), 1);
+    for (const CommandTraits& row : CommandTable()) {
+        std::string entry = row.name;
+        // "slots teach" is entered as ".B slots" then ".B teach".
+        const std::size_t space = entry.find(' ');
+        if (space != std::string::npos) entry.replace(space, 1, "\n.B ");
+        EXPECT_NE(list.find(".TP\n.B " + entry), std::string::npos)
+            << row.name << " has no entry in the page's command list";
+    }
+    EXPECT_EQ(Matches(list, std::regex("\\.TP\n\\.B ([a-z-]+)"), 1), helpCommands);
 }
 
 TEST(ManualPageTest, ReadmeTableHoldsTheExitCodesOfHelp) {

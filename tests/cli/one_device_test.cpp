@@ -1,8 +1,8 @@
 // One device counted, another arriving while it switches: every step keeps to the counted unit.
 #include "buses/port_pinned_bus.h"
 #include "output/exit_codes.h"
-#include "sim_platform.h"
 #include "temp_dir.h"
+#include "tool_bench.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -14,28 +14,22 @@ using test::TempDir;
 
 // A bench of two units on the virtual clock: an application at 1-1, present at once, and a second
 // unit already in its boot loader at 1-2, plugged in `lateMs` later.
+sim::DeviceSpec UnitAt(const std::string& port, bool inBootLoader, std::uint32_t appearAfterMs) {
+    sim::DeviceSpec spec = sim::VirtualTarget::specFor({.startsInBootLoader = inBootLoader});
+    spec.port = port;
+    spec.appearAfterMs = appearAfterMs;
+    return spec;
+}
+
 struct RaceBench {
-    explicit RaceBench(std::uint32_t lateMs) {
-        sim::DeviceSpec first = sim::VirtualTarget::specFor({});
-        first.port = "1-1";
-        counted = &bus.addDevice(first);
-        sim::DeviceSpec second = sim::VirtualTarget::specFor({.startsInBootLoader = true});
-        second.port = "1-2";
-        second.appearAfterMs = lateMs;
-        late = &bus.addDevice(second);
-    }
+    explicit RaceBench(std::uint32_t lateMs)
+        : tool(UnitAt("1-1", false, 0)), late(&tool.bus().addDevice(UnitAt("1-2", true, lateMs))) {}
 
-    ToolRun run(const std::vector<std::string>& args) {
-        const ToolPlatform platform{
-            bus, services, [](SysError e) { return std::to_string(e); }, {}, nullptr, {}, {}};
-        return RunCaptured(args, platform);
-    }
+    ToolRun run(const std::vector<std::string>& args) { return tool.run(args); }
 
-    sim::Transcript transcript;
-    sim::SimServices services{transcript};
-    sim::SimBus bus{services.timeline(), transcript};
-    sim::SimDevice* counted = nullptr;
-    sim::SimDevice* late = nullptr;
+    test::ToolBench tool;  // its own device is the counted unit
+    sim::SimDevice* late;
+    sim::SimBus& bus = tool.bus();
 };
 
 // The late unit's boot loader arrives anywhere in the counted unit's switch (its own boot loader
@@ -50,7 +44,7 @@ TEST(OneDeviceTest, ABootLoaderArrivingElsewhereIsNeverWritten) {
         SCOPED_TRACE("boot loader at 1-2 after " + std::to_string(1 + run * 25) + " ms: " + r.err);
         EXPECT_EQ(r.exitCode, kExitSuccess);
         EXPECT_EQ(bench.late->memory().setups, 0u);
-        EXPECT_EQ(bench.counted->memory().image, image);
+        EXPECT_EQ(bench.tool.memory().image, image);
     }
 }
 
@@ -94,7 +88,7 @@ TEST(OneDeviceTest, TheFirstWritePinsTheBus) {
 TEST(OneDeviceTest, TheTestBusShowsTheDevicesPortAndSerial) {
     sim::DeviceSpec spec = sim::VirtualTarget::specFor({});
     spec.port = "2-4";
-    test::SimPlatform platform(spec);
+    test::ToolBench platform(spec);
     const ToolRun r = platform.run({"list"});
     EXPECT_EQ(r.exitCode, kExitSuccess) << r.err;
     EXPECT_THAT(r.out, ::testing::HasSubstr("port 2-4  serial SIM000001")) << r.out;

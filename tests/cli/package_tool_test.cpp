@@ -1,8 +1,8 @@
 // update --simulate given a package: one table of runs, each checked for its exit code, its JSON
 // result and check, and, for every refusal, a recording of the run in which no report was sent
 // (no device opened for writing, no feature or output report).
-#include "simulated_tool_test.h"
 #include "test_keys.h"
+#include "tool_bench.h"
 
 #include <nlohmann/json.hpp>
 
@@ -131,12 +131,10 @@ const UpdateCase kUpdates[] = {
      true},
 };
 
-class PackageUpdate : public SimulatedToolTest, public ::testing::WithParamInterface<UpdateCase> {
+class PackageUpdate : public ToolBenchTest, public ::testing::WithParamInterface<UpdateCase> {
 protected:
     std::string transcript(const std::string& recording) {
-        const ToolPlatform platform{
-            bus_, services_, [](SysError e) { return std::to_string(e); }, {}, nullptr, {}, {}};
-        return RunCaptured({"show-recording", recording}, platform).out;
+        return run({"show-recording", recording}).out;
     }
 };
 
@@ -153,7 +151,7 @@ TEST_P(PackageUpdate, ChecksBeforeAnythingIsSent) {
                                               package::test::Secret(package::test::kKeyBSecret))))
                 : arg);
     }
-    const ToolRun r = run(args);
+    const ToolRun r = simulate(args);
     EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
     const auto json = nlohmann::json::parse(r.out);
     EXPECT_EQ(json["result"], c.result) << r.err;
@@ -181,26 +179,19 @@ TEST_P(PackageUpdate, ChecksBeforeAnythingIsSent) {
 INSTANTIATE_TEST_SUITE_P(Table, PackageUpdate, ::testing::ValuesIn(kUpdates),
                          [](const auto& param) { return std::string(param.param.name); });
 
-TEST_F(SimulatedToolTest, PackageWarnsOfDevelopmentKeysAndUnreadableVersions) {
+TEST_F(ToolBenchTest, PackageWarnsOfDevelopmentKeysAndUnreadableVersions) {
     const std::string path = dir_.write("fw.tvpkg", MakePackage({}));
     const std::string key = dir_.write("maker.dev.pub", std::string(package::test::kKeyAPublic));
-    const ToolRun dev = run({"update", path, "--trust", key});
+    const ToolRun dev = simulate({"update", path, "--trust", key});
     EXPECT_EQ(dev.exitCode, 0) << dev.err;
     EXPECT_THAT(dev.err, HasSubstr("development key 1573F66A23B769CF"));
-    const ToolRun boot = run({"update", path, "--trust", key, "--sim-in-bootloader"});
+    const ToolRun boot = simulate({"update", path, "--trust", key, "--sim-in-bootloader"});
     EXPECT_EQ(boot.exitCode, 0) << boot.err;
     EXPECT_THAT(boot.err, HasSubstr("version could not be read"));
 }
 
 // pack, sign and verify touch no device: run as they are, without the virtual target.
-class PackageCommandTest : public SimulatedToolTest {
-protected:
-    ToolRun run(const std::vector<std::string>& args) {
-        const ToolPlatform platform{
-            bus_, services_, [](SysError e) { return std::to_string(e); }, {}, nullptr, {}, {}};
-        return RunCaptured(args, platform);
-    }
-};
+using PackageCommandTest = ToolBenchTest;
 
 TEST_F(PackageCommandTest, PackIsReproducibleAndVerifyAndSignAgreeWithTheLibrary) {
     const std::string secret = dir_.write("maker.key", std::string(package::test::kKeyASecret));

@@ -1,15 +1,13 @@
 // The production line's answers: release numbers, the version check and --skip-current, the
 // image's hash and the phase times in every result, named slots, and the station report.
-#include "mock_platform.h"
 #include "options/slot_names.h"
 #include "output/exit_codes.h"
 #include "report/logged_unit.h"
 #include "report/report_html.h"
 #include "report/station_figures.h"
-#include "simulated_tool_test.h"
 #include "temp_dir.h"
 #include "tool/tool.h"
-#include "tool_run.h"
+#include "tool_bench.h"
 #include "versions/release_number.h"
 
 #include <gmock/gmock.h>
@@ -22,11 +20,8 @@
 namespace tolvane::cli {
 namespace {
 
-using test::MockHidBus;
-using test::MockServices;
 using test::TempDir;
 using ::testing::HasSubstr;
-using ::testing::StrictMock;
 
 std::vector<nlohmann::json> JsonLines(const std::string& text) {
     std::vector<nlohmann::json> lines;
@@ -68,16 +63,16 @@ TEST(SlotNames, LinesCommentsAndEveryRefusalWithItsLine) {
               "1-3 slot-1\n1-1 slot-2\n");
 }
 
-using ProductionRunTest = SimulatedToolTest;
+using ProductionRunTest = ToolBenchTest;
 
 // One device at each outcome of the version check, in one station run with named slots.
 TEST_F(ProductionRunTest, StationLogsVersionsHashPhasesAndSlots) {
     const std::string slots = dir_.write("slots", std::string("1-1 a\n1-2 b\n1-3 c\n"));
     const std::string log = dir_.path("station.log");
     const ToolRun r =
-        run({"--sim-devices", "3", "--sim-arrival-interval", "5000", "--sim-fault-device", "2",
-             "--sim-version-after", "1.01", "--slots", slots, "station", image(), "--count", "3",
-             "--image-version", "1.02", "--log", log});
+        simulate({"--sim-devices", "3", "--sim-arrival-interval", "5000", "--sim-fault-device", "2",
+                  "--sim-version-after", "1.01", "--slots", slots, "station", image(), "--count",
+                  "3", "--image-version", "1.02", "--log", log});
     EXPECT_EQ(r.exitCode, kExitVersionNotUpdated) << r.err;
     EXPECT_THAT(r.out, HasSubstr("1-2 (b)  SIM000002  VERSION_NOT_UPDATED"));
     std::ifstream file(log);
@@ -98,7 +93,7 @@ TEST_F(ProductionRunTest, StationLogsVersionsHashPhasesAndSlots) {
         EXPECT_GT(line["phase_ms"]["download"].get<int>(), 0);
         EXPECT_GE(line["phase_ms"]["return"].get<int>(), 1000);
     }
-    const ToolRun report = run({"report", log});
+    const ToolRun report = simulate({"report", log});
     EXPECT_EQ(report.exitCode, kExitSuccess) << report.err;
     EXPECT_THAT(report.out, HasSubstr("units     3  (passed 2, failed 1, skipped 0)"));
     EXPECT_THAT(report.out, HasSubstr("yield     66.7 %"));
@@ -106,8 +101,8 @@ TEST_F(ProductionRunTest, StationLogsVersionsHashPhasesAndSlots) {
 }
 
 TEST_F(ProductionRunTest, SkipCurrentLeavesAnUpToDateDeviceAlone) {
-    const ToolRun r = run({"--json", "--sim-version", "1.02", "update", image(), "--image-version",
-                           "1.02", "--skip-current"});
+    const ToolRun r = simulate({"--json", "--sim-version", "1.02", "update", image(),
+                                "--image-version", "1.02", "--skip-current"});
     EXPECT_EQ(r.exitCode, kExitSuccess) << r.err;
     const auto json = nlohmann::json::parse(r.out);
     EXPECT_EQ(json["result"], "SKIPPED");
@@ -115,33 +110,33 @@ TEST_F(ProductionRunTest, SkipCurrentLeavesAnUpToDateDeviceAlone) {
     EXPECT_EQ(json["simulated_devices"][0]["memory_equals_image"], false);
     // Another version is updated, and the new one checked.
     const ToolRun older =
-        run({"--json", "update", image(), "--image-version", "1.02", "--skip-current"});
+        simulate({"--json", "update", image(), "--image-version", "1.02", "--skip-current"});
     EXPECT_EQ(older.exitCode, kExitSuccess) << older.err;
     EXPECT_EQ(nlohmann::json::parse(older.out)["version_after"], "1.02");
-    EXPECT_EQ(run({"update", image(), "--skip-current"}).exitCode, kExitUsage);
-    EXPECT_EQ(run({"update", image(), "--image-version", "1.2"}).exitCode, kExitUsage);
+    EXPECT_EQ(simulate({"update", image(), "--skip-current"}).exitCode, kExitUsage);
+    EXPECT_EQ(simulate({"update", image(), "--image-version", "1.2"}).exitCode, kExitUsage);
 }
 
 TEST_F(ProductionRunTest, SlotNamesInListAndPort) {
     const std::string slots = dir_.write("slots", std::string("1-1 left\n1-2 right\n"));
-    const ToolRun list = run({"--sim-devices", "2", "--slots", slots, "list"});
+    const ToolRun list = simulate({"--sim-devices", "2", "--slots", slots, "list"});
     EXPECT_THAT(list.out, HasSubstr("port 1-2  slot right  serial SIM000002  version 1.00"));
-    const ToolRun one = run(
+    const ToolRun one = simulate(
         {"--json", "--sim-devices", "2", "--slots", slots, "update", image(), "--port", "right"});
     EXPECT_EQ(one.exitCode, kExitSuccess) << one.err;
     const auto devices = nlohmann::json::parse(one.out)["simulated_devices"];
     EXPECT_EQ(devices[0]["memory_equals_image"], false);
     EXPECT_EQ(devices[1]["memory_equals_image"], true);
     const std::string bad = dir_.write("bad", std::string("1-1 a\n1-1 b\n"));
-    const ToolRun refused = run({"--slots", bad, "list"});
+    const ToolRun refused = simulate({"--slots", bad, "list"});
     EXPECT_EQ(refused.exitCode, kExitUsage);
     EXPECT_THAT(refused.err, HasSubstr(":2: port 1-1 is named on line 1 already"));
 }
 
 TEST_F(ProductionRunTest, TeachNamesPortsInTheOrderDevicesArrive) {
     const std::string out = dir_.path("taught");
-    const ToolRun r = run({"--sim-devices", "3", "--sim-arrival-interval", "4000", "slots", "teach",
-                           "--count", "3", "--out", out});
+    const ToolRun r = simulate({"--sim-devices", "3", "--sim-arrival-interval", "4000", "slots",
+                                "teach", "--count", "3", "--out", out});
     EXPECT_EQ(r.exitCode, kExitSuccess) << r.err;
     std::ifstream file(out);
     std::ostringstream text;

@@ -1,11 +1,8 @@
 // --record, --replay and show-recording through the whole tool, in-process: a replay touches
 // nothing of the real platform (strict mocks), ends as recorded, and ends with its own exit code
 // at the first call that differs.
-#include "mock_platform.h"
 #include "output/exit_codes.h"
-#include "temp_dir.h"
-#include "tool/tool.h"
-#include "tool_run.h"
+#include "tool_bench.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -18,20 +15,11 @@
 namespace tolvane::cli {
 namespace {
 
-using test::MockHidBus;
-using test::MockServices;
 using test::TempDir;
 using ::testing::HasSubstr;
-using ::testing::StrictMock;
 
-class RecordToolTest : public ::testing::Test {
+class RecordToolTest : public ToolBenchTest {
 protected:
-    ToolRun run(std::vector<std::string> args) {
-        const ToolPlatform platform{
-            bus_, services_, [](SysError e) { return "text of " + std::to_string(e); }, {}, nullptr,
-            {},   {}};
-        return RunCaptured(args, platform);
-    }
     std::string image(const std::string& name, std::uint8_t fill) {
         std::vector<std::uint8_t> bytes(3000, fill);
         bytes[0] = 0x11;
@@ -44,10 +32,6 @@ protected:
         EXPECT_EQ(recorded.exitCode, kExitSuccess) << recorded.err;
         return file;
     }
-
-    TempDir dir_;
-    StrictMock<MockHidBus> bus_;
-    StrictMock<MockServices> services_;
 };
 
 TEST_F(RecordToolTest, ReplayOfTheSameCommandEndsAsRecorded) {

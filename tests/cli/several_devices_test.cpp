@@ -5,13 +5,11 @@
 #include "line/station_log.h"
 #include "line/station_log_file.h"
 #include "line/station_run.h"
-#include "mock_platform.h"
 #include "output/exit_codes.h"
-#include "simulated_tool_test.h"
 #include "temp_dir.h"
 #include "tool/command_line.h"
 #include "tool/tool.h"
-#include "tool_run.h"
+#include "tool_bench.h"
 
 #include "device_rack.h"
 #include "sim_bus.h"
@@ -34,12 +32,9 @@
 namespace tolvane::cli {
 namespace {
 
-using test::MockHidBus;
-using test::MockServices;
 using test::TempDir;
 using ::testing::HasSubstr;
 using ::testing::Not;
-using ::testing::StrictMock;
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -48,16 +43,16 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-using SeveralDevicesTest = SimulatedToolTest;
+using SeveralDevicesTest = ToolBenchTest;
 
 TEST_F(SeveralDevicesTest, ListShowsEachPortAndSerial) {
-    const ToolRun text = run({"--sim-devices", "3", "list"});
+    const ToolRun text = simulate({"--sim-devices", "3", "list"});
     EXPECT_EQ(text.exitCode, kExitSuccess);
     for (const char* part : {"port 1-1  serial SIM000001", "port 1-2  serial SIM000002",
                              "port 1-3  serial SIM000003"}) {
         EXPECT_THAT(text.out, HasSubstr(part));
     }
-    const ToolRun json = run({"--sim-devices", "2", "--json", "list"});
+    const ToolRun json = simulate({"--sim-devices", "2", "--json", "list"});
     EXPECT_THAT(json.out,
                 HasSubstr("\"port\":\"1-2\",\"serial\":\"SIM000002\",\"boot_loader\":false"));
     EXPECT_THAT(json.out, HasSubstr("\"simulated_devices\":[{\"port\":\"1-1\""));
@@ -65,8 +60,8 @@ TEST_F(SeveralDevicesTest, ListShowsEachPortAndSerial) {
 
 // --sim-report-length is a fault like the others: only the K-th device gets it.
 TEST_F(SeveralDevicesTest, ReportLengthShapesTheFaultyDeviceOnly) {
-    const ToolRun r = run({"--sim-devices", "3", "--sim-fault-device", "2", "--sim-report-length",
-                           "8", "--json", "list"});
+    const ToolRun r = simulate({"--sim-devices", "3", "--sim-fault-device", "2",
+                                "--sim-report-length", "8", "--json", "list"});
     const auto interfaces = nlohmann::json::parse(r.out)["interfaces"];
     ASSERT_EQ(interfaces.size(), 3u);
     EXPECT_EQ(interfaces[0]["feature_report_length"], 65);
@@ -78,24 +73,25 @@ TEST_F(SeveralDevicesTest, ReportLengthShapesTheFaultyDeviceOnly) {
 // no device is named.
 TEST_F(SeveralDevicesTest, RefusalsOfASimulatedRunListItsDevicesAndNameThePort) {
     const std::string none = "\"memory_equals_image\":false}";
-    const ToolRun unreadable = run({"--sim-devices", "2", "--json", "update", dir_.path("no.bin")});
+    const ToolRun unreadable =
+        simulate({"--sim-devices", "2", "--json", "update", dir_.path("no.bin")});
     EXPECT_EQ(unreadable.exitCode, kExitUnreadable);
     EXPECT_THAT(unreadable.out, HasSubstr("\"simulated_devices\":[{\"port\":\"1-1\"," + none +
                                           ",{\"port\":\"1-2\"," + none + "]"));
-    const ToolRun usage = run({"--json", "update"});
+    const ToolRun usage = simulate({"--json", "update"});
     EXPECT_EQ(usage.exitCode, kExitUsage);
     EXPECT_THAT(usage.out, HasSubstr("\"simulated_devices\":[]"));
     // Reports too long for the updater: the failure says why.
-    const ToolRun longReports = run({"--sim-report-length", "300", "update", image()});
+    const ToolRun longReports = simulate({"--sim-report-length", "300", "update", image()});
     EXPECT_EQ(longReports.exitCode, kExitEnterDfu);
     EXPECT_THAT(longReports.err, HasSubstr("feature reports are 300 bytes long"));
-    const ToolRun port = run({"update", image(), "--port", "1-9"});
+    const ToolRun port = simulate({"update", image(), "--port", "1-9"});
     EXPECT_EQ(port.exitCode, kExitNotFound);
     EXPECT_THAT(port.err, HasSubstr("nothing matching at port 1-9"));
 }
 
 TEST_F(SeveralDevicesTest, WithoutAChoiceNothingIsWritten) {
-    const ToolRun r = run({"--sim-devices", "3", "--json", "update", image()});
+    const ToolRun r = simulate({"--sim-devices", "3", "--json", "update", image()});
     EXPECT_EQ(r.exitCode, kExitSeveralDevices);
     EXPECT_THAT(r.err, HasSubstr("several devices match: choose one with --port, or use --all"));
     EXPECT_THAT(r.err, HasSubstr("  1-3  5c3b:0326  serial SIM000003  application"));
@@ -104,37 +100,38 @@ TEST_F(SeveralDevicesTest, WithoutAChoiceNothingIsWritten) {
 }
 
 TEST_F(SeveralDevicesTest, ApplicationAndAnotherUnitsBootLoaderAreTwoDevices) {
-    const ToolRun r = run({"--sim-devices", "2", "--sim-fault-device", "2", "--sim-in-bootloader",
-                           "update", image()});
+    const ToolRun r = simulate({"--sim-devices", "2", "--sim-fault-device", "2",
+                                "--sim-in-bootloader", "update", image()});
     EXPECT_EQ(r.exitCode, kExitSeveralDevices);
     EXPECT_THAT(r.err, HasSubstr("  1-2  5c3b:030b  serial SIM000002  boot loader"));
     // The boot-loader-only steps count boot loaders only: one here.
-    EXPECT_EQ(
-        run({"--sim-devices", "2", "--sim-fault-device", "2", "--sim-in-bootloader", "reset-to-ap"})
-            .exitCode,
-        kExitSuccess);
+    EXPECT_EQ(simulate({"--sim-devices", "2", "--sim-fault-device", "2", "--sim-in-bootloader",
+                        "reset-to-ap"})
+                  .exitCode,
+              kExitSuccess);
 }
 
 TEST_F(SeveralDevicesTest, OneDeviceBehavesAsBefore) {
-    const ToolRun r = run({"update", image()});
+    const ToolRun r = simulate({"update", image()});
     EXPECT_EQ(r.exitCode, kExitSuccess) << r.err;
     EXPECT_THAT(r.out, HasSubstr("its memory equals the image"));
 }
 
 TEST_F(SeveralDevicesTest, PortWritesExactlyThatDevice) {
-    const ToolRun r = run({"--sim-devices", "3", "--json", "update", "--port", "1-2", image()});
+    const ToolRun r =
+        simulate({"--sim-devices", "3", "--json", "update", "--port", "1-2", image()});
     EXPECT_EQ(r.exitCode, kExitSuccess) << r.err;
     EXPECT_THAT(r.out, HasSubstr("\"simulated_devices\":[{\"port\":\"1-1\",\"memory_equals_image\":"
                                  "false},{\"port\":\"1-2\",\"memory_equals_image\":true},{\"port\":"
                                  "\"1-3\",\"memory_equals_image\":false}]"));
     EXPECT_THAT(r.out, HasSubstr("\"memory_matches\":true"));
-    const ToolRun nowhere = run({"--sim-devices", "3", "update", "--port", "9-9", image()});
+    const ToolRun nowhere = simulate({"--sim-devices", "3", "update", "--port", "9-9", image()});
     EXPECT_EQ(nowhere.exitCode, kExitNotFound);
 }
 
 TEST_F(SeveralDevicesTest, AllReportsEachDeviceAndTheFirstFailure) {
-    const ToolRun r = run({"--sim-devices", "4", "--sim-fault-device", "3", "--sim-wrong-checksum",
-                           "--json", "update", "--all", image()});
+    const ToolRun r = simulate({"--sim-devices", "4", "--sim-fault-device", "3",
+                                "--sim-wrong-checksum", "--json", "update", "--all", image()});
     EXPECT_EQ(r.exitCode, kExitVerify);
     EXPECT_THAT(r.out, HasSubstr("{\"port\":\"1-3\",\"serial\":\"SIM000003\",\"exit_code\":6,"
                                  "\"result\":\"DFU_ERR_VERIFY\""));
@@ -143,9 +140,9 @@ TEST_F(SeveralDevicesTest, AllReportsEachDeviceAndTheFirstFailure) {
     EXPECT_THAT(r.err, HasSubstr("1-3   SIM000003  DFU_ERR_VERIFY"));
     EXPECT_THAT(r.err, HasSubstr("1-2  Searching device..."));
 
-    const ToolRun good = run({"--sim-devices", "2", "-q", "update", "--all", image()});
+    const ToolRun good = simulate({"--sim-devices", "2", "-q", "update", "--all", image()});
     EXPECT_EQ(good.exitCode, kExitSuccess) << good.err;
-    const ToolRun none = run({"update", "--all", "--pid", "1234", image()});
+    const ToolRun none = simulate({"update", "--all", "--pid", "1234", image()});
     EXPECT_EQ(none.exitCode, kExitNotFound);
 }
 
@@ -162,7 +159,7 @@ TEST_F(SeveralDevicesTest, ABootLoaderWithTooShortReportsIsNotFoundAndTheToolSay
          "feature reports of 0 bytes"},
     };
     for (const Case& c : cases) {
-        const ToolRun r = run(c.args);
+        const ToolRun r = simulate(c.args);
         EXPECT_EQ(r.exitCode, kExitNotFound) << c.args[1] << r.err;
         EXPECT_THAT(r.err, HasSubstr(std::string("the boot loader at port 1-1 has ") + c.says +
                                      "; a download needs at least 9"))
@@ -180,7 +177,7 @@ TEST_F(SeveralDevicesTest, TotalsOfSeveralDevicesSayWhatTheyCount) {
                                    "2"}}) {
         std::vector<std::string> all{"--sim-devices", "2", "--json", "-q"};
         all.insert(all.end(), args.begin(), args.end());
-        const ToolRun r = run(all);
+        const ToolRun r = simulate(all);
         EXPECT_EQ(r.exitCode, kExitSuccess) << r.err;
         const auto json = nlohmann::json::parse(Lines(r.out).back());
         EXPECT_EQ(json["bytes_sent"], 6000) << args[0];
@@ -208,25 +205,25 @@ TEST_F(SeveralDevicesTest, EachSimulatedDeviceKeepsItsOwnTimes) {
         }
         return found;
     };
-    const ToolRun one = run({"--sim-devices", "1", "--json", "update", "--all", image()});
+    const ToolRun one = simulate({"--sim-devices", "1", "--json", "update", "--all", image()});
     ASSERT_EQ(one.exitCode, kExitSuccess) << one.err;
     const auto alone = durations(one.out);
     ASSERT_EQ(alone.size(), 1u) << one.out;
     ASSERT_GT(alone.front(), 0);
 
-    const ToolRun several = run({"--sim-devices", "6", "--json", "update", "--all", image()});
+    const ToolRun several = simulate({"--sim-devices", "6", "--json", "update", "--all", image()});
     ASSERT_EQ(several.exitCode, kExitSuccess) << several.err;
     EXPECT_EQ(durations(several.out), std::vector<std::int64_t>(6, alone.front()));
 
-    const ToolRun station = run({"--sim-devices", "3", "--sim-arrival-interval", "500", "--json",
-                                 "station", image(), "--count", "3"});
+    const ToolRun station = simulate({"--sim-devices", "3", "--sim-arrival-interval", "500",
+                                      "--json", "station", image(), "--count", "3"});
     ASSERT_EQ(station.exitCode, kExitSuccess) << station.err;
     EXPECT_EQ(durations(station.out), std::vector<std::int64_t>(3, alone.front()));
 }
 
 TEST_F(SeveralDevicesTest, AllTakesABootLoaderAlreadyPresent) {
-    const ToolRun r = run({"--sim-devices", "3", "--sim-fault-device", "1", "--sim-in-bootloader",
-                           "--json", "update", "--all", image()});
+    const ToolRun r = simulate({"--sim-devices", "3", "--sim-fault-device", "1",
+                                "--sim-in-bootloader", "--json", "update", "--all", image()});
     EXPECT_EQ(r.exitCode, kExitSuccess) << r.err;
     for (const char* port : {"1-1", "1-2", "1-3"}) {
         EXPECT_THAT(r.out, HasSubstr("{\"port\":\"" + std::string(port) +
@@ -239,7 +236,7 @@ TEST_F(SeveralDevicesTest, AllTakesABootLoaderAlreadyPresent) {
 TEST_F(SeveralDevicesTest, ApplicationThatNeverComesBackIsNoSuccessInEveryRun) {
     const std::string text =
         "the image was accepted, but the application did not come back within 30 s";
-    const ToolRun one = run({"--sim-never-returns", "--json", "update", image()});
+    const ToolRun one = simulate({"--sim-never-returns", "--json", "update", image()});
     EXPECT_EQ(one.exitCode, kExitApplicationNotBack) << one.err;
     EXPECT_THAT(one.out, HasSubstr("\"result\":\"APPLICATION_NOT_BACK\",\"code\":0,"
                                    "\"exit_code\":14,\"message\":\"" +
@@ -248,8 +245,8 @@ TEST_F(SeveralDevicesTest, ApplicationThatNeverComesBackIsNoSuccessInEveryRun) {
     EXPECT_THAT(one.out, HasSubstr("\"memory_matches\":true"));
     EXPECT_THAT(one.out + one.err, ::testing::Not(HasSubstr("successfully")));
 
-    const ToolRun all = run({"--sim-devices", "2", "--sim-fault-device", "2", "--sim-never-returns",
-                             "--json", "update", "--all", image()});
+    const ToolRun all = simulate({"--sim-devices", "2", "--sim-fault-device", "2",
+                                  "--sim-never-returns", "--json", "update", "--all", image()});
     EXPECT_EQ(all.exitCode, kExitApplicationNotBack) << all.err;
     EXPECT_THAT(all.out, HasSubstr("{\"port\":\"1-2\",\"serial\":\"SIM000002\",\"exit_code\":14,"
                                    "\"result\":\"APPLICATION_NOT_BACK\""));
@@ -257,9 +254,9 @@ TEST_F(SeveralDevicesTest, ApplicationThatNeverComesBackIsNoSuccessInEveryRun) {
     EXPECT_THAT(all.err, HasSubstr("1-2   SIM000002  APPLICATION_NOT_BACK"));
 
     const std::string log = dir_.path("station.log");
-    const ToolRun station =
-        run({"--sim-devices", "2", "--sim-fault-device", "1", "--sim-never-returns",
-             "--sim-arrival-interval", "500", "station", image(), "--log", log, "--count", "2"});
+    const ToolRun station = simulate({"--sim-devices", "2", "--sim-fault-device", "1",
+                                      "--sim-never-returns", "--sim-arrival-interval", "500",
+                                      "station", image(), "--log", log, "--count", "2"});
     EXPECT_EQ(station.exitCode, kExitApplicationNotBack) << station.err;
     std::ostringstream read;
     read << std::ifstream(log).rdbuf();
@@ -269,13 +266,14 @@ TEST_F(SeveralDevicesTest, ApplicationThatNeverComesBackIsNoSuccessInEveryRun) {
 
 // A result reads the same in every run: a boot loader that never leaves after its reset.
 TEST_F(SeveralDevicesTest, AllWordsAResultAsASingleUpdateDoes) {
-    const ToolRun one =
-        run({"--sim-in-bootloader", "--sim-leave-delay", "40000", "--json", "update", image()});
+    const ToolRun one = simulate(
+        {"--sim-in-bootloader", "--sim-leave-delay", "40000", "--json", "update", image()});
     EXPECT_EQ(one.exitCode, kExitApTimeout) << one.err;
     const std::string message = nlohmann::json::parse(one.out)["message"];
     EXPECT_THAT(message, ::testing::Not(HasSubstr("3758096645")));
-    const ToolRun all = run({"--sim-devices", "2", "--sim-fault-device", "1", "--sim-in-bootloader",
-                             "--sim-leave-delay", "40000", "--json", "update", "--all", image()});
+    const ToolRun all =
+        simulate({"--sim-devices", "2", "--sim-fault-device", "1", "--sim-in-bootloader",
+                  "--sim-leave-delay", "40000", "--json", "update", "--all", image()});
     EXPECT_EQ(all.exitCode, kExitApTimeout) << all.err;
     EXPECT_EQ(nlohmann::json::parse(all.out)["devices"][0]["message"], message) << all.out;
 }
@@ -283,8 +281,8 @@ TEST_F(SeveralDevicesTest, AllWordsAResultAsASingleUpdateDoes) {
 TEST_F(SeveralDevicesTest, StationLogsEachDeviceOnce) {
     const std::string log = dir_.path("station.log");
     std::ofstream(log) << "{\"earlier\":true}\n";  // appended to, never overwritten
-    const ToolRun r = run({"--sim-devices", "3", "--sim-arrival-interval", "500", "station",
-                           image(), "--log", log, "--count", "3"});
+    const ToolRun r = simulate({"--sim-devices", "3", "--sim-arrival-interval", "500", "station",
+                                image(), "--log", log, "--count", "3"});
     EXPECT_EQ(r.exitCode, kExitSuccess) << r.err;
     std::ostringstream read;
     read << std::ifstream(log).rdbuf();
@@ -303,7 +301,8 @@ TEST_F(SeveralDevicesTest, StationLogsEachDeviceOnce) {
 // Every write to /dev/full fails for want of space: the lost line is named at once, no further
 // device is started (the count of 2 is never reached, yet the station ends), and it exits 74.
 TEST_F(SeveralDevicesTest, StationWhoseLogFailsStopsStartingDevicesAndExits74) {
-    const ToolRun r = run({"--json", "station", image(), "--log", "/dev/full", "--count", "2"});
+    const ToolRun r =
+        simulate({"--json", "station", image(), "--log", "/dev/full", "--count", "2"});
     EXPECT_EQ(r.exitCode, kExitOutputFailed);
     EXPECT_THAT(r.err, HasSubstr("/dev/full: the line of 1-1 could not be written to the log: "
                                  "No space left on device; no further device is started"));
@@ -339,14 +338,16 @@ TEST(StationLogFileTest, EachLineIsOnTheDiskOrItsFailureIsTold) {
 #endif
 
 TEST_F(SeveralDevicesTest, StationWithAFaultyUnitGoesOnAndReportsIt) {
-    const ToolRun r = run({"--sim-devices", "2", "--sim-fault-device", "1", "--sim-refuse-reset",
-                           "--json", "station", image(), "--count", "2"});
+    const ToolRun r =
+        simulate({"--sim-devices", "2", "--sim-fault-device", "1", "--sim-refuse-reset", "--json",
+                  "station", image(), "--count", "2"});
     EXPECT_EQ(r.exitCode, kExitEnterDfu);
     EXPECT_THAT(r.out, HasSubstr("\"port\":\"1-1\",\"serial\":\"SIM000001\",\"exit_code\":2"));
     EXPECT_THAT(r.out, HasSubstr("\"port\":\"1-2\",\"serial\":\"SIM000002\",\"exit_code\":0"));
     // -q is "errors only": the failed unit is still told.
-    const ToolRun quiet = run({"--sim-devices", "2", "--sim-fault-device", "1",
-                               "--sim-refuse-reset", "-q", "station", image(), "--count", "2"});
+    const ToolRun quiet =
+        simulate({"--sim-devices", "2", "--sim-fault-device", "1", "--sim-refuse-reset", "-q",
+                  "station", image(), "--count", "2"});
     EXPECT_EQ(quiet.exitCode, kExitEnterDfu);
     EXPECT_THAT(quiet.err, HasSubstr("1-1  SIM000001  DFU_ERR_ENTER_DFU"));
     EXPECT_THAT(quiet.err + quiet.out, Not(HasSubstr("1-2  SIM000002")));

@@ -1,20 +1,15 @@
-// The simulated bus and services standing in for the real platform of an in-process run of the
-// tool, so that a test can shape the device, look into its memory afterwards, and step in on its
-// reports.
+// The parts of the virtual target's platform that a test steps in with: interrupts it raises
+// itself, and a bus that shows it every report and names device nodes.
 #pragma once
 
 #include "forwarding_hid_bus.h"
-#include "output/run_report.h"
 #include "sim_bus.h"
 #include "sim_services.h"
 #include "system/interrupt_source.h"
-#include "tool/tool.h"
-#include "tool_run.h"
 #include "transcript.h"
 #include "virtual_target.h"
 
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -69,11 +64,11 @@ private:
         Device(std::unique_ptr<HidDevice> inner, Hook& hook)
             : ForwardingHidDevice(std::move(inner)), hook_(hook) {}
         SysError setFeature(std::span<const std::uint8_t> report) override {
-            hook_(report);
+            if (hook_) hook_(report);
             return inner().setFeature(report);
         }
         SysError writeOutput(std::span<const std::uint8_t> report) override {
-            hook_(report);
+            if (hook_) hook_(report);
             return inner().writeOutput(report);
         }
 
@@ -84,52 +79,6 @@ private:
     Hook hook_;
     std::function<void()> listHook_;
     NodeOf nodeOf_;
-};
-
-// The virtual target on the virtual clock, reached as the real platform (no --simulate).
-class SimPlatform {
-public:
-    explicit SimPlatform(sim::VirtualTargetOptions options = {})
-        : device_(bus_.addDevice(sim::VirtualTarget::specFor(options))) {}
-    explicit SimPlatform(sim::DeviceSpec spec) : device_(bus_.addDevice(std::move(spec))) {}
-
-    // Runs the tool; `hook` sees every report written and `listHook` every listing of the
-    // interfaces, on the engine's thread.
-    ToolRun run(const std::vector<std::string>& args, HookedBus::Hook hook = {},
-                std::ostream* out = nullptr, std::function<void()> listHook = {}) {
-        HookedBus hooked(
-            bus_, hook ? std::move(hook) : [](std::span<const std::uint8_t>) {},
-            std::move(listHook), deviceNodes);
-        std::ostringstream defaultOut, err;
-        std::ostream& outStream = out ? *out : defaultOut;
-        const ToolIo io{outStream, err, false, false};
-        const ToolPlatform platform{
-            hooked,       services_,   [](SysError e) { return "text of " + std::to_string(e); },
-            nativeDetail, &interrupts, {},
-            {},           portLock};
-        ToolRun result;
-        result.exitCode = RunTool(args, io, platform);
-        result.out = defaultOut.str();
-        result.err = err.str();
-        return result;
-    }
-
-    sim::DeviceMemory memory() const { return device_.memory(); }
-    sim::SimBus& bus() { return bus_; }
-
-    ManualInterrupts interrupts;
-    std::function<std::string()> nativeDetail;
-    // The device nodes the platform's bus names (none when empty).
-    HookedBus::NodeOf deviceNodes;
-    // Takes the lock of a port (none when empty).
-    std::function<std::unique_ptr<DeviceLock>(std::string_view port, DeviceLock::Outcome&)>
-        portLock;
-
-private:
-    sim::Transcript transcript_;
-    sim::SimServices services_{transcript_};
-    sim::SimBus bus_{services_.timeline(), transcript_};
-    sim::SimDevice& device_;
 };
 
 // An image of `size` bytes that are not all alike.

@@ -2,7 +2,7 @@
 // made --port ambiguous), a byte-order mark, and files that are no slot file at all.
 #include "options/slot_names.h"
 #include "output/exit_codes.h"
-#include "simulated_tool_test.h"
+#include "tool_bench.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -37,7 +37,7 @@ TEST(SlotNames, AByteOrderMarkIsNoPartOfTheFirstPort) {
     EXPECT_EQ(read.names->byPort.size(), 2u);
 }
 
-using SlotFileTest = SimulatedToolTest;
+using SlotFileTest = ToolBenchTest;
 
 TEST_F(SlotFileTest, WhatIsNoSlotFileIsRefused) {
     std::vector<std::pair<std::string, const char*>> refused = {
@@ -48,7 +48,7 @@ TEST_F(SlotFileTest, WhatIsNoSlotFileIsRefused) {
     refused.emplace_back("/dev/zero", "is not a regular file");  // never ends
 #endif
     for (const auto& [path, says] : refused) {
-        const ToolRun r = run({"--slots", path, "list"});
+        const ToolRun r = simulate({"--slots", path, "list"});
         EXPECT_EQ(r.exitCode, kExitUsage) << path;
         EXPECT_THAT(r.err, HasSubstr(says)) << path;
     }
@@ -57,8 +57,8 @@ TEST_F(SlotFileTest, WhatIsNoSlotFileIsRefused) {
 // The unit at port 1-2 is never taken for the slot a file once named "1-2".
 TEST_F(SlotFileTest, PortMeansAPortOrASlotUnambiguously) {
     const std::string slots = dir_.write("slots", std::string("1-1 1-2\n"));
-    const ToolRun r =
-        run({"--sim-devices", "2", "--json", "--slots", slots, "update", image(), "--port", "1-2"});
+    const ToolRun r = simulate(
+        {"--sim-devices", "2", "--json", "--slots", slots, "update", image(), "--port", "1-2"});
     EXPECT_EQ(r.exitCode, kExitUsage);
     EXPECT_THAT(r.err, HasSubstr("slots:1: the name 1-2 is written like a port"));
     const auto json = nlohmann::json::parse(r.out);

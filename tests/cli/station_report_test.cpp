@@ -5,7 +5,7 @@
 #include "report/logged_unit.h"
 #include "report/station_figures.h"
 #include "report/station_report_command.h"
-#include "simulated_tool_test.h"
+#include "tool_bench.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -76,22 +76,22 @@ TEST(StationFigures, UnitsCenturiesApartKeepTheTimelineShort) {
     EXPECT_EQ(f.timeline.front().passed + f.timeline.back().passed, 2u);
 }
 
-using StationReportTest = SimulatedToolTest;
+using StationReportTest = ToolBenchTest;
 
 TEST_F(StationReportTest, ADirectoryIsRefusedAndBadLinesAreCountedInTheReport) {
-    const ToolRun directory = run({"report", dir_.path("")});
+    const ToolRun directory = simulate({"report", dir_.path("")});
     EXPECT_EQ(directory.exitCode, kExitUnreadable);
     EXPECT_THAT(directory.err, HasSubstr("is a directory, not a station log"));
 
     std::string text = std::string(kRecord) + "\n";
     for (int i = 0; i < 25; ++i) text += "garbage\n";
     const std::string log = dir_.write("bad.log", text);
-    const ToolRun r = run({"report", log});
+    const ToolRun r = simulate({"report", log});
     EXPECT_EQ(r.exitCode, kExitSuccess) << r.err;
     EXPECT_THAT(r.out, HasSubstr("left out  25 line(s) that are no unit's record"));
     EXPECT_THAT(r.err, HasSubstr("bad.log:2: not a JSON object; left out"));
     EXPECT_THAT(r.err, HasSubstr("5 more line(s) left out"));
-    const ToolRun json = run({"--json", "report", log});
+    const ToolRun json = simulate({"--json", "report", log});
     EXPECT_EQ(nlohmann::json::parse(json.out)["report"]["lines_left_out"], 25);
 }
 
@@ -99,14 +99,14 @@ TEST_F(StationReportTest, ADirectoryIsRefusedAndBadLinesAreCountedInTheReport) {
 // the report counts the unit this run updated, and names the cut line.
 TEST_F(StationReportTest, AStationContinuesACutLogOnANewLine) {
     const std::string log = dir_.write("station.log", std::string(R"({"time":"2026-05-0)"));
-    const ToolRun station = run({"station", image(), "--count", "1", "--log", log});
+    const ToolRun station = simulate({"station", image(), "--count", "1", "--log", log});
     EXPECT_EQ(station.exitCode, kExitSuccess) << station.err;
-    const ToolRun report = run({"report", log});
+    const ToolRun report = simulate({"report", log});
     EXPECT_EQ(report.exitCode, kExitSuccess) << report.err;
     EXPECT_THAT(report.out, HasSubstr("units     1  (passed 1, failed 0, skipped 0)"));
     EXPECT_THAT(report.err, HasSubstr("station.log:1: not a JSON object; left out"));
     // A log that ends with its line's end gets no empty line.
-    const ToolRun again = run({"station", image(), "--count", "1", "--log", log});
+    const ToolRun again = simulate({"station", image(), "--count", "1", "--log", log});
     EXPECT_EQ(again.exitCode, kExitSuccess) << again.err;
     std::ostringstream content;
     content << std::ifstream(log).rdbuf();

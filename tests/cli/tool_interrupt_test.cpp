@@ -1,58 +1,57 @@
 // Interrupts during an in-process run: raised by the test at a chosen report, on the engine's own
 // thread, so that the moment is exact although the run takes no real time.
 #include "output/exit_codes.h"
-#include "sim_platform.h"
 #include "system/interrupt_guard.h"
 #include "temp_dir.h"
+#include "tool_bench.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 namespace tolvane::cli {
 namespace {
 
-using test::SimPlatform;
 using test::TempDir;
+using test::ToolBench;
 using ::testing::HasSubstr;
 
-class ToolInterruptTest : public ::testing::Test {
+class ToolInterruptTest : public ToolBenchTest {
 protected:
+    ToolInterruptTest() : ToolBenchTest(sim::VirtualTargetOptions{}) {}
     std::string image() { return dir_.write("fw.bin", test::CountingImage(4000)); }
 
     // A hook that raises `times` interrupts when the `at`-th report goes out.
-    test::HookedBus::Hook interruptAt(int at, int times) {
-        return [this, at, times](std::span<const std::uint8_t>) {
-            if (++reports_ == at) platform_.interrupts.raise(times);
-        };
+    test::RunHooks interruptAt(int at, int times) {
+        return {.report = [this, at, times](std::span<const std::uint8_t>) {
+            if (++reports_ == at) bench_.interrupts.raise(times);
+        }};
     }
-
-    TempDir dir_;
-    SimPlatform platform_;
     int reports_ = 0;
 };
 
 TEST_F(ToolInterruptTest, OneInterruptDuringTheDownloadLetsTheUpdateFinish) {
     const auto r =
-        platform_.run({"update", image(), "--vid", "5C3B", "--pid", "0326"}, interruptAt(10, 1));
+        bench_.run({"update", image(), "--vid", "5C3B", "--pid", "0326"}, interruptAt(10, 1));
     EXPECT_EQ(r.exitCode, kExitSuccess) << r.err;
     EXPECT_THAT(r.err, HasSubstr("the update is writing the firmware: stopping now would leave "
                                  "the device unusable until it is power-cycled"));
-    EXPECT_EQ(platform_.memory().image, test::CountingImage(4000));
-    EXPECT_EQ(platform_.memory().entriesToApplication, 1u);
+    EXPECT_EQ(bench_.memory().image, test::CountingImage(4000));
+    EXPECT_EQ(bench_.memory().entriesToApplication, 1u);
 }
 
 TEST_F(ToolInterruptTest, TwoInterruptsStillLetItFinishAndTheNoticeComesOnce) {
     const auto r =
-        platform_.run({"update", image(), "--vid", "5C3B", "--pid", "0326"}, interruptAt(10, 2));
+        bench_.run({"update", image(), "--vid", "5C3B", "--pid", "0326"}, interruptAt(10, 2));
     EXPECT_EQ(r.exitCode, kExitSuccess) << r.err;
     const std::string notice = "stopping now would leave";
     EXPECT_EQ(r.err.find(notice), r.err.rfind(notice));
-    EXPECT_EQ(platform_.memory().image, test::CountingImage(4000));
+    EXPECT_EQ(bench_.memory().image, test::CountingImage(4000));
 }
 
 TEST_F(ToolInterruptTest, ThreeInterruptsAbortAndTellTheStepAndTheDeviceState) {
-    const auto r = platform_.run({"--json", "update", image(), "--vid", "5C3B", "--pid", "0326"},
-                                 interruptAt(10, 3));
+    const auto r = bench_.run({"--json", "update", image(), "--vid", "5C3B", "--pid", "0326"},
+                              interruptAt(10, 3));
     EXPECT_EQ(r.exitCode, kExitInterrupted);
     EXPECT_THAT(r.err, HasSubstr("interrupted while writing the firmware"));
     EXPECT_THAT(r.err, HasSubstr("only partly written"));
@@ -68,10 +67,10 @@ TEST_F(ToolInterruptTest, ThreeInterruptsAbortAndTellTheStepAndTheDeviceState) {
 TEST_F(ToolInterruptTest, ThreeInterruptsWithSeveralDevicesDescribeEachPort) {
     sim::DeviceSpec second = sim::VirtualTarget::specFor({});
     second.port = "1-2";
-    platform_.bus().addDevice(second);
+    bench_.bus().addDevice(second);
     const auto r =
-        platform_.run({"--json", "update", "--all", image(), "--vid", "5C3B", "--pid", "0326"},
-                      interruptAt(30, 3));
+        bench_.run({"--json", "update", "--all", image(), "--vid", "5C3B", "--pid", "0326"},
+                   interruptAt(30, 3));
     EXPECT_EQ(r.exitCode, kExitInterrupted);
     EXPECT_THAT(r.err, HasSubstr("interrupted with 2 device(s) at work"));
     EXPECT_THAT(r.err, HasSubstr("tolvane:   1-1: "));
@@ -95,9 +94,10 @@ TEST_F(ToolInterruptTest, ThreeInterruptsWithSeveralDevicesDescribeEachPort) {
 }
 
 TEST_F(ToolInterruptTest, InterruptDuringTheResetToTheApplicationNamesThatStep) {
-    SimPlatform inBootLoader(sim::VirtualTargetOptions{.startsInBootLoader = true});
-    const auto r = inBootLoader.run(
-        {"reset-to-ap"}, [&](std::span<const std::uint8_t>) { inBootLoader.interrupts.raise(3); });
+    ToolBench inBootLoader(sim::VirtualTargetOptions{.startsInBootLoader = true});
+    const auto r = inBootLoader.run({"reset-to-ap"}, {.report = [&](std::span<const std::uint8_t>) {
+                                        inBootLoader.interrupts.raise(3);
+                                    }});
     EXPECT_EQ(r.exitCode, kExitInterrupted);
     EXPECT_THAT(r.err, HasSubstr("interrupted while restarting the application"));
 }
@@ -105,15 +105,15 @@ TEST_F(ToolInterruptTest, InterruptDuringTheResetToTheApplicationNamesThatStep) 
 TEST_F(ToolInterruptTest, AnInterruptBeforeAnythingIsSentEndsTheRunAtOnce) {
     // No boot loader: the download looks for it in passes, and sends nothing meanwhile.
     int listings = 0;
-    const auto r = platform_.run({"--json", "download", image()}, {}, nullptr, [&] {
-        if (++listings == 2) platform_.interrupts.raise();
-    });
+    const auto r = bench_.run({"--json", "download", image()}, {.listing = [&] {
+                                  if (++listings == 2) bench_.interrupts.raise();
+                              }});
     EXPECT_EQ(r.exitCode, kExitInterrupted);
     EXPECT_THAT(r.err, HasSubstr("interrupted while looking for the device: nothing was sent"));
     const auto json = nlohmann::json::parse(r.out);
     EXPECT_EQ(json["exit_code"], 130);
     EXPECT_EQ(json["device_written"], false);
-    EXPECT_EQ(platform_.memory().startQueries, 0u);
+    EXPECT_EQ(bench_.memory().startQueries, 0u);
 }
 
 TEST(InterruptGuard, BeforeAnyWriteTheFirstInterruptAborts) {

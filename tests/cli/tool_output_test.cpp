@@ -2,19 +2,20 @@
 // names that are not UTF-8; and one JSON object for every run with --json.
 #include "output/exit_codes.h"
 #include "output/output_buffer.h"
-#include "sim_platform.h"
 #include "temp_dir.h"
+#include "tool_bench.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cerrno>
 
 namespace tolvane::cli {
 namespace {
 
-using test::SimPlatform;
 using test::TempDir;
+using test::ToolBench;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
@@ -41,41 +42,39 @@ private:
     std::ostream stream_;
 };
 
-class ToolOutputTest : public ::testing::Test {
+class ToolOutputTest : public ToolBenchTest {
 protected:
+    ToolOutputTest() : ToolBenchTest(sim::VirtualTargetOptions{}) {}
     std::string image() { return dir_.write("fw.bin", test::CountingImage(3000)); }
     std::vector<std::string> update() {
         return {"update", image(), "--vid", "5C3B", "--pid", "0326"};
     }
-
-    TempDir dir_;
-    SimPlatform platform_;
 };
 
 TEST_F(ToolOutputTest, AReaderThatWentAwayDoesNotStopTheUpdate) {
     // As `tolvane update ... | head -1`: the first line gets through, then the pipe is closed.
     FailingOutput out(EPIPE, 20);
-    const auto r = platform_.run(update(), {}, &out.stream());
+    const auto r = bench_.run(update(), {.out = &out.stream()});
     EXPECT_EQ(r.exitCode, kExitSuccess) << r.err;
     EXPECT_EQ(out.kept(), "Searching device...\n");
-    EXPECT_EQ(platform_.memory().image, test::CountingImage(3000));
-    EXPECT_EQ(platform_.memory().entriesToApplication, 1u);
+    EXPECT_EQ(bench_.memory().image, test::CountingImage(3000));
+    EXPECT_EQ(bench_.memory().entriesToApplication, 1u);
     EXPECT_THAT(r.err, IsEmpty());
 }
 
 TEST_F(ToolOutputTest, ALostFinalReportGivesItsOwnExitCode) {
     FailingOutput out(ENOSPC, 0);
-    const auto r = platform_.run(update(), {}, &out.stream());
+    const auto r = bench_.run(update(), {.out = &out.stream()});
     EXPECT_EQ(r.exitCode, kExitOutputFailed);
     EXPECT_THAT(r.err, HasSubstr("could not be written to standard output"));
-    EXPECT_EQ(platform_.memory().image, test::CountingImage(3000));
+    EXPECT_EQ(bench_.memory().image, test::CountingImage(3000));
 }
 
 TEST_F(ToolOutputTest, ALostReportKeepsTheCodeOfAFailedUpdate) {
     FailingOutput out(ENOSPC, 0);
     auto args = update();
     args[3] = "1234";  // no such vendor: not found
-    const auto r = platform_.run(args, {}, &out.stream());
+    const auto r = bench_.run(args, {.out = &out.stream()});
     EXPECT_EQ(r.exitCode, kExitNotFound);
     EXPECT_THAT(r.err, HasSubstr("could not be written to standard output"));
 }
@@ -84,7 +83,7 @@ TEST_F(ToolOutputTest, ALostJsonObjectIsALostReport) {
     FailingOutput out(EIO, 0);
     auto args = update();
     args.insert(args.begin(), "--json");
-    const auto r = platform_.run(args, {}, &out.stream());
+    const auto r = bench_.run(args, {.out = &out.stream()});
     EXPECT_EQ(r.exitCode, kExitOutputFailed);
 }
 
@@ -92,7 +91,7 @@ TEST_F(ToolOutputTest, ALostJsonObjectIsALostReport) {
 class JsonForEveryRun : public ::testing::TestWithParam<std::vector<std::string>> {};
 
 TEST_P(JsonForEveryRun, PrintsExactlyOneObject) {
-    SimPlatform platform;
+    ToolBench platform;
     std::vector<std::string> args = GetParam();
     args.insert(args.begin(), "--json");
     const auto r = platform.run(args);
@@ -122,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
                       std::vector<std::string>{"update", "--help"}));
 
 TEST(ToolJson, UsageErrorNamesItsCommandAndCode) {
-    SimPlatform platform;
+    ToolBench platform;
     const auto r = platform.run({"--json", "download", "x.bin", "--address", ""});
     EXPECT_EQ(r.exitCode, kExitUsage);
     const auto json = nlohmann::json::parse(r.out);
@@ -134,7 +133,7 @@ TEST(ToolJson, UsageErrorNamesItsCommandAndCode) {
 }
 
 TEST(ToolJson, VersionIsTheBuildsVersion) {
-    SimPlatform platform;
+    ToolBench platform;
     const auto plain = platform.run({"--version"});
     EXPECT_EQ(plain.exitCode, kExitSuccess);
     EXPECT_EQ(plain.out, std::string("tolvane ") + TOLVANE_VERSION + "\n");
@@ -144,7 +143,7 @@ TEST(ToolJson, VersionIsTheBuildsVersion) {
 
 TEST(ToolJson, FileNamesThatAreNotUtf8BecomeValidUtf8) {
     TempDir dir;
-    SimPlatform platform;
+    ToolBench platform;
     // Built by hand: a path object would convert the bytes on some systems.
     const std::string name = dir.path("fw") + "-\xff\xfe-\xc3.bin";
     const auto r = platform.run({"--json", "update", name, "--vid", "1", "--pid", "2"});
@@ -156,7 +155,7 @@ TEST(ToolJson, FileNamesThatAreNotUtf8BecomeValidUtf8) {
 
 TEST(ToolJson, RefusedImagesCarryASystemErrorCode) {
     TempDir dir;
-    SimPlatform platform;
+    ToolBench platform;
     const auto missing =
         nlohmann::json::parse(platform.run({"--json", "download", dir.path("none.bin")}).out);
     EXPECT_EQ(missing["exit_code"], kExitUnreadable);

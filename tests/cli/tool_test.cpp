@@ -1,11 +1,7 @@
 // The whole tool run in-process: refusals before anything is touched, and runs against the
 // virtual target on the virtual clock.
-#include "tool/tool.h"
-#include "tool_run.h"
-
-#include "mock_platform.h"
 #include "output/exit_codes.h"
-#include "temp_dir.h"
+#include "tool_bench.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -16,28 +12,14 @@
 namespace tolvane::cli {
 namespace {
 
-using test::MockHidBus;
-using test::MockServices;
 using test::TempDir;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
-using ::testing::StrictMock;
 
 // The real platform is a pair of strict mocks: any call on them fails the test.
-class ToolTest : public ::testing::Test {
+class ToolTest : public ToolBenchTest {
 protected:
-    ToolRun run(std::vector<std::string> args) {
-        const ToolPlatform platform{
-            bus_, services_, [](SysError e) { return "text of " + std::to_string(e); }, {}, nullptr,
-            {},   {}};
-        return RunCaptured(args, platform);
-    }
-
     std::string sample() { return dir_.write("fw.bin", std::vector<std::uint8_t>(1000, 0x5A)); }
-
-    TempDir dir_;
-    StrictMock<MockHidBus> bus_;
-    StrictMock<MockServices> services_;
 };
 
 TEST_F(ToolTest, BadHexImageIsRefusedWithFileAndLine) {
@@ -251,7 +233,7 @@ TEST_F(ToolTest, ListShowsTheVirtualDevices) {
 }
 
 TEST_F(ToolTest, ListWithoutAnInterfaceListIsASystemError) {
-    EXPECT_CALL(bus_, listInterfaces()).WillOnce([] { return nullptr; });
+    EXPECT_CALL(bench_.mockBus(), listInterfaces()).WillOnce([] { return nullptr; });
     const ToolRun r = run({"list"});
     EXPECT_EQ(r.exitCode, kExitSystemError);
     EXPECT_THAT(r.err, HasSubstr("no list of HID interfaces"));

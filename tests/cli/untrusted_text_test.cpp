@@ -2,7 +2,7 @@
 // with control characters can neither clear the screen nor rewrite what was printed before.
 #include "line/all_devices_run.h"
 #include "output/exit_codes.h"
-#include "simulated_tool_test.h"
+#include "tool_bench.h"
 #include "update/device_list.h"
 
 #include <gmock/gmock.h>
@@ -42,13 +42,13 @@ TEST(UntrustedText, ListTableAndLabelsShowControlCharactersEscaped) {
     EXPECT_THAT(FormatInterface(listed), HasSubstr("serial S\\x1B[31m\\x7F"));
 }
 
-using UntrustedTextTest = SimulatedToolTest;
+using UntrustedTextTest = ToolBenchTest;
 
 TEST_F(UntrustedTextTest, StationAndListShowASlotNameEscaped) {
     const std::string slots = dir_.write("slots", std::string("1-1 a\x1b[2Jb\n"));
-    const ToolRun station = run({"--slots", slots, "station", image(), "--count", "1"});
+    const ToolRun station = simulate({"--slots", slots, "station", image(), "--count", "1"});
     EXPECT_EQ(station.exitCode, kExitSuccess) << station.err;
-    const ToolRun list = run({"--slots", slots, "list"});
+    const ToolRun list = simulate({"--slots", slots, "list"});
     for (const ToolRun* r : {&station, &list}) {
         EXPECT_THAT(r->out, Not(HasSubstr("\x1b"))) << r->out;
         EXPECT_THAT(r->out, HasSubstr("a\\x1B[2Jb"));
