@@ -1,6 +1,5 @@
 #include "line/all_devices_run.h"
 
-#include "arrival_router.h"
 #include "device_candidates.h"
 #include "output/exit_codes.h"
 #include "output/run_report.h"
@@ -88,10 +87,6 @@ AllDevicesResult UpdateAllDevices(const Options& options, const DownloadJob& job
         ProgressDisplay none(discard, false, false);
         const CommandContext shared = contextFor(none);
         SystemServices& services = shared.services;
-        // Each engine hears only of its own device's changes; if the router cannot start, each
-        // registers with the bus itself and hears of every device's.
-        ArrivalRouter router(shared.bus, services);
-        router.start();
         std::vector<std::jthread> workers;
         workers.reserve(found.devices.size());
         // Holds a simulated clock until every device's thread has its share: all start at once.
@@ -102,9 +97,7 @@ AllDevicesResult UpdateAllDevices(const Options& options, const DownloadJob& job
                 BoardLineStream lines(board, i);
                 ProgressDisplay display(lines, false, true);
                 const CommandContext context = contextFor(display);
-                const std::unique_ptr<HidBus> routed = router.busFor(found.devices[i].port);
-                all.devices[i] =
-                    UpdateDeviceAt(found.devices[i], options, job, WithBus(context, *routed));
+                all.devices[i] = UpdateDeviceAt(found.devices[i], options, job, context);
             }));
         }
         starting.reset();
