@@ -289,19 +289,6 @@ void TakeStepsOutcome(CommandOutcome& outcome, Steps& steps, const DfuEngine& en
 
 }  // namespace
 
-CommandContext WithBus(const CommandContext& context, HidBus& bus) {
-    return {bus,
-            context.services,
-            context.display,
-            context.guard,
-            context.nativeDetail,
-            context.notice,
-            context.abandon,
-            context.steps,
-            context.heldElsewhere,
-            context.writes};
-}
-
 CommandOutcome RunEngineCommand(Command command, const Options& options, const DownloadJob& job,
                                 const CommandContext& context) {
     const auto start = Clock::now();

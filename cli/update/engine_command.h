@@ -73,9 +73,6 @@ struct CommandContext {
     TrackingHidBus* writes = nullptr;
 };
 
-// The same context over another bus (one that routes a device's changes to its engine alone).
-CommandContext WithBus(const CommandContext& context, HidBus& bus);
-
 CommandOutcome RunEngineCommand(Command command, const Options& options, const DownloadJob& job,
                                 const CommandContext& context);
 
