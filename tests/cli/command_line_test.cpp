@@ -138,7 +138,7 @@ TEST(CommandLine, AnEmptyValueIsAUsageErrorNamingItsOption) {
 
 // An output that is an input, or another output, by the file itself rather than its name.
 TEST(CommandLine, AnOutputThatIsAnInputIsAUsageError) {
-    const test::TempDir dir;
+    const tolvane::test::TempDir dir;
     const std::string image = dir.write("fw.bin", std::string("firmware"));
     const std::string log = dir.write("st.log", std::string());
     const std::string slots = dir.write("slots.txt", std::string("1-1 A\n"));

@@ -43,7 +43,7 @@ std::size_t OpenDescriptors() {
 // (another process, or a script's flock(1) on the same file), let go on every path, and none where
 // the system gives none (the update then goes on without it).
 TEST(DeviceLockTest, OneHolderAtATime) {
-    const test::TempDir dir;
+    const tolvane::test::TempDir dir;
     using Take = std::function<std::unique_ptr<DeviceLock>(DeviceLock::Outcome&)>;
     struct Kind {
         const char* name;
@@ -90,7 +90,7 @@ TEST(DeviceLockTest, OneHolderAtATime) {
 // whatever their characters, and what another user put at that name (a link, a FIFO) is neither
 // followed nor waited on: the update then has no port lock.
 TEST(DeviceLockTest, PortLockFiles) {
-    const test::TempDir dir;
+    const tolvane::test::TempDir dir;
     const std::string folder = dir.path("");
     EXPECT_EQ(DeviceLock::portLockPath("/run/lock", "1-1.4"), "/run/lock/tolvane-port-1-1.4.lock");
     EXPECT_EQ(DeviceLock::portLockPath("/tmp", "a/b:%"), "/tmp/tolvane-port-a%2Fb%3A%25.lock");
@@ -112,7 +112,7 @@ TEST(DeviceLockTest, PortLockFiles) {
 }
 
 // The node of the application's interfaces ("pid_0326") and of the boot loader's ("pid_030b").
-HookedBus::NodeOf NodesIn(const test::TempDir& dir) {
+HookedBus::NodeOf NodesIn(const tolvane::test::TempDir& dir) {
     const std::string application = dir.write("hidraw3", std::string());
     const std::string bootLoader = dir.write("hidraw4", std::string());
     return [application, bootLoader](std::u16string_view path) -> std::string {
@@ -146,7 +146,7 @@ SysError WriteThrough(HidBus& bus, std::u16string_view path) {
 // port but no node is kept by its port's lock alone, and one with neither is written without a
 // lock.
 TEST(LockingHidBusTest, LocksTheDeviceTheBusNames) {
-    const test::TempDir dir;
+    const tolvane::test::TempDir dir;
     sim::DeviceSpec spec = sim::VirtualTarget::specFor({});
     spec.application.interfaces = {sim::InterfaceSpec{.collectionSuffix = u"&col01"},
                                    sim::InterfaceSpec{.collectionSuffix = u"&col02"}};
@@ -195,7 +195,7 @@ TEST(LockingHidBusTest, LocksTheDeviceTheBusNames) {
 // update goes through, holding the lock of each identity and of the port while it runs, and
 // `--all` holds several ports at once.
 TEST(DeviceLockTest, ASecondProcessRefusesTheDeviceAtOnce) {
-    const test::TempDir dir;
+    const tolvane::test::TempDir dir;
     test::ToolBench platform;
     const std::string folder = dir.path("");
     platform.deviceNodes = NodesIn(dir);
@@ -282,7 +282,7 @@ TEST(DeviceLockTest, ASecondProcessRefusesTheDeviceAtOnce) {
 // at the same port, a second run that finds that boot loader gets nothing: the first run holds the
 // port since before the reset. The second ends 75 having sent nothing; the first writes the image.
 TEST(DeviceLockTest, TheBootLoaderArrivingIsTheFirstRunsOwn) {
-    const test::TempDir dir;
+    const tolvane::test::TempDir dir;
     test::ToolBench platform;
     const std::string folder = dir.path("");
     platform.portLock = [folder](std::string_view port, DeviceLock::Outcome& outcome) {

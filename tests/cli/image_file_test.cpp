@@ -16,7 +16,7 @@
 namespace tolvane::cli {
 namespace {
 
-using test::TempDir;
+using tolvane::test::TempDir;
 
 ImageError Refused(const std::string& path, ImageFormat format = ImageFormat::Auto) {
     auto loaded = LoadImageFile(path, format);

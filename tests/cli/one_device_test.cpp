@@ -10,7 +10,7 @@
 namespace tolvane::cli {
 namespace {
 
-using test::TempDir;
+using tolvane::test::TempDir;
 
 // A bench of two units on the virtual clock: an application at 1-1, present at once, and a second
 // unit already in its boot loader at 1-2, plugged in `lateMs` later.

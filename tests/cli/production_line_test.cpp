@@ -20,7 +20,7 @@
 namespace tolvane::cli {
 namespace {
 
-using test::TempDir;
+using tolvane::test::TempDir;
 using ::testing::HasSubstr;
 
 std::vector<nlohmann::json> JsonLines(const std::string& text) {

@@ -15,7 +15,7 @@
 namespace tolvane::cli {
 namespace {
 
-using test::TempDir;
+using tolvane::test::TempDir;
 using ::testing::HasSubstr;
 
 class RecordToolTest : public ToolBenchTest {

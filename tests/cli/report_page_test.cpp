@@ -19,7 +19,7 @@
 namespace tolvane::cli {
 namespace {
 
-using test::TempDir;
+using tolvane::test::TempDir;
 
 constexpr const char* kChromium = "/usr/bin/chromium";
 

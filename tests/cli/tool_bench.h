@@ -143,7 +143,7 @@ protected:
     // An image of 3000 equal bytes.
     std::string image() { return dir_.write("fw.bin", std::vector<std::uint8_t>(3000, 0x5A)); }
 
-    TempDir dir_;
+    tolvane::test::TempDir dir_;
     ToolBench bench_;
 };
 

@@ -23,7 +23,7 @@ extern char** environ;
 namespace tolvane::cli {
 namespace {
 
-using test::TempDir;
+using tolvane::test::TempDir;
 using ::testing::HasSubstr;
 using ::testing::Not;
 

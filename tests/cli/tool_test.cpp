@@ -12,7 +12,7 @@
 namespace tolvane::cli {
 namespace {
 
-using test::TempDir;
+using tolvane::test::TempDir;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 

@@ -14,7 +14,7 @@
 namespace tolvane::cli {
 namespace {
 
-using test::TempDir;
+using tolvane::test::TempDir;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 

@@ -3,6 +3,7 @@
 #include "test_keys.h"
 
 #include "package/zip_archive.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -38,6 +39,7 @@ class MinisignTool : public testing::Test {
 protected:
     void SetUp() override {
         if (!HaveTool("minisign -v")) GTEST_SKIP() << "minisign is not installed: not compared";
+        dir_ = scratch_.root();
         Write(dir_ + "/a.pub", kKeyAPublic);
         Write(dir_ + "/a.key", kKeyASecret);
         Write(dir_ + "/manifest.json", WriteManifest(SampleManifest(SampleFirmware())));
@@ -45,7 +47,9 @@ protected:
     int run(const std::string& arguments) {
         return std::system(("minisign " + arguments + " >/dev/null 2>&1").c_str());
     }
-    std::string dir_ = testing::TempDir();
+    // Each case writes its own files: cases run side by side.
+    tolvane::test::TempDir scratch_;
+    std::string dir_;
 };
 
 TEST_F(MinisignTool, VerifiesWhatTolvaneSigns) {
@@ -77,7 +81,8 @@ TEST_F(MinisignTool, SignsWhatTolvaneVerifiesInBothKinds) {
 
 TEST(ZipTools, UnzipListsAndTestsAPackage) {
     if (!HaveTool("unzip -v")) GTEST_SKIP() << "unzip is not installed: not compared";
-    const std::string path = testing::TempDir() + "/sample.tvpkg";
+    const tolvane::test::TempDir scratch;
+    const std::string path = scratch.path("sample.tvpkg");
     const std::string manifest = WriteManifest(SampleManifest(SampleFirmware()));
     const auto bytes = WritePackage(manifest, SignatureOf(manifest, kKeyASecret), SampleFirmware());
     std::ofstream(path, std::ios::binary)

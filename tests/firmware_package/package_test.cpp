@@ -5,6 +5,7 @@
 #include "package/crypto.h"
 #include "package/trust_store.h"
 #include "package/zip_archive.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -249,7 +250,8 @@ TEST_P(TrustOutcomes, FollowTheSignatureTheKeyAndTheFirmware) {
     package.firmware = firmware;
 
     TrustStore trusted;
-    const std::string path = testing::TempDir() + "/key_a" + (c.development ? ".dev.pub" : ".pub");
+    const tolvane::test::TempDir scratch;
+    const std::string path = scratch.path(c.development ? "key_a.dev.pub" : "key_a.pub");
     {
         std::FILE* file = std::fopen(path.c_str(), "wb");
         ASSERT_NE(file, nullptr);
@@ -270,14 +272,14 @@ TEST_P(TrustOutcomes, FollowTheSignatureTheKeyAndTheFirmware) {
         ASSERT_TRUE(outcome.keyId);
         EXPECT_EQ(*outcome.keyId, Secret(c.signer).id);
     }
-    std::remove(path.c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, TrustOutcomes, testing::ValuesIn(kTrustCases),
                          [](const auto& param) { return std::string(param.param.name); });
 
 TEST(TrustStore, ReadsEveryKeyOfAFolderAndSkipsABadFileWithAWarning) {
-    const std::string folder = testing::TempDir() + "/trust_folder";
+    const tolvane::test::TempDir scratch;
+    const std::string folder = scratch.path("trust_folder");
     std::filesystem::create_directories(folder);
     for (const auto& [name, text] :
          {std::pair{"a.pub", kKeyAPublic}, {"broken.pub", "junk\n"}, {"ignored.txt", "junk\n"}}) {
@@ -293,7 +295,6 @@ TEST(TrustStore, ReadsEveryKeyOfAFolderAndSkipsABadFileWithAWarning) {
     EXPECT_NE(trusted.warnings()[0].find("broken.pub"), std::string::npos);
     EXPECT_NE(trusted.add(folder + "/missing.pub"), std::nullopt);
     EXPECT_EQ(trusted.addFolderIfPresent(folder + "/absent"), std::nullopt);
-    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

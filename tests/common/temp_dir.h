@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-namespace tolvane::cli::test {
+namespace tolvane::test {
 
 class TempDir {
 public:
     TempDir() {
         std::random_device seed;
         path_ = std::filesystem::temp_directory_path() /
-                ("tolvane-cli-test-" + std::to_string(seed()) + std::to_string(seed()));
+                ("tolvane-test-" + std::to_string(seed()) + std::to_string(seed()));
         std::filesystem::create_directories(path_);
     }
     ~TempDir() {
@@ -33,9 +33,10 @@ public:
         return write(name, std::string(content.begin(), content.end()));
     }
     std::string path(const std::string& name) const { return (path_ / name).string(); }
+    std::string root() const { return path_.string(); }
 
 private:
     std::filesystem::path path_;
 };
 
-}  // namespace tolvane::cli::test
+}  // namespace tolvane::test
