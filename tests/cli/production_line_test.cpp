@@ -20,8 +20,8 @@
 namespace tolvane::cli {
 namespace {
 
-using tolvane::test::TempDir;
 using ::testing::HasSubstr;
+using tolvane::test::TempDir;
 
 std::vector<nlohmann::json> JsonLines(const std::string& text) {
     std::vector<nlohmann::json> lines;

@@ -15,8 +15,8 @@
 namespace tolvane::cli {
 namespace {
 
-using tolvane::test::TempDir;
 using ::testing::HasSubstr;
+using tolvane::test::TempDir;
 
 class RecordToolTest : public ToolBenchTest {
 protected:

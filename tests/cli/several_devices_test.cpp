@@ -32,9 +32,9 @@
 namespace tolvane::cli {
 namespace {
 
-using tolvane::test::TempDir;
 using ::testing::HasSubstr;
 using ::testing::Not;
+using tolvane::test::TempDir;
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;

@@ -12,9 +12,9 @@
 namespace tolvane::cli {
 namespace {
 
-using tolvane::test::TempDir;
 using test::ToolBench;
 using ::testing::HasSubstr;
+using tolvane::test::TempDir;
 
 class ToolInterruptTest : public ToolBenchTest {
 protected:

@@ -14,10 +14,10 @@
 namespace tolvane::cli {
 namespace {
 
-using tolvane::test::TempDir;
 using test::ToolBench;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using tolvane::test::TempDir;
 
 // Standard output that fails with `error` once `keep` bytes have gone through.
 class FailingOutput {

@@ -11,10 +11,10 @@
 namespace tolvane::cli {
 namespace {
 
-using tolvane::test::TempDir;
 using test::ToolBench;
 using ::testing::HasSubstr;
 using ::testing::Not;
+using tolvane::test::TempDir;
 
 // The fix the tool names for refused access: udev rules on Linux.
 #ifdef __linux__

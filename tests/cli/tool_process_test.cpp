@@ -23,9 +23,9 @@ extern char** environ;
 namespace tolvane::cli {
 namespace {
 
-using tolvane::test::TempDir;
 using ::testing::HasSubstr;
 using ::testing::Not;
+using tolvane::test::TempDir;
 
 constexpr auto kLimit = std::chrono::seconds(20);
 

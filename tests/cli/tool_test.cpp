@@ -12,9 +12,9 @@
 namespace tolvane::cli {
 namespace {
 
-using tolvane::test::TempDir;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using tolvane::test::TempDir;
 
 // The real platform is a pair of strict mocks: any call on them fails the test.
 class ToolTest : public ToolBenchTest {

@@ -14,9 +14,9 @@
 namespace tolvane::cli {
 namespace {
 
-using tolvane::test::TempDir;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using tolvane::test::TempDir;
 
 std::string ReadText(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
