@@ -118,8 +118,10 @@ void ExpectAboutBox(const TargetProgram& program, WPARAM command) {
     ExpectCentred(about.window, mainRect, "the About box");
     Expect(!::IsWindowEnabled(program.main()), "the main window stays enabled under About");
     program.answer(about, L"OK");
-    std::this_thread::sleep_for(100ms);
-    Expect(::IsWindowEnabled(program.main()), "the main window is disabled after About");
+    // The program re-enables its window when the box has gone: on a busy machine that takes a
+    // while.
+    WaitUntil([&] { return ::IsWindowEnabled(program.main()) != 0; }, 10s,
+              "the main window is disabled after About");
 }
 
 void ScenarioShippedWindow(const std::wstring& path) {
@@ -141,10 +143,14 @@ void ScenarioShippedWindow(const std::wstring& path) {
     ::GetWindowRect(program.statusBar(), &bar);
     Expect(bar.right - bar.left == client.right, "the status bar is not as wide as the client");
 
-    GUITHREADINFO focus{};
-    focus.cbSize = sizeof(focus);
-    ::GetGUIThreadInfo(program.threadId(), &focus);
-    Expect(focus.hwndFocus == program.control(kUpdate), "the focus is not on Update Target");
+    WaitUntil(
+        [&] {
+            GUITHREADINFO focus{};
+            focus.cbSize = sizeof(focus);
+            ::GetGUIThreadInfo(program.threadId(), &focus);
+            return focus.hwndFocus == program.control(kUpdate);
+        },
+        10s, "the focus is not on Update Target");
 
     // Minimised and restored: the window paints its icon meanwhile and comes back unchanged.
     ::PostMessageW(program.main(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
