@@ -226,8 +226,8 @@ test_data_report_held_3s() {
 
 # Waits (at most 20 s) until target NAME's log has a line matching PATTERN.
 wait_for_log() {
-  local tries
-  for tries in $(seq 200); do
+  local _
+  for _ in $(seq 200); do
     grep -q "$2" "$work/$1.log" && return 0
     sleep 0.1
   done
