@@ -81,12 +81,10 @@ stage package bash tests/package/run.sh
 stage web bash tests/web/run.sh
 stage linux-kernel bash tests/kernel/run-stage.sh
 stage web-vm bash tests/web/vm-stage.sh
-# The USB stages (a real USB device in the VM: linux-usb, and the Windows programs over it) run by
-# hand: a full run still stopped after linux-usb's late-checksum case once more.
-# stage linux-usb bash tests/kernel/run-usb-stage.sh
+stage linux-usb bash tests/kernel/run-usb-stage.sh
 stage windows-x86-vm bash tests/kernel/run-x86-stage.sh
-# stage windows-usb-vm bash tests/kernel/run-usb-wine-stage.sh x64
-# stage windows-x86-usb-vm bash tests/kernel/run-usb-wine-stage.sh x86
+stage windows-usb-vm bash tests/kernel/run-usb-wine-stage.sh x64
+stage windows-x86-usb-vm bash tests/kernel/run-usb-wine-stage.sh x86
 [ -x scripts/run-fuzz.sh ] && stage fuzz bash scripts/run-fuzz.sh
 
 # The compiler cache over this run: hits of all cacheable compilations.

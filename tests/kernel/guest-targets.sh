@@ -15,13 +15,35 @@ wait_for_nodes() {
   return 1
 }
 
-# Stops every target and waits until their nodes are gone.
+# Whether process PID has ended (gone, or a child not yet reaped), within TENTHS tenths of a second.
+ended_within() {
+  local pid=$1 tenths=$2 state
+  while :; do
+    state=$(cut -d' ' -f3 "/proc/$pid/stat" 2>/dev/null) || return 0
+    [ "$state" = Z ] && return 0
+    [ "$tenths" -gt 0 ] || return 1
+    tenths=$((tenths - 1))
+    sleep 0.1
+  done
+}
+
+# Stops every target and waits until their nodes are gone. A target still running 10 s after
+# SIGTERM is killed, and the call fails: a target must end on SIGTERM, and a test must not hang on
+# one that does not.
 stop_targets() {
-  local name
+  local name pid status=0
   for name in "${!pids[@]}"; do kill -TERM "${pids[$name]}" 2>/dev/null; done
-  for name in "${!pids[@]}"; do wait "${pids[$name]}" 2>/dev/null; done
+  for name in "${!pids[@]}"; do
+    pid=${pids[$name]}
+    if ! ended_within "$pid" 100; then
+      echo "target $name did not end within 10 s of SIGTERM: killed"
+      kill -KILL "$pid" 2>/dev/null
+      status=1
+    fi
+    wait "$pid" 2>/dev/null
+  done
   pids=()
-  wait_for_nodes 0
+  wait_for_nodes 0 && return "$status"
 }
 
 # Whether target NAME's memory holds exactly the image.
@@ -31,11 +53,17 @@ received_image() {
     { echo "target $1 did not receive the image"; tail "$work/$1.log"; return 1; }
 }
 
-# Runs a command with its output in out.txt and expects its exit status.
+# Runs a command with its output in out.txt and expects its exit status. A program (not a shell
+# function) is ended after command_limit seconds (default 120; the status is then 124), so a test
+# fails instead of hanging its stage.
 expect_status() {
   local expected=$1
   shift
-  "$@" >"$work/out.txt" 2>&1
+  if [ "$(type -t "$1")" = file ]; then
+    timeout -k 5 "${command_limit:-120}" "$@" >"$work/out.txt" 2>&1
+  else
+    "$@" >"$work/out.txt" 2>&1
+  fi
   local status=$?
   if [ "$status" -ne "$expected" ]; then
     echo "expected exit $expected, got $status: $*"

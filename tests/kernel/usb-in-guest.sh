@@ -45,6 +45,40 @@ note() { echo "NOTE: $*" >/dev/console; }
 
 after_test() { stop_targets; }
 
+# Runs a test, stops its targets, and fails it when it left the guest otherwise than it found it:
+# a target that did not end on SIGTERM, a gadget still in configfs, FunctionFS still mounted or a
+# hidraw node still there (each is removed, so that the next test starts clean).
+leaves_guest_clean() {
+  "$@"
+  local status=$? leftovers
+  stop_targets || status=1
+  leftovers=$(usb_leftovers)
+  if [ -n "$leftovers" ]; then
+    echo "left behind: $leftovers"
+    usb_remove_leftovers
+    wait_for_nodes 0
+    status=1
+  fi
+  return "$status"
+}
+
+# run_test for this stage: the test must leave the guest clean.
+usb_test() {
+  local name=$1
+  shift
+  run_test "$name" leaves_guest_clean "$@"
+}
+
+# Image bytes [OFFSET, OFFSET+COUNT) as the tool's -v log shows a report's bytes.
+image_hex() {
+  od -An -tx1 -v -j"$1" -N"$2" "$image" | tr -s ' \n' ' ' | sed 's/^ //; s/ $//'
+}
+
+# How many of the tool's -v lines in FILE sent the K-th data report (64 image bytes each).
+data_report_sent() {
+  grep -c -- "set feature  -> 00 $(image_hex $((($2 - 1) * 64)) 64) " "$1"
+}
+
 test_update_as_root() {
   start_target one dummy_udc.0 && wait_for_nodes 1 &&
     expect_status 0 "$tolvane" update "$image" --vid 5C3B --pid 0326 && received_image one
@@ -64,7 +98,7 @@ test_update_as_plugdev_user() {
   groupdel plugdev >/dev/null 2>&1
   id tester >/dev/null 2>&1 || useradd -M tester || return 1
   start_target one dummy_udc.0 && wait_for_nodes 1 && udevadm settle || return 1
-  as_tester() { setpriv --reuid=tester --regid=tester --init-groups "$@"; }
+  as_tester() { timeout -k 5 120 setpriv --reuid=tester --regid=tester --init-groups "$@"; }
   as_tester "$tolvane" update "$image" --vid 5C3B --pid 0326 >"$work/refused.txt" 2>&1 &&
     { echo "a user was let in before the rules"; return 1; }
   SUDO_USER=tester expect_status 0 "$tolvane" install-udev-rules || return 1
@@ -153,11 +187,88 @@ test_late_checksum_answer() {
 test_unplugged_mid_download() {
   start_target one dummy_udc.0 --unplug-at 5 && wait_for_nodes 1 &&
     expect_status 7 "$tolvane" -v update "$image" --vid 5C3B --pid 0326 || return 1
-  local fifth
-  fifth=$(od -An -tx1 -v -j256 -N64 "$image" | tr -s ' \n' ' ' | sed 's/^ //; s/ $//')
-  grep -- "set feature  -> 00 $fifth " "$work/out.txt" | grep -q ' ok' ||
+  grep -- "set feature  -> 00 $(image_hex 256 64) " "$work/out.txt" | grep -q ' ok' ||
     { echo "the fifth data report did not succeed"; grep 'set feature' "$work/out.txt" | cut -c1-90 | tail; return 1; }
   note "unplugged: $(grep -E 'set feature|get feature' "$work/out.txt" | tail -n 3 | cut -c1-40 | tr '\n' ' ')"
+}
+
+# The 10th data report held by the device past usbhid's 5 s: the host gives up (ETIMEDOUT), and the
+# engine does not send that report again, since the device may have taken it (data reports carry
+# no number), nor any later one: the update fails with the time-out, and the device holds the nine
+# reports before it. Over FunctionFS the device holds the whole request (its data stage), so it
+# never takes the report the host gave up on.
+test_data_report_held_past_5s() {
+  start_target one dummy_udc.0 --late-report data:6000:10 && wait_for_nodes 1 || return 1
+  expect_status 7 "$tolvane" -v update "$image" --vid 5C3B --pid 0326 || return 1
+  output_has 'set feature.*error 1460' 'system error 1460: .*timeout.*errno 110' || return 1
+  local sent
+  sent=$(data_report_sent "$work/out.txt" 10)
+  [ "$sent" -eq 1 ] || { echo "the 10th data report was sent $sent times"; return 1; }
+  [ "$(data_report_sent "$work/out.txt" 11)" -eq 0 ] || { echo "a report after it was sent"; return 1; }
+  note "held 6 s: $(grep -v '\] #' "$work/out.txt" | tail -n 2 | tr '\n' ' ')"
+  stop_targets
+  grep -c 'answering SET report 00 (data) 6000 ms late' "$work/one.log" | grep -qx 1 ||
+    { echo "the target did not hold exactly one data report"; cat "$work/one.log"; return 1; }
+  head -c 576 "$image" >"$work/nine-reports.bin"
+  cmp -s "$work/nine-reports.bin" "$work/one.mem" ||
+    { echo "the target holds $(stat -c %s "$work/one.mem") bytes, not the nine reports' 576"; return 1; }
+}
+
+# Held 3 s, within usbhid's limit: the report goes through late and the update succeeds.
+test_data_report_held_3s() {
+  start_target one dummy_udc.0 --late-report data:3000:10 && wait_for_nodes 1 &&
+    expect_status 0 "$tolvane" -v update "$image" --vid 5C3B --pid 0326 || return 1
+  [ "$(data_report_sent "$work/out.txt" 10)" -eq 1 ] || { echo "the 10th data report went more than once"; return 1; }
+  grep -q 'answering SET report 00 (data) 3000 ms late' "$work/one.log" ||
+    { cat "$work/one.log"; return 1; }
+  received_image one
+}
+
+# Waits (at most 20 s) until target NAME's log has a line matching PATTERN.
+wait_for_log() {
+  local _
+  for _ in $(seq 200); do
+    grep -q "$2" "$work/$1.log" && return 0
+    sleep 0.1
+  done
+  echo "no line \"$2\" in $1's log within 20 s"
+  return 1
+}
+
+# Whether the -v log in FILE shows no report that reached a device.
+sent_nothing() {
+  local sent='\(set feature\|write output\) -> .* ok'
+  ! grep -q "$sent" "$1" || { echo "$1 shows reports sent:"; grep "$sent" "$1" | cut -c1-70; return 1; }
+}
+
+# The port's lock outlasts the re-enumeration. While a first update runs, a download started once
+# the application has left (it waits for the boot loader, which takes 3 s to come here) and an
+# update started while the boot loader holds the 20th data report for 3 s (within usbhid's limit)
+# both end 75 having sent nothing; the lock file is held meanwhile, and the first update writes
+# the whole image. (An update started in the gap finds neither identity and ends 1, sending
+# nothing: the reset to the boot loader looks once.)
+test_port_lock_across_reenumeration() {
+  local lock=/run/lock/tolvane-port-1-1.lock first waiting status
+  start_target one dummy_udc.0 --reenumeration-ms 3000 --late-report data:3000:20 &&
+    wait_for_nodes 1 || return 1
+  timeout -k 5 90 "$tolvane" -v update "$image" --vid 5C3B --pid 0326 >"$work/first.txt" 2>&1 &
+  first=$!
+  wait_for_nodes 0 || { kill "$first"; return 1; }
+  timeout -k 5 90 "$tolvane" -v download "$image" >"$work/waiting.txt" 2>&1 &
+  waiting=$!
+  wait_for_log one 'answering SET report 00 (data)' || { kill "$first" "$waiting"; return 1; }
+  flock -n "$lock" true && { echo "$lock is not held during the first update"; return 1; }
+  expect_status 75 "$tolvane" -v update "$image" --vid 5C3B --pid 0326 || return 1
+  sent_nothing "$work/out.txt" || return 1
+  output_has 'being updated by another tolvane process: nothing was sent' || return 1
+  wait "$waiting"
+  status=$?
+  [ "$status" -eq 75 ] || { echo "the waiting download ended $status, not 75"; tail -n 5 "$work/waiting.txt"; return 1; }
+  sent_nothing "$work/waiting.txt" || return 1
+  wait "$first"
+  status=$?
+  [ "$status" -eq 0 ] || { echo "the first update ended $status"; tail -n 5 "$work/first.txt"; return 1; }
+  received_image one
 }
 
 # A fault's update recorded over USB equals its checked-in recording
@@ -174,21 +285,26 @@ test_recording_equals_the_fixture() {
 
 stage_start=$SECONDS
 usb_setup || { echo "0% tests passed, 1 tests failed out of 1"; exit 1; }
+# As on an installed system, where the tool keeps its port locks.
+mkdir -p /run/lock
 echo "NOTE: USB gadget modules ready in $((SECONDS - stage_start)) s"
-run_test usb_update_as_root test_update_as_root
-run_test usb_list_shows_port_serial_and_bcd test_list_shows_usb_descriptors
-run_test usb_library_six_calls test_library_six_calls
-run_test usb_numbered_reports_reset_with_id_40 test_numbered_reports
-run_test usb_stalled_reset_falls_back_to_output test_stalled_reset_falls_back
-run_test usb_late_checksum_answer test_late_checksum_answer
-run_test usb_unplugged_mid_download_fifth_report_succeeds test_unplugged_mid_download
+usb_test usb_update_as_root test_update_as_root
+usb_test usb_list_shows_port_serial_and_bcd test_list_shows_usb_descriptors
+usb_test usb_library_six_calls test_library_six_calls
+usb_test usb_numbered_reports_reset_with_id_40 test_numbered_reports
+usb_test usb_stalled_reset_falls_back_to_output test_stalled_reset_falls_back
+usb_test usb_late_checksum_answer test_late_checksum_answer
+usb_test usb_unplugged_mid_download_fifth_report_succeeds test_unplugged_mid_download
+usb_test usb_data_report_held_past_5s_fails_sent_once test_data_report_held_past_5s
+usb_test usb_data_report_held_3s_succeeds test_data_report_held_3s
+usb_test usb_port_lock_holds_across_reenumeration test_port_lock_across_reenumeration
 # udev from here on, as on a desktop or a production line PC.
 /lib/systemd/systemd-udevd --daemon >/dev/null 2>&1 || echo "NOTE: systemd-udevd did not start"
-run_test usb_update_as_plugdev_user test_update_as_plugdev_user
-run_test usb_two_targets_on_two_controllers test_two_targets_on_two_controllers
-run_test usb_versions_from_bcd_device test_versions_from_bcd_device
-run_test usb_application_never_back test_application_never_back
-run_test usb_recording_equals_the_fixture test_recording_equals_the_fixture
+usb_test usb_update_as_plugdev_user test_update_as_plugdev_user
+usb_test usb_two_targets_on_two_controllers test_two_targets_on_two_controllers
+usb_test usb_versions_from_bcd_device test_versions_from_bcd_device
+usb_test usb_application_never_back test_application_never_back
+usb_test usb_recording_equals_the_fixture test_recording_equals_the_fixture
 
 echo "usb tests took $((SECONDS - stage_start)) s"
 report_tests

@@ -35,12 +35,21 @@ start_target() {
   wait_for_nodes 1
 }
 
+# Stops the target; one still running 10 s after SIGTERM is killed, its gadget removed, and the
+# call fails.
 stop_target() {
   [ -n "$target_pid" ] || return 0
+  local status=0
   kill -TERM "$target_pid" 2>/dev/null
+  if ! ended_within "$target_pid" 100; then
+    echo "the target did not end within 10 s of SIGTERM: killed"
+    kill -KILL "$target_pid" 2>/dev/null
+    status=1
+  fi
   wait "$target_pid" 2>/dev/null
   target_pid=
-  wait_for_nodes 0
+  [ -z "$(usb_leftovers)" ] || { echo "left behind: $(usb_leftovers)"; usb_remove_leftovers; status=1; }
+  wait_for_nodes 0 && return "$status"
 }
 
 received_image() {

@@ -1,12 +1,18 @@
 // The USB target's own decisions, which the linux-usb stage relies on: the FunctionFS descriptors
 // it writes, what each report on ep0 means to the device model (from the SETUP packet and the
-// device's state alone), and which fault rule strikes which report.
+// device's state alone), which fault rule strikes which report, and that a stop ends a data stage
+// blocked on ep0.
 #include "hid_function_descriptors.h"
 #include "report_rules.h"
+#include "stoppable_call.h"
+#include "unique_fd.h"
 
 #include <linux/usb/functionfs.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 namespace tolvane::usb {
 namespace {
@@ -122,6 +128,39 @@ TEST(UsbTargetRules, StrikeTheChosenReportEveryTimeOrOnce) {
     EXPECT_EQ(late->delayMs, 10u);
     EXPECT_FALSE(rules.strike(UsbReportKind::ResetFeature, memory)) << "spent";
     EXPECT_FALSE(rules.strike(UsbReportKind::Other, memory));
+}
+
+// The stop flag set while the call blocks, with no signal to this thread (as when the stop signal
+// came just before the call began), still ends it; a call woken on the way returns its data once.
+TEST(UsbTargetStoppableCall, EndsOnceStopIsSetAndLetsDataThrough) {
+    using std::chrono::milliseconds;
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const posix::UniqueFd reader(ends[0]);
+    const posix::UniqueFd writer(ends[1]);
+    volatile std::sig_atomic_t stop = 0;
+    char byte = 0;
+    auto readByte = [&] { return ::read(reader.get(), &byte, 1); };
+
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(milliseconds(50));
+        stop = 1;
+    });
+    const ssize_t stopped = CallUntilStopped(stop, readByte, milliseconds(5));
+    const int stoppedErrno = errno;
+    stopper.join();
+    EXPECT_EQ(stopped, -1);
+    EXPECT_EQ(stoppedErrno, EINTR);
+
+    stop = 0;
+    std::thread sender([&] {
+        std::this_thread::sleep_for(milliseconds(50));
+        EXPECT_EQ(::write(writer.get(), "x", 1), 1);
+    });
+    const ssize_t got = CallUntilStopped(stop, readByte, milliseconds(5));
+    sender.join();
+    EXPECT_EQ(got, 1);
+    EXPECT_EQ(byte, 'x');
 }
 
 }  // namespace

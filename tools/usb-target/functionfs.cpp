@@ -1,5 +1,7 @@
 #include "functionfs.h"
 
+#include "stoppable_call.h"
+
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <unistd.h>
@@ -63,16 +65,20 @@ std::optional<usb_functionfs_event> Ep0::nextEvent() {
     return event;
 }
 
-int Ep0::answer(std::span<const std::uint8_t> data) {
-    const ssize_t put = ::write(fd_.get(), data.data(), data.size());
+int Ep0::answer(std::span<const std::uint8_t> data, const volatile std::sig_atomic_t& stop) {
+    // An interrupted answer is withdrawn, so making it again offers it once more.
+    const ssize_t put =
+        CallUntilStopped(stop, [&] { return ::write(fd_.get(), data.data(), data.size()); });
     return put < 0 ? errno : 0;
 }
 
-int Ep0::takeData(std::uint16_t length, std::vector<std::uint8_t>& data) {
+int Ep0::takeData(std::uint16_t length, std::vector<std::uint8_t>& data,
+                  const volatile std::sig_atomic_t& stop) {
     // At least one byte asked for: FunctionFS cuts the read to wLength itself, and a request
     // without data is acknowledged by that read of nothing.
     data.assign(std::max<std::size_t>(length, 1), 0);
-    const ssize_t got = ::read(fd_.get(), data.data(), data.size());
+    const ssize_t got =
+        CallUntilStopped(stop, [&] { return ::read(fd_.get(), data.data(), data.size()); });
     if (got < 0) return errno;
     data.resize(static_cast<std::size_t>(got));
     return 0;

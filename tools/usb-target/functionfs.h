@@ -6,6 +6,7 @@
 
 #include <linux/usb/functionfs.h>
 
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -47,7 +48,8 @@ struct SetupPacket {
 
 // The control endpoint, opened non-blocking for events. After a SETUP event exactly one of
 // answer, stall or takeData settles the request (FunctionFS treats the next read or write as
-// the request's data stage).
+// the request's data stage). A data stage blocks, whatever the descriptor's flags, until the host
+// has taken it or sends its next request; once `stop` is set it gives up (EINTR).
 class Ep0 {
 public:
     // Opens ep0 of the mount and writes the descriptors and strings; null with the reason.
@@ -60,9 +62,10 @@ public:
     // The next event, if one is waiting.
     std::optional<usb_functionfs_event> nextEvent();
     // IN request: sends `data` (at most wLength bytes). 0 or the errno (EIDRM: the host moved on).
-    int answer(std::span<const std::uint8_t> data);
+    int answer(std::span<const std::uint8_t> data, const volatile std::sig_atomic_t& stop);
     // OUT request: takes its data stage (`length` bytes), which acknowledges it.
-    int takeData(std::uint16_t length, std::vector<std::uint8_t>& data);
+    int takeData(std::uint16_t length, std::vector<std::uint8_t>& data,
+                 const volatile std::sig_atomic_t& stop);
     // Either direction: the request fails with a stall, which the host reads as EPIPE.
     void stall(const SetupPacket& setup);
 

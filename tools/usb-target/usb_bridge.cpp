@@ -82,6 +82,7 @@ void UsbBridge::log(const char* format, ...) const {
 }
 
 std::string UsbBridge::run(const volatile std::sig_atomic_t& stop) {
+    stop_ = &stop;
     while (stop == 0) {
         if (std::string error = followIdentity(); !error.empty()) return error;
         if (!ep0_) {
@@ -93,7 +94,7 @@ std::string UsbBridge::run(const volatile std::sig_atomic_t& stop) {
         while (stop == 0) {
             const auto event = ep0_->nextEvent();
             if (!event) break;
-            handle(*event, stop);
+            handle(*event);
         }
     }
     return {};
@@ -158,8 +159,8 @@ std::string UsbBridge::followIdentity() {
     return {};
 }
 
-void UsbBridge::handle(const usb_functionfs_event& event, const volatile std::sig_atomic_t& stop) {
-    if (event.type == FUNCTIONFS_SETUP) onSetup(SetupOf(event), stop);
+void UsbBridge::handle(const usb_functionfs_event& event) {
+    if (event.type == FUNCTIONFS_SETUP) onSetup(SetupOf(event));
     // Bind, unbind, enable, disable, suspend, resume: nothing to do.
 }
 
@@ -179,18 +180,26 @@ bool UsbBridge::undeclared(std::uint8_t reportId, std::uint8_t type) const {
     }
 }
 
-void UsbBridge::onSetup(const SetupPacket& setup, const volatile std::sig_atomic_t& stop) {
+bool UsbBridge::holdFor(std::uint32_t delayMs) const {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(delayMs);
+    while (*stop_ == 0 && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return *stop_ == 0;
+}
+
+void UsbBridge::onSetup(const SetupPacket& setup) {
     const std::uint8_t type = static_cast<std::uint8_t>(setup.value >> 8);
     const std::uint8_t id = static_cast<std::uint8_t>(setup.value & 0xFF);
     if (setup.requestType == kStandardFromInterface && setup.request == kGetDescriptor) {
         if (type == kReportDescriptorType) {
             Bytes descriptor = reportDescriptor_;
             descriptor.resize(std::min<std::size_t>(setup.length, descriptor.size()));
-            (void)ep0_->answer(descriptor);
+            (void)ep0_->answer(descriptor, *stop_);
         } else if (type == kHidDescriptorType) {
             Bytes hid = HidClassDescriptor(static_cast<std::uint16_t>(reportDescriptor_.size()));
             hid.resize(std::min<std::size_t>(setup.length, hid.size()));
-            (void)ep0_->answer(hid);
+            (void)ep0_->answer(hid, *stop_);
         } else {
             ep0_->stall(setup);
         }
@@ -204,7 +213,7 @@ void UsbBridge::onSetup(const SetupPacket& setup, const volatile std::sig_atomic
         const bool acknowledged = setup.requestType == kClassToInterface &&
                                   (setup.request == kSetIdle || setup.request == kSetProtocol);
         if (acknowledged) {
-            (void)ep0_->takeData(0, none);
+            (void)ep0_->takeData(0, none, *stop_);
         } else {
             ep0_->stall(setup);
         }
@@ -220,11 +229,8 @@ void UsbBridge::onSetup(const SetupPacket& setup, const volatile std::sig_atomic
         }
         log("answering %s report %02X (%s) %u ms late", setup.in() ? "GET" : "SET", id,
             UsbReportKindName(kind), static_cast<unsigned>(rule->delayMs));
-        const auto until =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(rule->delayMs);
-        while (stop == 0 && std::chrono::steady_clock::now() < until) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        // A device switched off while it holds a request answers nothing more.
+        if (!holdFor(rule->delayMs)) return;
     }
     if (setup.in()) {
         onGetReport(setup, type, id);
@@ -249,14 +255,14 @@ void UsbBridge::onGetReport(const SetupPacket& setup, std::uint8_t type, std::ui
     // On the wire a report travels with its ID byte only when the device numbers its reports.
     const auto first = report.begin() + (id == 0 ? 1 : 0);
     Bytes wire(first, first + std::min<std::ptrdiff_t>(report.end() - first, setup.length));
-    if (const int error = ep0_->answer(wire); error != 0) {
+    if (const int error = ep0_->answer(wire, *stop_); error != 0) {
         log("GET report %02X: the host did not take the answer: %s", id, std::strerror(error));
     }
 }
 
 void UsbBridge::onSetReport(const SetupPacket& setup, std::uint8_t type, std::uint8_t id) {
     Bytes data;
-    if (const int error = ep0_->takeData(setup.length, data); error != 0) {
+    if (const int error = ep0_->takeData(setup.length, data, *stop_); error != 0) {
         log("SET report %02X: the host did not send its data: %s", id, std::strerror(error));
         return;
     }

@@ -44,8 +44,10 @@ private:
     // Makes the host see what the model shows now; empty or the failure.
     std::string followIdentity();
     std::string openFunction(const std::vector<std::uint8_t>& reportDescriptor);
-    void handle(const usb_functionfs_event& event, const volatile std::sig_atomic_t& stop);
-    void onSetup(const SetupPacket& setup, const volatile std::sig_atomic_t& stop);
+    void handle(const usb_functionfs_event& event);
+    void onSetup(const SetupPacket& setup);
+    // Holds the request for a late rule's delay; false when a stop ended the wait.
+    bool holdFor(std::uint32_t delayMs) const;
     void onGetReport(const SetupPacket& setup, std::uint8_t type, std::uint8_t id);
     void onSetReport(const SetupPacket& setup, std::uint8_t type, std::uint8_t id);
     bool undeclared(std::uint8_t reportId, std::uint8_t type) const;
@@ -65,6 +67,8 @@ private:
     std::vector<std::uint8_t> reportDescriptor_;  // the one ep0's descriptors name
     std::unique_ptr<HidDevice> handle_;           // the model's interface of the identity shown
     std::optional<sim::Mode> shown_;
+    // run's stop flag: a data stage blocked on ep0 gives up when it is set.
+    const volatile std::sig_atomic_t* stop_ = nullptr;
 };
 
 }  // namespace tolvane::usb
