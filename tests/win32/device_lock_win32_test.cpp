@@ -2,9 +2,11 @@
 // took it or lets it go, and the tool in another process refusing a device whose port or node is
 // held, having sent it nothing (locked_sim_tool.exe: the tool over simulated devices with the
 // system's own locks).
+#include "buses/locking_hid_bus.h"
 #include "captured_run.h"
 #include "system/device_lock.h"
 #include "win32_handles.h"
+#include "win32_hid_bus.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -117,6 +119,28 @@ TEST(DeviceLockOnWindows, AMutexOfTheSameNameIsAHolder) {
     DeviceLock::Outcome outcome{};
     EXPECT_FALSE(DeviceLock::takePort("test-2.1", outcome));
     EXPECT_EQ(outcome, DeviceLock::Outcome::Busy);
+}
+
+// Wine's own devices have no port: each is kept by its node's lock alone, which a second holder
+// of the same device is refused and another device does not share.
+TEST(DeviceLockOnWindows, ADeviceWithoutAPortIsKeptByItsNode) {
+    Win32HidBus bus;
+    std::vector<std::u16string> paths;
+    const auto list = bus.listInterfaces();
+    ASSERT_TRUE(list);
+    std::u16string path;
+    for (std::uint32_t i = 0; list->interfacePath(i, path) != InterfaceLookup::End; ++i) {
+        paths.push_back(path);
+    }
+    ASSERT_GE(paths.size(), 2u) << "Wine's virtual mouse and keyboard";
+    LockingHidBus first(bus);
+    LockingHidBus second(bus);
+    EXPECT_TRUE(first.lock(paths[0]));
+    EXPECT_TRUE(first.lock(paths[0])) << "never refused by itself";
+    EXPECT_FALSE(second.lock(paths[0]));
+    EXPECT_EQ(second.busyPaths(), std::vector<std::u16string>{paths[0]});
+    EXPECT_TRUE(second.lock(paths[1])) << "another device, another lock";
+    EXPECT_FALSE(first.lock(paths[1]));
 }
 
 struct LockedRun {
