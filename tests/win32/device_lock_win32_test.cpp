@@ -8,6 +8,9 @@
 #include "win32_handles.h"
 #include "win32_hid_bus.h"
 
+#include <aclapi.h>
+#include <sddl.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -109,6 +112,27 @@ TEST(DeviceLockOnWindows, OneHolderAtATimeWhateverTheThread) {
         EXPECT_FALSE(kind.takeNone(outcome));
         EXPECT_EQ(outcome, DeviceLock::Outcome::Unavailable);
     }
+}
+
+// Every user may take and give back a lock that another user's run made (an elevated one, say):
+// refused the global name, a run would lock a name of its own session that the maker never sees.
+TEST(DeviceLockOnWindows, EveryUserMayTakeTheLock) {
+    DeviceLock::Outcome outcome{};
+    const auto held = DeviceLock::takePort("test-3.1", outcome);
+    ASSERT_TRUE(held);
+    const win32::UniqueKernelHandle query(
+        OpenSemaphoreW(READ_CONTROL, FALSE, L"Global\\tolvane-port-test-3.1"));
+    ASSERT_TRUE(query) << "error " << GetLastError();
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_EQ(GetSecurityInfo(query.get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, nullptr, nullptr, &descriptor),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    const std::unique_ptr<void, decltype(&LocalFree)> owned(descriptor, &LocalFree);
+    LPWSTR text = nullptr;
+    ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorW(
+        descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr));
+    const std::unique_ptr<void, decltype(&LocalFree)> ownedText(text, &LocalFree);
+    EXPECT_EQ(std::wstring(text), L"D:(A;;0x100002;;;WD)");
 }
 
 // A name that an earlier build's mutex holds counts as held: that build's run is updating.
