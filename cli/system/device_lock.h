@@ -1,14 +1,16 @@
 // An exclusive advisory lock on one device, held for the whole of its update so that a second
 // tool process refuses the device at once instead of writing into it as well. Two kinds:
 //  - the device's own lock, on what the bus names the device (HidBus::deviceNodeOf): flock on the
-//    hidraw node on Linux, so that a script can hold a device with flock(1) too; a named mutex per
-//    device instance on Windows. It ends with the node: the boot loader that arrives after a reset
-//    is another node.
+//    hidraw node on Linux, so that a script can hold a device with flock(1) too; a named semaphore
+//    per device instance on Windows. It ends with the node: the boot loader that arrives after a
+//    reset is another node.
 //  - the port's lock, on the USB port the device sits in (HidBus::portOf), which outlasts the
 //    device's re-enumeration into its boot loader and back, so no other process can take the
 //    boot loader while it arrives: flock on a lock file per port on Linux (in /run/lock, or in the
-//    temporary folder when /run/lock is not writable), a named mutex per port on Windows.
-// Programs that do not ask are not stopped by either.
+//    temporary folder when /run/lock is not writable), a named semaphore per port on Windows.
+// No thread owns either: a lock taken on one thread may be let go on another, and a thread that
+// ends leaves it held. Within one process, too, a held lock refuses a second take. Programs that
+// do not ask are not stopped by either.
 #pragma once
 
 #include <cstdint>
@@ -29,7 +31,7 @@ public:
     // Tries once, without waiting.
     static std::unique_ptr<DeviceLock> take(std::string_view node, Outcome& outcome);
     // The lock of the USB port `port` ("1-1.4"); tries once, without waiting. Within one process
-    // a port is to be locked once: a second take of a held port is refused (Busy) on Linux.
+    // a port is to be locked once: a second take of a held port is refused (Busy).
     static std::unique_ptr<DeviceLock> takePort(std::string_view port, Outcome& outcome);
 #ifndef _WIN32
     // The same with the lock files in `folder`.
@@ -44,7 +46,8 @@ public:
     DeviceLock(const DeviceLock&) = delete;
     DeviceLock& operator=(const DeviceLock&) = delete;
 
-    // Owns the system's handle: a descriptor on POSIX, a mutex handle on Windows.
+    // Owns the system's handle and the lock on it: a descriptor on POSIX, a semaphore handle whose
+    // token was taken on Windows.
     explicit DeviceLock(std::intptr_t handle) : handle_(handle) {}
 
 private:

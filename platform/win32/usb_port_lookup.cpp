@@ -100,21 +100,29 @@ SysError InterfaceNode(const UniqueDeviceInfoList& list, const GUID& hidClass,
 
 }  // namespace
 
-bool IsUsbDeviceNodeId(std::wstring_view instanceId) noexcept {
-    constexpr std::wstring_view kUsbEnumerator = L"USB\\";
-    if (!StartsWithIgnoringCase(instanceId, kUsbEnumerator)) {
-        return false;
-    }
-    // The hardware part ends at the next backslash; an interface of a composite device has
-    // "&MI_nn" in it.
-    std::wstring_view hardware = instanceId.substr(kUsbEnumerator.size());
+namespace {
+
+// Whether the hardware part of an instance identifier (up to its second backslash) has `part`.
+bool HardwarePartHas(std::wstring_view instanceId, std::wstring_view part) noexcept {
+    std::wstring_view hardware = instanceId.substr(instanceId.find(L'\\') + 1);
     hardware = hardware.substr(0, hardware.find(L'\\'));
-    for (std::size_t i = 0; i + 4 <= hardware.size(); ++i) {
-        if (StartsWithIgnoringCase(hardware.substr(i), L"&MI_")) {
-            return false;
+    for (std::size_t i = 0; i + part.size() <= hardware.size(); ++i) {
+        if (StartsWithIgnoringCase(hardware.substr(i), part)) {
+            return true;
         }
     }
-    return true;
+    return false;
+}
+
+}  // namespace
+
+bool IsUsbDeviceNodeId(std::wstring_view instanceId) noexcept {
+    // An interface of a composite device has "&MI_nn" in its hardware part.
+    return StartsWithIgnoringCase(instanceId, L"USB\\") && !HardwarePartHas(instanceId, L"&MI_");
+}
+
+bool IsHidCollectionNodeId(std::wstring_view instanceId) noexcept {
+    return StartsWithIgnoringCase(instanceId, L"HID\\") && HardwarePartHas(instanceId, L"&COL");
 }
 
 namespace {
@@ -148,6 +156,13 @@ SysError DeviceInstanceOfInterface(std::u16string_view path, std::string& instan
     const SysError error = WithInterfaceNode(path, [&instance](DEVINST node) -> SysError {
         wchar_t id[MAX_DEVICE_ID_LEN + 1] = {};
         if (CM_Get_Device_IDW(node, id, MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS) {
+            return kErrorGenFailure;
+        }
+        // One of several top-level collections: the device is the node they all hang from.
+        DEVINST parent = 0;
+        if (IsHidCollectionNodeId({id, wcsnlen(id, MAX_DEVICE_ID_LEN)}) &&
+            CM_Get_Parent(&parent, node, 0) == CR_SUCCESS &&
+            CM_Get_Device_IDW(parent, id, MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS) {
             return kErrorGenFailure;
         }
         instance = ToUtf8(std::wstring_view(id, wcsnlen(id, MAX_DEVICE_ID_LEN)));

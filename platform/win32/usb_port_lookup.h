@@ -20,9 +20,14 @@ bool IsUsbDeviceNodeId(std::wstring_view instanceId) noexcept;
 // above it (a virtual device). The system's error when the interface cannot be looked up.
 SysError UsbPortOfInterface(std::u16string_view path, std::string& port);
 
+// Whether a device instance identifier names one of several top-level collections of a HID device
+// ("HID\VID_xxxx&PID_xxxx&COLnn\...").
+bool IsHidCollectionNodeId(std::wstring_view instanceId) noexcept;
+
 // The device instance identifier of the interface at `path`
-// ("HID\VID_5C3B&PID_0326\7&1A2B&0&0000"), in UTF-8; ERROR_FILE_NOT_FOUND when no such interface is
-// present.
+// ("HID\VID_5C3B&PID_0326\7&1A2B&0&0000"), in UTF-8, the same for every collection of one device:
+// a collection's is its parent's ("USB\VID_5C3B&PID_0326\SERIAL"). ERROR_FILE_NOT_FOUND when no
+// such interface is present.
 SysError DeviceInstanceOfInterface(std::u16string_view path, std::string& instance);
 
 }  // namespace tolvane::win32

@@ -1,5 +1,6 @@
 // tolvane.exe under Wine with a command line outside the ANSI code page: it updates the simulated
 // device from "Prüfung\固件.hex" and names that file correctly in its JSON.
+#include "captured_run.h"
 #include "win32_api.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,10 @@
 
 namespace {
 
+using tolvane::testing::CapturedRun;
+using tolvane::testing::DirectoryOfThisProgram;
+using tolvane::testing::RunCaptured;
+
 std::string Utf8(const std::wstring& wide) {
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
                                           nullptr, 0, nullptr, nullptr);
@@ -16,54 +21,6 @@ std::string Utf8(const std::wstring& wide) {
     WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), bytes,
                         nullptr, nullptr);
     return text;
-}
-
-std::wstring DirectoryOfThisProgram() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring directory(path);
-    return directory.substr(0, directory.find_last_of(L'\\') + 1);
-}
-
-struct ChildRun {
-    DWORD exitCode = 0xFFFFFFFF;
-    std::string out;
-};
-
-// Runs `commandLine` with its standard output captured and its errors discarded.
-ChildRun RunCaptured(std::wstring commandLine) {
-    ChildRun run;
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return run;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    HANDLE nul = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                             OPEN_EXISTING, 0, nullptr);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = nul;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = nul;
-    PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                        nullptr, nullptr, &startup, &process);
-    CloseHandle(writeEnd);
-    if (started) {
-        char buffer[4096];
-        DWORD got = 0;
-        while (ReadFile(readEnd, buffer, sizeof(buffer), &got, nullptr) && got > 0) {
-            run.out.append(buffer, got);
-        }
-        WaitForSingleObject(process.hProcess, INFINITE);
-        GetExitCodeProcess(process.hProcess, &run.exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    CloseHandle(readEnd);
-    CloseHandle(nul);
-    return run;
 }
 
 TEST(ToolOnWindows, UpdatesFromAFileWhosePathIsOutsideTheAnsiCodePage) {
@@ -87,7 +44,7 @@ TEST(ToolOnWindows, UpdatesFromAFileWhosePathIsOutsideTheAnsiCodePage) {
         CloseHandle(file);
     }
 
-    const ChildRun run =
+    const CapturedRun run =
         RunCaptured(L"\"" + DirectoryOfThisProgram() +
                     L"tolvane.exe\" update --simulate --sim-fast --json \"" + image + L"\"");
     EXPECT_EQ(run.exitCode, 0u) << run.out;

@@ -169,5 +169,34 @@ TEST(UsbDeviceNodeId, OnlyAWholeUsbDeviceCountsNotOneOfItsInterfaces) {
     EXPECT_FALSE(win32::IsUsbDeviceNodeId(L"USB"));
 }
 
+// The node a tool process locks names the device: the same on every call, another for another
+// device.
+TEST(Win32HidBus, EachOfWinesDevicesHasANodeOfItsOwn) {
+    Win32HidBus bus;
+    std::vector<std::string> nodes;
+    for (const std::u16string& path : AllPaths(bus)) {
+        std::string node, again;
+        ASSERT_EQ(bus.deviceNodeOf(path, node), 0u) << Lower(path);
+        ASSERT_EQ(bus.deviceNodeOf(path, again), 0u) << Lower(path);
+        EXPECT_EQ(node, again);
+        EXPECT_FALSE(node.empty());
+        nodes.push_back(node);
+    }
+    ASSERT_GE(nodes.size(), 2u);
+    std::sort(nodes.begin(), nodes.end());
+    EXPECT_EQ(std::adjacent_find(nodes.begin(), nodes.end()), nodes.end());
+}
+
+// One of several top-level collections is named by the device above it, so that all of them
+// share the device's lock.
+TEST(HidCollectionNodeId, OnlyACollectionOfSeveralCounts) {
+    EXPECT_TRUE(win32::IsHidCollectionNodeId(L"HID\\VID_5C3B&PID_0326&COL01\\7&1A2B&0&0000"));
+    EXPECT_TRUE(win32::IsHidCollectionNodeId(L"hid\\vid_5c3b&pid_0326&mi_00&col02\\8&1&0&0001"));
+    EXPECT_FALSE(win32::IsHidCollectionNodeId(L"HID\\VID_5C3B&PID_0326\\7&1A2B&0&0000"));
+    EXPECT_FALSE(win32::IsHidCollectionNodeId(L"HID\\VID_5C3B&PID_0326\\COL&0"));
+    EXPECT_FALSE(win32::IsHidCollectionNodeId(L"USB\\VID_5C3B&PID_0326&COL01\\5&2"));
+    EXPECT_FALSE(win32::IsHidCollectionNodeId(L"HID"));
+}
+
 }  // namespace
 }  // namespace tolvane
