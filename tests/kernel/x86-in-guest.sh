@@ -81,8 +81,10 @@ for _ in $(seq 60); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.5; done
 # Wine starts the session's desktop process when a program first needs the desktop, and lets that
 # program wait 10 s for it at most; a program that waited in vain gets no display driver and makes
 # no window for the rest of its life (a dialog fails with 1400: the C caller's DFU_Initialize did
-# so when it came first). Under TCG the desktop process can take longer, so the probe starts it
-# and runs, one process per attempt, until a new program makes its window.
+# so when it came first). Under TCG the desktop process can take longer, so it is started here, as
+# Wine would start it, and the probe runs, one process per attempt, until a new program makes its
+# window.
+"$wine" explorer.exe /desktop >/dev/null 2>&1 </dev/null &
 probes=0
 until timeout -k 5 60 "$wine" "$build/tests/win32/tolvane_first_window_probe.exe" \
   >"$work/probe.txt" 2>&1; do
