@@ -28,7 +28,7 @@ if [ ! -f build/windows-x86/CMakeCache.txt ]; then
   cmake --preset windows-x86 >/dev/null || exit 1
 fi
 cmake --build build/windows-x86 -j2 --target tolvane Tolvane tolvane_c_caller vandrel vandrel_demo \
-  vandrel_gui_driver || exit 1
+  vandrel_gui_driver tolvane_first_window_probe || exit 1
 
 # The prefix: the one prepared once per source tree for the Windows tests (cmake/wine-run.sh),
 # hard-linked, with the 32-bit system folder and side-by-side assemblies (the common controls the

@@ -78,7 +78,24 @@ export DISPLAY=:7
 start=$SECONDS
 sleep 100000 | "$wine" cmd.exe >/dev/null 2>&1 &
 for _ in $(seq 60); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.5; done
-echo "NOTE: Wine's session under way in $((SECONDS - start)) s"
+# Wine starts the session's desktop process when a program first needs the desktop, and lets that
+# program wait 10 s for it at most; a program that waited in vain gets no display driver and makes
+# no window for the rest of its life (a dialog fails with 1400: the C caller's DFU_Initialize did
+# so when it came first). Under TCG the desktop process can take longer, so it is started here, as
+# Wine would start it, and the probe runs, one process per attempt, until a new program makes its
+# window.
+"$wine" explorer.exe /desktop >/dev/null 2>&1 </dev/null &
+probes=0
+until timeout -k 5 60 "$wine" "$build/tests/win32/tolvane_first_window_probe.exe" \
+  >"$work/probe.txt" 2>&1; do
+  probes=$((probes + 1))
+  if [ $((SECONDS - start)) -ge 180 ]; then
+    echo "NOTE: no window possible after $((SECONDS - start)) s: $(tail -n 1 "$work/probe.txt")"
+    break
+  fi
+  sleep 1
+done
+echo "NOTE: Wine's session under way in $((SECONDS - start)) s ($probes failed window probes)"
 
 run_test x86_tool_updates_simulated_device test_tool_updates_simulated_device
 run_test x86_tool_verifies_package test_tool_verifies_package
