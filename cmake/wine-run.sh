@@ -86,6 +86,19 @@ if [ -z "${DISPLAY:-}" ]; then
   start_private_screen 1024x768x24 || exit 1
   screen=$PRIVATE_SCREEN_PID
 fi
+# Wine starts the session's desktop process when a program first needs the desktop and lets that
+# program wait 10 s for it at most; a program that waited in vain makes no window for the rest of
+# its life (a dialog fails with 1400). On a busy machine the desktop can be that late, so it is
+# started here, as Wine would start it, and a window probe runs, one process per attempt, until a
+# new program can make a window. Runs without the probe (a build that has none) go on as before.
+probe=${WINE_WINDOW_PROBE:-$(dirname "$prefix")/tests/win32/tolvane_first_window_probe.exe}
+if [ -f "$probe" ]; then
+  "$wine" explorer.exe /desktop >/dev/null 2>&1 </dev/null &
+  for _ in 1 2 3 4 5 6; do
+    timeout -k 5 60 "$wine" "$probe" >/dev/null 2>&1 && break
+    sleep 1
+  done
+fi
 timeout -k 10 "$limit" "$wine" "$@"
 status=$?
 # Let this run's server end before its display and its prefix go.

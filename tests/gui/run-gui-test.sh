@@ -43,6 +43,8 @@ mkdir -p "$shotdir"
 rm -f "$marker" "$shotdir/$name.png"
 winmarker="Z:${marker//\//\\}"
 
+# The build's window probe, which makes sure Wine's desktop is ready before the program starts.
+export WINE_WINDOW_PROBE=$(dirname "$shared")/tests/win32/tolvane_first_window_probe.exe
 WINE_RUN_TIMEOUT=${WINE_RUN_TIMEOUT:-240} bash "$winerun" "$arch" "$prefix" "$driver" "$scenario" "$program" "$winmarker" &
 driver_pid=$!
 while kill -0 "$driver_pid" 2>/dev/null; do
