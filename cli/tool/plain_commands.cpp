@@ -8,9 +8,9 @@
 namespace tolvane::cli {
 
 int ListCommand(HidBus& bus, const Options& options, RunInterrupts& interrupts, ToolReport& tool) {
-    interrupts.guard().enterStep(RunStep::Listing);
+    interrupts.guard().enterStep(RunStage::Listing);
     const InterfaceListing listing = ListInterfaces(bus);
-    interrupts.guard().enterStep(RunStep::Finishing);
+    interrupts.guard().enterStep(RunStage::Finishing);
     if (interrupts.guard().abortRequested()) return interrupts.abandonBeforeStart();
     RunReport& report = tool.report();
     if (listing.error != 0) {
