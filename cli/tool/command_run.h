@@ -7,7 +7,7 @@
 #include "system/interrupt_guard.h"
 #include "tool/run_image.h"
 #include "tool/run_interrupts.h"
-#include "tool/tool.h"
+#include "tool/tool_platform.h"
 #include "tool/tool_report.h"
 #include "update/simulation.h"
 

@@ -8,7 +8,7 @@
 #include "output/progress_display.h"
 #include "system_services.h"
 #include "tool/run_interrupts.h"
-#include "tool/tool.h"
+#include "tool/tool_platform.h"
 #include "update/engine_command.h"
 
 namespace tolvane::cli {

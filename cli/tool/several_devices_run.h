@@ -6,7 +6,7 @@
 #include "tool/run_devices.h"
 #include "tool/run_image.h"
 #include "tool/run_interrupts.h"
-#include "tool/tool.h"
+#include "tool/tool_platform.h"
 #include "tool/tool_report.h"
 
 namespace tolvane::cli {

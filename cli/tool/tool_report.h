@@ -6,7 +6,7 @@
 #include "output/run_report.h"
 #include "recording/record_session.h"
 #include "sys_error.h"
-#include "tool/tool.h"
+#include "tool/tool_platform.h"
 #include "update/simulation.h"
 
 #include <cstdint>
