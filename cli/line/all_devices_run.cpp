@@ -39,7 +39,7 @@ void AnnounceDevice(const ContextFactory& contextFor, const std::string& port) {
     std::ostream discard(nullptr);
     ProgressDisplay none(discard, false, false);
     const CommandContext context = contextFor(none);
-    if (context.steps) context.steps->enter(port, RunStep::Preparing);
+    if (context.steps) context.steps->enter(port, RunStage::Preparing);
 }
 
 DeviceResult UpdateDeviceAt(const PortedDevice& device, const Options& options,

@@ -4,20 +4,24 @@
 // the third in a row ends the tool at once all the same.
 #pragma once
 
+#include "update_steps.h"
+
 #include <functional>
 #include <mutex>
+#include <variant>
 
 namespace tolvane::cli {
 
-// The step of a run, as far as an interrupt needs to tell it.
-enum class RunStep {
-    Preparing,           // reading the command line and the image
-    EnteringBootLoader,  // looking for the application, sending the reset, awaiting the loader
-    Downloading,         // looking for the boot loader and writing the image
-    ResettingToAp,       // the boot loader's reset and the wait for it to leave
-    Listing,             // the list command
-    Finishing,           // the device's part is over; the outcome is being reported
+// Where a run stands outside any device's update.
+enum class RunStage {
+    Preparing,  // reading the command line and the image
+    Listing,    // the list command
+    Finishing,  // the device's part is over; the outcome is being reported
 };
+
+// The step of a run, as far as an interrupt needs to tell it: the update's own step while a
+// device is worked on, else the run's stage around it.
+using RunStep = std::variant<RunStage, UpdateStep>;
 
 class InterruptGuard {
 public:
@@ -45,12 +49,12 @@ public:
 
 private:
     mutable std::mutex mutex_;
-    RunStep step_ = RunStep::Preparing;
+    RunStep step_ = RunStage::Preparing;
     bool written_ = false;
     int interrupts_ = 0;
     bool noticeDue_ = false;
     bool abort_ = false;
-    RunStep abortStep_ = RunStep::Preparing;
+    RunStep abortStep_ = RunStage::Preparing;
     bool abortAfterWrite_ = false;
     mutable std::function<void()> wake_;
 };

@@ -150,55 +150,39 @@ bool AsksForJson(const std::vector<std::string>& args) {
     return false;
 }
 
-// The --sim-* options that shape the built-in virtual target.
+// The --sim-* options that shape the built-in virtual target, in their order in --help.
 void AddSimulationOptions(CLI::App& app, SimulationOptions& sim, HexTexts& texts,
                           VersionTexts& versions) {
     const std::string simGroup = "Virtual target";
-    app.add_flag("--simulate", sim.enabled, "run against the built-in virtual target")
-        ->group(simGroup);
-    app.add_flag("--sim-fast", sim.fast, "virtual clock: no real waiting")->group(simGroup);
-    Valued(app.add_option("--sim-report-length", sim.reportLength,
-                          "the report lengths of the target (default 65)"))
-        ->check(CLI::Range(0, 65535))
-        ->type_name("N")
-        ->group(simGroup);
-    Valued(app.add_option("--sim-bootloader-pid", texts.bootLoaderPid,
-                          "the boot loader's product identifier (default 030B)"))
-        ->type_name("HEX")
-        ->group(simGroup);
-    app.add_flag("--sim-in-bootloader", sim.inBootLoader, "the target starts in its boot loader")
-        ->group(simGroup);
-    app.add_flag("--sim-never-enters", sim.neverEnters,
-                 "the target takes the reset command but its boot loader never appears")
-        ->group(simGroup);
-    app.add_flag("--sim-never-returns", sim.neverReturns,
-                 "the boot loader leaves on its reset but the application never comes back")
-        ->group(simGroup);
-    Valued(app.add_option("--sim-refuse-report", sim.refuseReport,
-                          "the K-th data report is always refused"))
-        ->type_name("K")
-        ->group(simGroup);
-    Valued(app.add_option("--sim-unplug-at", sim.unplugAt,
-                          "the device is unplugged at the K-th data report"))
-        ->type_name("K")
-        ->group(simGroup);
-    Valued(app.add_option("--sim-hold-report", texts.holdReport,
-                          "the boot loader takes the K-th data report, then holds it MS ms"))
-        ->type_name("K:MS")
-        ->group(simGroup);
-    app.add_flag("--sim-wrong-checksum", sim.wrongChecksum,
-                 "the boot loader reports a wrong checksum")
-        ->group(simGroup);
-    app.add_flag("--sim-refuse-reset", sim.refuseReset,
-                 "the target refuses every form of the reset command")
-        ->group(simGroup);
-    app.add_flag("--sim-bootloader-refuse-reset", sim.bootLoaderRefusesReset,
-                 "the boot loader refuses the reset command")
-        ->group(simGroup);
-    Valued(app.add_option("--sim-leave-delay", sim.leaveDelayMs,
-                          "milliseconds the device stays on the bus after a reset (default 0)"))
-        ->type_name("MS")
-        ->group(simGroup);
+    const auto flag = [&](const char* name, bool& value, const char* help) {
+        app.add_flag(name, value, help)->group(simGroup);
+    };
+    const auto valued = [&](const char* name, auto& value, const char* help, const char* type) {
+        return Valued(app.add_option(name, value, help))->type_name(type)->group(simGroup);
+    };
+    flag("--simulate", sim.enabled, "run against the built-in virtual target");
+    flag("--sim-fast", sim.fast, "virtual clock: no real waiting");
+    valued("--sim-report-length", sim.reportLength, "the report lengths of the target (default 65)",
+           "N")
+        ->check(CLI::Range(0, 65535));
+    valued("--sim-bootloader-pid", texts.bootLoaderPid,
+           "the boot loader's product identifier (default 030B)", "HEX");
+    flag("--sim-in-bootloader", sim.inBootLoader, "the target starts in its boot loader");
+    flag("--sim-never-enters", sim.neverEnters,
+         "the target takes the reset command but its boot loader never appears");
+    flag("--sim-never-returns", sim.neverReturns,
+         "the boot loader leaves on its reset but the application never comes back");
+    valued("--sim-refuse-report", sim.refuseReport, "the K-th data report is always refused", "K");
+    valued("--sim-unplug-at", sim.unplugAt, "the device is unplugged at the K-th data report", "K");
+    valued("--sim-hold-report", texts.holdReport,
+           "the boot loader takes the K-th data report, then holds it MS ms", "K:MS");
+    flag("--sim-wrong-checksum", sim.wrongChecksum, "the boot loader reports a wrong checksum");
+    flag("--sim-refuse-reset", sim.refuseReset,
+         "the target refuses every form of the reset command");
+    flag("--sim-bootloader-refuse-reset", sim.bootLoaderRefusesReset,
+         "the boot loader refuses the reset command");
+    valued("--sim-leave-delay", sim.leaveDelayMs,
+           "milliseconds the device stays on the bus after a reset (default 0)", "MS");
     AddStationSimulationOptions(app, sim, simGroup);
     AddSimulatedVersionOptions(app, versions, simGroup);
 }

@@ -14,7 +14,7 @@ namespace tolvane::cli {
 
 struct DeviceStep {
     std::string port;
-    RunStep step = RunStep::Preparing;
+    RunStep step = RunStage::Preparing;
     bool written = false;
     std::uint64_t bytesSent = 0;
 };

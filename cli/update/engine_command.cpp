@@ -27,8 +27,6 @@ constexpr std::uint32_t kLateInstallWaitMs = 30000;
 // How long the application that comes back after the update is awaited.
 constexpr std::uint32_t kApplicationReturnMs = 30000;
 
-enum class Stage : int { Searching, Downloading, ResettingToAp, Done };
-
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
@@ -52,12 +50,12 @@ public:
         if (ExitCodeFor(code) == kExitSystemError && context_.nativeDetail) {
             detail = context_.nativeDetail();
         }
-        enterStep(RunStep::Finishing);
+        enterStep(RunStage::Finishing);
         {
             const std::lock_guard lock(mutex_);
             code_ = code;
             nativeDetail_ = std::move(detail);
-            stage_ = Stage::Done;
+            shown_.reset();
         }
         done_.notify_all();
         if (doneEvent_) doneEvent_->signal();
@@ -68,17 +66,18 @@ public:
     // Waits on the done event until the steps are done or the time has passed; true when done.
     bool waitDoneEvent(std::chrono::milliseconds time) {
         doneEvent_->wait(static_cast<std::uint32_t>(time.count()));
-        return stage() == Stage::Done;
+        return !shown();
     }
 
-    Stage stage() {
+    // The step the progress shows, from the search until the steps are done; none after.
+    std::optional<UpdateStep> shown() {
         const std::lock_guard lock(mutex_);
-        return stage_;
+        return shown_;
     }
     // Waits until the steps are done or the time has passed; true when done.
     bool waitDone(std::chrono::milliseconds time) {
         std::unique_lock lock(mutex_);
-        return done_.wait_for(lock, time, [this] { return stage_ == Stage::Done; });
+        return done_.wait_for(lock, time, [this] { return !shown_; });
     }
     ResultCode code() {
         const std::lock_guard lock(mutex_);
@@ -105,7 +104,7 @@ private:
             versionBefore_ = ApplicationVersionAt(context_.bus, vid(), pid(), options_.port);
             if (options_.skipCurrent && options_.imageVersion &&
                 versionBefore_ == options_.imageVersion) {
-                enterStep(RunStep::EnteringBootLoader);
+                enterStep(UpdateStep::EnterBootLoader);
                 skipped_ = true;
                 return DFU_SUCCESS;
             }
@@ -152,20 +151,20 @@ private:
     void stepStarts(UpdateStep step) {
         switch (step) {
             case UpdateStep::EnterBootLoader:
-                enterStep(RunStep::EnteringBootLoader);
+                enterStep(step);
                 break;
             case UpdateStep::Download:
-                enter(Stage::Downloading);
-                enterStep(RunStep::Downloading);
+                show(step);
+                enterStep(step);
                 downloadStarted_ = true;
                 break;
             case UpdateStep::ResetToApplication:
                 // Only the whole update shows the switch back as a phase of its own.
                 if (command_ == Command::Update) {
                     reachedResetToAp_ = true;
-                    enter(Stage::ResettingToAp);
+                    show(step);
                 }
-                enterStep(RunStep::ResettingToAp);
+                enterStep(step);
                 break;
             case UpdateStep::Finding:
             case UpdateStep::Waiting:
@@ -195,9 +194,9 @@ private:
         if (context_.steps && options_.port) context_.steps->enter(*options_.port, step);
     }
 
-    void enter(Stage stage) {
+    void show(UpdateStep step) {
         const std::lock_guard lock(mutex_);
-        stage_ = stage;
+        shown_ = step;
     }
 
     Command command_;
@@ -213,7 +212,7 @@ private:
     std::optional<VersionRefusal> versionRefused_;
     std::mutex mutex_;
     std::condition_variable done_;
-    Stage stage_ = Stage::Searching;
+    std::optional<UpdateStep> shown_ = UpdateStep::Finding;
     ResultCode code_ = 0;
     std::string nativeDetail_;
     AutoResetEvent* doneEvent_ = nullptr;
@@ -229,12 +228,13 @@ public:
                   std::function<void(std::uint64_t)> sent)
         : display_(display), total_(total), sent_(std::move(sent)) {}
 
-    // The engine's progress value and the bytes its boot loader has taken so far.
-    void look(Stage stage, std::uint32_t percent, std::uint64_t bytes) {
-        if (stage == Stage::Downloading || stage == Stage::ResettingToAp || stage == Stage::Done) {
-            if (percent != PERCENTAGE_NONE && total_ != 0) draw(percent, bytes);
-        }
-        if (stage == Stage::ResettingToAp && !resetShown_) {
+    // The step the steps show (none once they are done), the engine's progress value and the
+    // bytes its boot loader has taken so far.
+    void look(std::optional<UpdateStep> shown, std::uint32_t percent, std::uint64_t bytes) {
+        const bool sending =
+            !shown || *shown == UpdateStep::Download || *shown == UpdateStep::ResetToApplication;
+        if (sending && percent != PERCENTAGE_NONE && total_ != 0) draw(percent, bytes);
+        if (shown == UpdateStep::ResetToApplication && !resetShown_) {
             resetShown_ = true;
             display_.phase("Resetting to the application...");
         }
@@ -341,12 +341,12 @@ CommandOutcome RunEngineCommand(Command command, const Options& options, const D
         bool done = false;
         while (!done) {
             done = doneEvent ? steps.waitDoneEvent(kPollInterval) : steps.waitDone(kPollInterval);
-            if (!done) watch.look(steps.stage(), engine.GetPercentage(), engine.BytesSent());
+            if (!done) watch.look(steps.shown(), engine.GetPercentage(), engine.BytesSent());
             tellNotice();
             if (context.guard.abortRequested()) break;
         }
         if (context.guard.abortRequested()) {
-            watch.look(steps.stage(), engine.GetPercentage(), engine.BytesSent());
+            watch.look(steps.shown(), engine.GetPercentage(), engine.BytesSent());
             display.finish();
             outcome.interrupted = true;
             outcome.bytesSent = watch.bytesSent();
@@ -362,8 +362,9 @@ CommandOutcome RunEngineCommand(Command command, const Options& options, const D
         watcher.stop();
         return outcome;
     }
-    watch.look(steps.reachedResetToAp() ? Stage::ResettingToAp : Stage::Done,
-               engine.GetPercentage(), engine.BytesSent());
+    watch.look(
+        steps.reachedResetToAp() ? std::optional(UpdateStep::ResetToApplication) : std::nullopt,
+        engine.GetPercentage(), engine.BytesSent());
     display.finish();
     watcher.stop();
     tellNotice();

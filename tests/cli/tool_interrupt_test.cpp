@@ -4,6 +4,7 @@
 #include "system/interrupt_guard.h"
 #include "temp_dir.h"
 #include "tool_bench.h"
+#include "update/interrupt_report.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -118,33 +119,65 @@ TEST_F(ToolInterruptTest, AnInterruptBeforeAnythingIsSentEndsTheRunAtOnce) {
 
 TEST(InterruptGuard, BeforeAnyWriteTheFirstInterruptAborts) {
     InterruptGuard guard;
-    guard.enterStep(RunStep::Downloading);
+    guard.enterStep(UpdateStep::Download);
     guard.interrupt();
     EXPECT_TRUE(guard.abortRequested());
-    EXPECT_EQ(guard.abortStep(), RunStep::Downloading);
+    EXPECT_EQ(guard.abortStep(), RunStep{UpdateStep::Download});
     EXPECT_FALSE(guard.abortAfterWrite());
     EXPECT_FALSE(guard.takeNotice());
 }
 
 TEST(InterruptGuard, AfterAWriteOnlyTheThirdAborts) {
     InterruptGuard guard;
-    guard.enterStep(RunStep::EnteringBootLoader);
+    guard.enterStep(UpdateStep::EnterBootLoader);
     guard.deviceWritten();
     guard.interrupt();
     EXPECT_FALSE(guard.abortRequested());
     EXPECT_TRUE(guard.takeNotice());
     EXPECT_FALSE(guard.takeNotice());
-    guard.enterStep(RunStep::Downloading);
+    guard.enterStep(UpdateStep::Download);
     guard.interrupt();
     EXPECT_FALSE(guard.abortRequested());
     EXPECT_FALSE(guard.takeNotice());
     guard.interrupt();
     EXPECT_TRUE(guard.abortRequested());
-    EXPECT_EQ(guard.abortStep(), RunStep::Downloading);
+    EXPECT_EQ(guard.abortStep(), RunStep{UpdateStep::Download});
     EXPECT_TRUE(guard.abortAfterWrite());
     // The step at the moment of the decision stays, whatever the run does afterwards.
-    guard.enterStep(RunStep::Finishing);
-    EXPECT_EQ(guard.abortStep(), RunStep::Downloading);
+    guard.enterStep(RunStage::Finishing);
+    EXPECT_EQ(guard.abortStep(), RunStep{UpdateStep::Download});
+}
+
+// Every step a run can be interrupted in, written to or not: the words the tool prints for it.
+TEST(InterruptedStep, EachStepTellsItsNameAndTheDevicesLikelyState) {
+    const std::string untouched = "nothing was sent to the device; it is as it was.";
+    const std::string inBootLoader = "the device was told to restart into its boot loader";
+    const std::string partlyWritten = "the device is in its boot loader with the new firmware only";
+    const std::string restarting = "the new firmware was written and verified";
+    const struct {
+        RunStep step;
+        bool written;
+        const char* name;
+        std::string state;
+    } cases[] = {
+        {RunStage::Preparing, false, "preparing", untouched},
+        {RunStage::Listing, false, "listing the interfaces", untouched},
+        {RunStage::Finishing, true, "reporting the outcome",
+         "the device's part of the run had ended."},
+        {UpdateStep::EnterBootLoader, false, "looking for the device", untouched},
+        {UpdateStep::Download, false, "looking for the device", untouched},
+        {UpdateStep::Finding, true, "entering the boot loader", inBootLoader},
+        {UpdateStep::EnterBootLoader, true, "entering the boot loader", inBootLoader},
+        {UpdateStep::Waiting, true, "entering the boot loader", inBootLoader},
+        {UpdateStep::Download, true, "writing the firmware", partlyWritten},
+        {UpdateStep::Verification, true, "writing the firmware", partlyWritten},
+        {UpdateStep::ResetToApplication, true, "restarting the application", restarting},
+    };
+    for (const auto& c : cases) {
+        const InterruptedStep at = DescribeInterruptedStep(c.step, c.written);
+        EXPECT_EQ(at.stepName, c.name) << c.name;
+        EXPECT_EQ(at.state.rfind(c.state, 0), 0u) << c.name << ": " << at.state;
+    }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "target_command_line.h"
 
+#include "dfu_constants.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -30,7 +32,7 @@ bool ParseNumber(const char* text, int base, std::uint32_t& value) {
     char* end = nullptr;
     errno = 0;
     const unsigned long parsed = std::strtoul(text, &end, base);
-    if (errno != 0 || *end != '\0' || parsed > 0xFFFFFF) return false;
+    if (errno != 0 || *end != '\0' || parsed > DOWNLOAD_MAX_IMAGE_SIZE) return false;
     value = static_cast<std::uint32_t>(parsed);
     return true;
 }

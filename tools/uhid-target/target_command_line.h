@@ -24,7 +24,8 @@ struct SharedTargetOptions {
 // Their lines of the usage text, in the order both print them.
 extern const char* const kSharedUsage;
 
-// A whole unsigned number in BASE, at most 0xFFFFFF.
+// A whole unsigned number in BASE, at most the boot loader's 24 bits (DOWNLOAD_MAX_IMAGE_SIZE):
+// no count, size or identifier a target takes is larger.
 bool ParseNumber(const char* text, int base, std::uint32_t& value);
 
 enum class OptionTaken { No, Yes, Bad };
