@@ -88,12 +88,12 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 # Wine starts the session's desktop process when a program first needs the desktop and lets that
 # program wait 10 s for it at most; a program that waited in vain makes no window for the rest of
-# its life (a dialog fails with 1400). On a busy machine the desktop can be that late, so it is
-# started here, as Wine would start it, and a window probe runs, one process per attempt, until a
-# new program can make a window. Runs without the probe (a build that has none) go on as before.
+# its life (a dialog fails with 1400). On a busy machine the desktop can be that late, so a window
+# probe comes first, one process per attempt, until a new program can make a window. (The desktop
+# is not started by hand: one started so outlives the run and holds up the server's end.) Runs
+# without the probe (a build that has none) go on as before.
 probe=${WINE_WINDOW_PROBE:-$(dirname "$prefix")/tests/win32/tolvane_first_window_probe.exe}
 if [ -f "$probe" ]; then
-  "$wine" explorer.exe /desktop >/dev/null 2>&1 </dev/null &
   for _ in 1 2 3 4 5 6; do
     timeout -k 5 60 "$wine" "$probe" >/dev/null 2>&1 && break
     sleep 1
