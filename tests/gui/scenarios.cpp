@@ -154,10 +154,10 @@ void ScenarioShippedWindow(const std::wstring& path) {
 
     // Minimised and restored: the window paints its icon meanwhile and comes back unchanged.
     ::PostMessageW(program.main(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    WaitUntil([&] { return ::IsIconic(program.main()) != 0; }, 5s, "the window did not minimise");
+    WaitUntil([&] { return ::IsIconic(program.main()) != 0; }, 20s, "the window did not minimise");
     ::RedrawWindow(program.main(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     ::PostMessageW(program.main(), WM_SYSCOMMAND, SC_RESTORE, 0);
-    WaitUntil([&] { return ::IsIconic(program.main()) == 0; }, 5s, "the window was not restored");
+    WaitUntil([&] { return ::IsIconic(program.main()) == 0; }, 20s, "the window was not restored");
     ExpectShippedTexts(program);
 
     ExpectAboutBox(program, 0);
