@@ -27,21 +27,24 @@ ended_within() {
   done
 }
 
-# Stops every target and waits until their nodes are gone. A target still running 10 s after
-# SIGTERM is killed, and the call fails: a target must end on SIGTERM, and a test must not hang on
-# one that does not.
+# Reaps target NAME (process PID), already sent SIGTERM. One still running 10 s later is killed,
+# and the call fails: a target must end on SIGTERM, and a test must not hang on one that does not.
+reap_target() {
+  local name=$1 pid=$2 status=0
+  if ! ended_within "$pid" 100; then
+    echo "target $name did not end within 10 s of SIGTERM: killed"
+    kill -KILL "$pid" 2>/dev/null
+    status=1
+  fi
+  wait "$pid" 2>/dev/null
+  return "$status"
+}
+
+# Stops every target and waits until their nodes are gone; fails when one had to be killed.
 stop_targets() {
-  local name pid status=0
+  local name status=0
   for name in "${!pids[@]}"; do kill -TERM "${pids[$name]}" 2>/dev/null; done
-  for name in "${!pids[@]}"; do
-    pid=${pids[$name]}
-    if ! ended_within "$pid" 100; then
-      echo "target $name did not end within 10 s of SIGTERM: killed"
-      kill -KILL "$pid" 2>/dev/null
-      status=1
-    fi
-    wait "$pid" 2>/dev/null
-  done
+  for name in "${!pids[@]}"; do reap_target "$name" "${pids[$name]}" || status=1; done
   pids=()
   wait_for_nodes 0 && return "$status"
 }

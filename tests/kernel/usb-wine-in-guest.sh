@@ -41,12 +41,7 @@ stop_target() {
   [ -n "$target_pid" ] || return 0
   local status=0
   kill -TERM "$target_pid" 2>/dev/null
-  if ! ended_within "$target_pid" 100; then
-    echo "the target did not end within 10 s of SIGTERM: killed"
-    kill -KILL "$target_pid" 2>/dev/null
-    status=1
-  fi
-  wait "$target_pid" 2>/dev/null
+  reap_target usb "$target_pid" || status=1
   target_pid=
   [ -z "$(usb_leftovers)" ] || { echo "left behind: $(usb_leftovers)"; usb_remove_leftovers; status=1; }
   wait_for_nodes 0 && return "$status"
