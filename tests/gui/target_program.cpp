@@ -2,8 +2,10 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <thread>
 #include <utility>
 
@@ -107,6 +109,23 @@ std::vector<COLORREF> ScreenPixels(const RECT& area) {
     return pixels;
 }
 
+// The pixels of `area` once they are drawn: on a busy machine a box appears before its icon, so
+// the area is read until it holds more than one colour and stays the same for 300 ms (at most
+// 10 s).
+std::vector<COLORREF> SettledPixels(const RECT& area) {
+    std::vector<COLORREF> previous;
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(300ms);
+        std::vector<COLORREF> now = ScreenPixels(area);
+        const bool drawn =
+            std::adjacent_find(now.begin(), now.end(), std::not_equal_to<>()) != now.end();
+        if (drawn && now == previous) return now;
+        previous = std::move(now);
+    }
+    return previous;
+}
+
 std::vector<COLORREF> StandardIconPixels(UINT iconType) {
     std::atomic<DWORD> boxThread{0};
     std::thread box([iconType, &boxThread] {
@@ -126,7 +145,6 @@ std::vector<COLORREF> StandardIconPixels(UINT iconType) {
         }
     }
     if (found != nullptr) {
-        std::this_thread::sleep_for(300ms);  // let it be drawn
         for (HWND child = ::GetWindow(found, GW_CHILD); child != nullptr;
              child = ::GetWindow(child, GW_HWNDNEXT)) {
             const LONG style = ::GetWindowLongW(child, GWL_STYLE);
@@ -134,7 +152,7 @@ std::vector<COLORREF> StandardIconPixels(UINT iconType) {
                 ::IsWindowVisible(child)) {
                 RECT area{};
                 ::GetWindowRect(child, &area);
-                pixels = ScreenPixels(area);
+                pixels = SettledPixels(area);
                 break;
             }
         }
@@ -164,6 +182,12 @@ TargetProgram::TargetProgram(const std::wstring& path, std::chrono::milliseconds
             if (ClassName(window) == L"#32770" && ::IsWindowVisible(window) &&
                 ::GetDlgItem(window, 1000) != nullptr && ::GetDlgItem(window, 0xE801) != nullptr) {
                 main_ = window;
+                // Until its loop has once found no message, a dialog may still be shown anew,
+                // which would undo a minimise or a move sent before (bounded; no failure).
+                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    deadline - std::chrono::steady_clock::now());
+                ::WaitForInputIdle(process_.hProcess,
+                                   static_cast<DWORD>(std::max<long long>(left.count(), 0)));
                 return;
             }
         }
@@ -271,11 +295,7 @@ DialogView TargetProgram::view(HWND dialog) const {
         } else if (kind == L"Static" && (style & SS_TYPEMASK) == SS_ICON) {
             DWORD_PTR icon = 0;
             ::SendMessageTimeoutW(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kReplyLimitMs, &icon);
-            if (icon != 0 && !view.hasIcon) {
-                RECT area{};
-                ::GetWindowRect(child, &area);
-                view.iconPixels = ScreenPixels(area);
-            }
+            if (icon != 0 && !view.hasIcon) ::GetWindowRect(child, &view.iconArea);
             view.hasIcon = view.hasIcon || icon != 0;
         } else if (kind == L"Static" && view.text.empty()) {
             view.text = text(child);

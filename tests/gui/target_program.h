@@ -32,9 +32,9 @@ struct DialogView {
     std::wstring text;                  // the first non-empty static text
     std::vector<std::wstring> buttons;  // texts of the visible buttons, in child order
     bool hasIcon = false;               // a visible icon control holding an icon
-    // The icon's pixels as the screen shows them (empty when there is no icon), to compare with
-    // a box of the driver's own (StandardIconPixels).
-    std::vector<COLORREF> iconPixels;
+    // Where the icon shows on the screen, to compare its pixels with a box of the driver's own
+    // (StandardIconPixels); empty when there is no icon.
+    RECT iconArea{};
 };
 
 // The pixels of the icon that a message box of type `iconType` (MB_ICONERROR, ...) shows on this
