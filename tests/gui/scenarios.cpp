@@ -302,12 +302,8 @@ void ExpectIcon(const DialogView& box, UINT iconType) {
         Expect(ReferenceIcon(other) != expected, "the screen's icons cannot be told apart");
     }
     // The box may be read before its icon is drawn: its pixels get a while to match.
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (ScreenPixels(box.iconArea) != expected) {
-        Expect(std::chrono::steady_clock::now() < deadline,
-               std::string("the box does not show the ") + IconName(iconType) + " icon");
-        std::this_thread::sleep_for(100ms);
-    }
+    WaitUntil([&] { return ScreenPixels(box.iconArea) == expected; }, 10s,
+              std::string("the box does not show the ") + IconName(iconType) + " icon");
 }
 
 void ExpectResultBox(const TargetProgram& program, const DialogView& box, const std::wstring& text,
